@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "pdf/io/InStream.h"
+
+namespace corvina {
+
+// A window [start, start+length) of a file, or standard input for an empty path.
+class FileInStream : public InStream {
+public:
+    explicit FileInStream(int bufferSize = 4096);
+    ~FileInStream() override;
+
+    // length -1 means to the end of the file; a longer length is clipped.
+    // Fails (saving errno) when the file cannot be opened or is above 2 GiB.
+    bool Open(const char* path, const char* mode = "rb", int start = 0, int length = -1,
+              int bufferSize = 0);
+    void Close() override;
+    bool IsOpen() const { return start_ >= 0; }
+    const char* Path() const { return path_.c_str(); }
+
+    int Refill() override;
+    int Read(void* dst, int n) override;
+    int Tell() override;
+    int Seek(int pos) override;
+    int Length() override { return start_ < 0 ? 0 : length_; }
+    bool Error() const override { return errno_ != 0; }
+    const char* ErrorText() override;
+    void ClearError() override { errno_ = 0; }
+
+private:
+    std::FILE* file_ = nullptr;
+    bool isStdin_ = false;
+    std::string path_;
+    long start_ = -1;     // window start in the file, -1 when closed
+    int length_ = 0;      // window length
+    int bufferBase_ = 0;  // window position of buffer_[0]
+    int errno_ = 0;
+};
+
+}  // namespace corvina

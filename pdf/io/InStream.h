@@ -1,0 +1,87 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace corvina {
+
+// Buffered input. Positions are relative to the stream's window. Peek/Get are
+// inline because the tokenizer calls them for every byte of a file.
+class InStream {
+public:
+    explicit InStream(int bufferSize = 4096);
+    virtual ~InStream();
+    InStream(const InStream&) = delete;
+    InStream& operator=(const InStream&) = delete;
+
+    // Typed extractions: each records the token length (0 when there was none).
+    virtual bool ExtractText(char* buffer, int size);
+    virtual bool ExtractChar(char& c);  // after white space and comments
+    virtual bool ExtractReal(double& value);
+    virtual bool ExtractInt(long& value);
+    virtual bool ExtractBool(bool& value);  // leaves value alone unless "true"/"false"
+    virtual void Close() = 0;
+    // Reads up to len-1 bytes; leading CR/LF skipped; a line ends at LF, CR or
+    // CR LF, kept in the buffer only when keepEol. Returns the length.
+    virtual int ReadLine(char* buffer, int len, bool keepEol = false);
+    // Buffered bytes first, the rest directly from the source. Returns the count.
+    virtual int Read(void* dst, int n);
+    // Through the buffer, refilling as needed. Returns the count.
+    virtual int ReadBuffered(void* dst, int n);
+    virtual int LastTokenLength() const { return lastTokenLength_; }
+    virtual bool IsExhausted() const { return pos_ >= count_; }
+    // Loads the next block into the buffer; returns the number of bytes loaded.
+    virtual int Refill() = 0;
+    virtual int Tell() = 0;
+    // 0 on success, -1 when pos lies outside 0..Length().
+    virtual int Seek(int pos) = 0;
+    virtual int Length() = 0;
+    virtual bool Error() const = 0;
+    virtual const char* ErrorText() = 0;
+    virtual void ClearError() = 0;
+
+    int Peek() {
+        if (pos_ >= count_ && Refill() <= 0) return -1;
+        return static_cast<unsigned char>(buffer_[pos_]);
+    }
+    int Get() {
+        if (pos_ >= count_ && Refill() <= 0) return -1;
+        return static_cast<unsigned char>(buffer_[pos_++]);
+    }
+    int Next() {
+        Get();
+        return Peek();
+    }
+    // Steps back n bytes, inside the buffer when possible.
+    void Back(int n);
+    int SkipWhitespace();
+    // At a '%', consumes up to (not including) the next CR or LF; copies at most
+    // count-1 bytes of it into copy when given. Returns the bytes consumed.
+    int SkipComment(char* copy = nullptr, int count = 0);
+    // Whitespace and comments, as before every value.
+    void SkipWhitespaceAndComments();
+    // One word of at most size-1 bytes (see the tokenizer rules); null when none.
+    char* ReadToken(char* buffer, int size);
+    // Position where pattern begins, searching forward from the current
+    // position in 4096-byte blocks; -1 at the end. Leaves the stream after the
+    // part already read.
+    int Search(const char* pattern, int length);
+
+    static bool IsWhitespace(int c) {
+        return c == 9 || c == 10 || c == 12 || c == 13 || c == 32;
+    }
+    static bool IsDelimiter(int c) {
+        return c == '(' || c == ')' || c == '/' || c == '<' || c == '>' || c == '[' || c == ']';
+    }
+
+protected:
+    int kind_ = -1;
+    const char* kindName_ = "";
+    int bufferSize_;
+    int pos_ = 0;    // read position in the buffer
+    int count_ = 0;  // valid bytes in the buffer
+    int lastTokenLength_ = 0;
+    std::unique_ptr<char[]> buffer_;
+};
+
+}  // namespace corvina

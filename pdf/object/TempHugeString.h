@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstring>
+#include <memory>
+
+#include "pdf/io/FileMap.h"
+#include "pdf/io/TempName.h"
+#include "pdf/object/TempString.h"
+
+namespace corvina {
+
+// Stream data: grows in 4096-byte blocks and, above 40960 bytes, moves into a
+// memory-mapped temporary file that lives exactly as long as the buffer.
+template <class C>
+class TempHugeString : public TempString<C> {
+    using Base = TempString<C>;
+
+public:
+    TempHugeString() { this->growBy_ = kBlockSize; }
+    TempHugeString(const TempHugeString&) = delete;
+    TempHugeString& operator=(const TempHugeString&) = delete;
+    ~TempHugeString() override { Free(); }
+
+    bool Reserve(int n) override {
+        if (this->capacity_ >= n) return true;
+        if (!map_ && n <= kThreshold) return Base::Reserve(n);
+        if (!map_) {
+            const long size = this->data_ ? NewSize(n) : n;
+            auto map = std::make_unique<FileMap>();
+            if (!map->Create(TempSettings::Directory().c_str(), TempSettings::Prefix().c_str(),
+                             size * static_cast<long>(sizeof(C)), false)) {
+                Free();
+                this->length_ = 0;
+                return false;
+            }
+            if (this->data_)
+                std::memcpy(map->Base(), this->data_,
+                            static_cast<size_t>(this->length_ + 1) * sizeof(C));
+            Base::FreeHeap();
+            map_ = std::move(map);
+            this->Adopt(static_cast<C*>(map_->Base()), static_cast<int>(size));
+            return true;
+        }
+        const int size = NewSize(n);
+        if (!map_->Resize(static_cast<long>(size) * static_cast<long>(sizeof(C)), false)) {
+            map_.reset();
+            this->Adopt(nullptr, 0);
+            this->length_ = 0;
+            return false;
+        }
+        this->Adopt(static_cast<C*>(map_->Base()), size);
+        return true;
+    }
+    void Free() override {
+        FreeHeap();
+        this->capacity_ = 0;
+    }
+    int NewSize(int n) const override { return (n + kBlockSize - 1) / kBlockSize * kBlockSize; }
+
+    bool IsMapped() const { return map_ != nullptr; }
+    const char* MapName() const { return map_ ? map_->Name() : ""; }
+
+    static constexpr int kBlockSize = 4096;
+    static constexpr int kThreshold = 40960;
+
+protected:
+    void FreeHeap() override {
+        if (map_) {
+            map_->Close(true);
+            map_.reset();
+            this->Adopt(nullptr, this->capacity_);
+        } else {
+            Base::FreeHeap();
+        }
+    }
+
+private:
+    std::unique_ptr<FileMap> map_;
+};
+
+}  // namespace corvina

@@ -1,0 +1,153 @@
+#pragma once
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <type_traits>
+
+namespace corvina {
+
+// Character operations of TempString; the byte strings of PDF use char.
+template <class C>
+struct TempStringOpe {
+    static int Length(const C* s) {
+        int n = 0;
+        while (s[n]) ++n;
+        return n;
+    }
+    // strcmp on unsigned units, up to the first zero of either side.
+    static int Compare(const C* a, const C* b) {
+        using U = std::make_unsigned_t<C>;
+        for (;; ++a, ++b) {
+            const U x = static_cast<U>(*a), y = static_cast<U>(*b);
+            if (x != y) return x < y ? -1 : 1;
+            if (x == 0) return 0;
+        }
+    }
+};
+
+// A growable string that always keeps a zero terminator after its contents.
+// The buffer is owned; allocation failures are reported by Reserve's result.
+template <class C, class Ope = TempStringOpe<C>>
+class TempString {
+public:
+    TempString() = default;
+    explicit TempString(const C* text) { Assign(text, -1); }
+    TempString(const C* data, int length) { Assign(data, length); }
+    TempString(const TempString& other)
+        : initialSize_(other.initialSize_), growBy_(other.growBy_) {
+        Assign(other.data_, other.length_);
+    }
+    TempString& operator=(const TempString& other) {
+        if (this != &other) Assign(other.data_, other.length_);
+        return *this;
+    }
+    virtual ~TempString() { FreeHeap(); }
+
+    virtual bool Reserve(int n) {
+        if (capacity_ >= n) return true;
+        C* fresh = nullptr;
+        int size;
+        if (!data_) {
+            size = n > initialSize_ ? n : initialSize_;
+        } else {
+            size = NewSize(n);
+        }
+        fresh = static_cast<C*>(std::malloc(static_cast<size_t>(size) * sizeof(C)));
+        if (!fresh) {
+            Free();
+            length_ = 0;
+            return false;
+        }
+        if (data_) std::memcpy(fresh, data_, static_cast<size_t>(capacity_) * sizeof(C));
+        FreeHeap();
+        data_ = fresh;
+        capacity_ = size;
+        return true;
+    }
+    virtual void Free() {
+        FreeHeap();
+        capacity_ = 0;
+    }
+    virtual int NewSize(int n) const {
+        if (growBy_ <= 0) return 0;
+        return (n + growBy_ - 1) / growBy_ * growBy_;
+    }
+
+    // length -1: up to the first zero.
+    bool Assign(const C* data, int length) {
+        if (data && length < 0) length = Ope::Length(data);
+        if (data && data == data_) {  // self-assignment of a prefix
+            length_ = length;
+            data_[length_] = 0;
+            return true;
+        }
+        Free();
+        length_ = 0;
+        if (!data || length <= 0) return true;
+        if (!Reserve(length + 1)) return false;
+        std::memcpy(data_, data, static_cast<size_t>(length) * sizeof(C));
+        length_ = length;
+        data_[length_] = 0;
+        return true;
+    }
+    bool Assign(const C* text) { return Assign(text, -1); }
+    bool Append(const C* data, int length) {
+        if (length < 0) length = Ope::Length(data);
+        if (length == 0) return true;
+        if (!Reserve(length_ + length + 1)) return false;
+        std::memmove(data_ + length_, data, static_cast<size_t>(length) * sizeof(C));
+        length_ += length;
+        data_[length_] = 0;
+        return true;
+    }
+    bool Append(C c, int count) {
+        if (count <= 0) return true;
+        if (!Reserve(length_ + count + 1)) return false;
+        for (int i = 0; i < count; ++i) data_[length_ + i] = c;
+        length_ += count;
+        data_[length_] = 0;
+        return true;
+    }
+    // Replaces the contents by count copies of c.
+    bool Fill(C c, int count) {
+        length_ = 0;
+        if (data_) data_[0] = 0;
+        return Append(c, count);
+    }
+    void Clear() {
+        Free();
+        length_ = 0;
+    }
+    // Never null: an empty text when nothing is held.
+    const C* Text() const {
+        static const C kEmpty[1] = {0};
+        return data_ ? data_ : kEmpty;
+    }
+    C* Data() { return data_; }
+    int Length() const { return length_; }
+    int Capacity() const { return capacity_; }
+    int Compare(const TempString& other) const { return Ope::Compare(Text(), other.Text()); }
+    int Compare(const C* text) const { return Ope::Compare(Text(), text ? text : Text() + length_); }
+    bool operator==(const TempString& other) const { return Compare(other) == 0; }
+    bool operator<(const TempString& other) const { return Compare(other) < 0; }
+
+protected:
+    // Used by derived buffers that place the data elsewhere.
+    void Adopt(C* data, int capacity) {
+        data_ = data;
+        capacity_ = capacity;
+    }
+    virtual void FreeHeap() {
+        std::free(data_);
+        data_ = nullptr;
+    }
+
+    int initialSize_ = 10;
+    int growBy_ = 100;
+    C* data_ = nullptr;
+    int capacity_ = 0;
+    int length_ = 0;
+};
+
+}  // namespace corvina

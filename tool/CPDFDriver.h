@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "pdf/file/CPDFLib.h"
+#include "pdf/object/CPDFObjRef.h"
+
+namespace corvina {
+class CPDFDoc;
+class CPDFCatalog;
+class CPDFNameDict;
+class CPDFDict;
+}  // namespace corvina
+
+// Orders names as wcscmp does: unsigned 16-bit units up to the first zero.
+struct CNameLess {
+    bool operator()(const std::u16string& a, const std::u16string& b) const;
+};
+
+// The tool's one job on one input and one output file.
+class CPDFDriver {
+public:
+    using NameMap = std::map<std::u16string, corvina::CPDFObjRef, CNameLess>;
+
+    ~CPDFDriver();
+
+    bool SetParams(long startPage, long endPage, const char* format, const char* fitType,
+                   bool overwrite, bool remove);
+    bool Execute(const char* inputPath, const char* outputPath);
+
+    // Exposed for the tests.
+    const NameMap& Names() const { return names_; }
+    // Refuses formats whose conversions are not integer ones.
+    static bool IsSafeFormat(const char* format);
+
+private:
+    friend CPDFDriver* CreateDriver(const char* tempPath);
+    CPDFDriver() = default;
+
+    bool CollectDests();
+    bool ReadNameTreeNode(corvina::CPDFDict* node, int depth);
+    bool MakeName(long page, std::string& mbName, std::u16string& name);
+    bool AddDest(long page, const corvina::CPDFObjRef& pageRef);
+    bool WriteDests();
+    bool RemoveAllDests();
+    void Fail(const char* format, const char* arg);
+
+    std::unique_ptr<corvina::CPDFLib> lib_;
+    corvina::CPDFDoc* doc_ = nullptr;
+    corvina::CPDFCatalog* catalog_ = nullptr;
+    corvina::CPDFNameDict* names_dict_ = nullptr;
+    long pageCount_ = 0;
+    NameMap names_;
+    long startPage_ = 0;
+    long endPage_ = 0;
+    std::string format_ = "%d";
+    std::string fitType_ = "/XYZ null null null";
+    bool overwrite_ = false;
+    bool remove_ = false;
+};
+
+// Null, after logging "cannot initialize corvina", when the library cannot be made.
+CPDFDriver* CreateDriver(const char* tempPath);
+void DestroyDriver(CPDFDriver* driver);
