@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "pdf/file/CPDFFileStruct.h"
+#include "pdf/object/CPDFObjRef.h"
+#include "pdf/object/CPDFObject.h"
+
+namespace corvina {
+
+// The store of one section's loaded objects: slot n-1 holds object n.
+class CPDFBody : public CPDFFileStruct {
+public:
+    CPDFBody() : CPDFFileStruct(BodyKind) {}
+
+    // Objects are written by the document, not by the body.
+    void Serialize(OutStream&) override {}
+    bool Create(CPDFDoc* doc, const CPDFBody* source);
+    bool Realize(CPDFDoc* doc) {
+        doc_ = doc;
+        return true;
+    }
+
+    // The object only when number and generation both match.
+    CPDFObject* GetObj(const CPDFObjRef& ref) const;
+    // Replaces the slot's reference and object; the number must be within the size.
+    bool SetObj(const CPDFObjRef& ref, std::unique_ptr<CPDFObject> obj);
+    // Appends a slot; ref receives the new number with generation 0.
+    bool AddObj(std::unique_ptr<CPDFObject> obj, CPDFObjRef* ref);
+    std::unique_ptr<CPDFObject> TakeObj(const CPDFObjRef& ref);
+    void RemoveObj(const CPDFObjRef& ref);
+    bool Resize(int32_t size);
+    int32_t Size() const { return static_cast<int32_t>(slots_.size()); }
+    // The slot's object whatever its generation (for the writer's walk).
+    CPDFObject* SlotObj(int32_t objNum, CPDFObjRef* ref) const;
+
+private:
+    struct Slot {
+        CPDFObjRef ref;
+        std::unique_ptr<CPDFObject> obj;
+    };
+    std::vector<Slot> slots_;
+};
+
+}  // namespace corvina

@@ -1,0 +1,125 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "pdf/file/CPDFBody.h"
+#include "pdf/file/CPDFHeader.h"
+#include "pdf/file/CPDFTrailer.h"
+#include "pdf/file/CPDFXRef.h"
+#include "pdf/io/FileInStream.h"
+#include "pdf/io/FileOutStream.h"
+#include "pdf/object/CPDFException.h"
+#include "pdf/object/CPDFObjRef.h"
+#include "pdf/object/CPDFObject.h"
+
+namespace corvina {
+
+class CPDFLib;
+class CPDFCatalog;
+class CPDFPage;
+
+// One open PDF or FDF file: its chain of sections (element 0 of each list is
+// the working section that collects changes), the objects loaded so far, and
+// the state of a running save. Every public operation clears the last-error
+// record on entry and keeps the first error it meets.
+class CPDFDoc {
+public:
+    CPDFDoc();
+    ~CPDFDoc();
+    CPDFDoc(const CPDFDoc&) = delete;
+    CPDFDoc& operator=(const CPDFDoc&) = delete;
+
+    bool Open(CPDFLib* lib, const char* path, const char* password);
+    void Close();
+
+    // Object access. Returned objects stay owned by the document.
+    CPDFObject* GetObj(const CPDFObjRef& ref);
+    std::unique_ptr<CPDFObject> LoadObj(const CPDFObjRef& ref, int32_t offset);
+    CPDFObject* FindObj(const CPDFObjRef& ref, bool skipNewest, CPDFBody** body = nullptr);
+    XRefEntry* FindEntry(int32_t objNum, bool skipNewest, CPDFXRef** xref = nullptr);
+    // Takes the object in all cases. A set ref replaces that object; otherwise
+    // a new number is given and written to ref.
+    bool RegistObj(std::unique_ptr<CPDFObject> obj, CPDFObjRef* ref);
+    bool UpdateObj(const CPDFObjRef& ref);
+    void RemoveObj(const CPDFObjRef& ref);
+    bool ReleaseObj(const CPDFObjRef& ref, bool force);
+
+    // Pages.
+    CPDFPage* GetPage(int32_t index, CPDFObjRef* ref);
+    bool DeletePage(int32_t position, int32_t count);
+    int32_t GetPageCount();
+    bool IsFDF() const;
+    CPDFCatalog* GetCatalog(CPDFObjRef* ref = nullptr);
+
+    // Saving.
+    bool Save(const char* path, bool incremental, bool linearize);
+    bool Flush();
+    int32_t StoreObj(const CPDFObjRef& ref, CPDFObject* obj);
+    bool SetDocInfo();
+
+    CPDFException& GetLastError() { return lastError_; }
+    // Null when the document stands for no file.
+    const char* GetFilePath() const { return filePath_.empty() ? nullptr : filePath_.c_str(); }
+    CPDFLib* GetLib() const { return lib_; }
+    CPDFHeader* GetHeader() const { return header_.get(); }
+    CPDFBody* GetBody() const { return bodies_.empty() ? nullptr : bodies_[0].get(); }
+    CPDFXRef* GetXRef() const { return xrefs_.empty() ? nullptr : xrefs_[0].get(); }
+    CPDFTrailer* GetTrailer() const { return trailers_.empty() ? nullptr : trailers_[0].get(); }
+    int SectionCount() const { return static_cast<int>(bodies_.size()); }
+    CPDFTrailer* GetTrailerAt(int i) const { return trailers_[i].get(); }
+    CPDFXRef* GetXRefAt(int i) const { return xrefs_[i].get(); }
+    FileInStream* GetInput() const { return input_.get(); }
+    bool IsFlushing() const { return flushing_; }
+    bool IsSaving() const { return saveCalled_; }
+    bool IsLinearized() const { return linearize_; }
+    // The key context of an indirect object of an encrypted document, in buf
+    // (10 bytes); null when the document has no key.
+    CryptKey ObjectKey(const CPDFObjRef& ref, unsigned char* buf) const;
+
+    // Renumbering for linearized output: the new reference of an object
+    // already renumbered, and the renumbering of one object's subtree. Without
+    // a linearized save running there is no map and nothing is renumbered.
+    bool FindLinearRef(const CPDFObjRef& from, CPDFObjRef* to) const;
+    bool LinearizeObj(const CPDFObjRef& ref);
+
+private:
+    // Keeps the first error; used by every public operation's boundary.
+    void Keep(const CPDFException& e);
+    void KeepUnknown(const char* method);
+    [[noreturn]] void Raise(const char* method, int type, const char* factor);
+    void ReadStructure();  // method "Serialize"
+    void FindStartXRef();
+    bool CreateWorkingSection();
+    void TypeRootObjects();
+    void ReleaseAll();
+    void DiscardSave();
+    void WriteAllObjects();  // method "Serialize"
+    CPDFObject* GetObjInner(const CPDFObjRef& ref);
+
+    CPDFException lastError_;
+    std::unique_ptr<CPDFHeader> header_;
+    std::vector<std::unique_ptr<CPDFBody>> bodies_;
+    std::vector<std::unique_ptr<CPDFXRef>> xrefs_;
+    std::vector<std::unique_ptr<CPDFTrailer>> trailers_;
+    CPDFLib* lib_ = nullptr;
+    std::string filePath_;
+    std::unique_ptr<FileInStream> input_;
+    bool incremental_ = false;
+    bool linearize_ = false;
+    std::unique_ptr<unsigned char[]> docKey_;
+    std::unique_ptr<CPDFXRef> spare_;
+    bool saveCalled_ = false;
+    bool flushing_ = false;
+    bool replaceViaTemp_ = false;
+    std::string writePath_;
+    bool outputCreated_ = false;
+    std::unique_ptr<FileOutStream> output_;
+    std::unique_ptr<unsigned char[]> outputKey_;
+    // Saving: the objects the working table must cover (the largest Size seen).
+    int32_t fullSize_ = 0;
+};
+
+}  // namespace corvina

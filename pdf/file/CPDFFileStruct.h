@@ -1,0 +1,26 @@
+#pragma once
+
+namespace corvina {
+
+class CPDFDoc;
+class OutStream;
+
+// Base of the four parts of a file: header, body, cross-reference table, trailer.
+class CPDFFileStruct {
+public:
+    enum Kind { HeaderKind = 0, BodyKind = 1, XRefKind = 2, TrailerKind = 3 };
+
+    virtual ~CPDFFileStruct() = default;
+    virtual void Serialize(OutStream& out) = 0;
+
+    CPDFDoc* GetDoc() const { return doc_; }
+    int FileKind() const { return kind_; }
+
+protected:
+    explicit CPDFFileStruct(int kind) : kind_(kind) {}
+
+    CPDFDoc* doc_ = nullptr;
+    int kind_;
+};
+
+}  // namespace corvina

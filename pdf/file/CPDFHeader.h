@@ -1,0 +1,37 @@
+#pragma once
+
+#include "pdf/file/CPDFFileStruct.h"
+
+namespace corvina {
+
+class InStream;
+
+// "%PDF-m.n" or "%FDF-m.n" and the binary marker line.
+class CPDFHeader : public CPDFFileStruct {
+public:
+    CPDFHeader() : CPDFFileStruct(HeaderKind) {}
+
+    // Reads the first line; throws "invalidheader: %s" or "ioerror".
+    void Serialize(CPDFDoc* doc, InStream& in);
+    void Serialize(OutStream& out) override;
+    bool Realize(CPDFDoc* doc) {
+        doc_ = doc;
+        return true;
+    }
+
+    bool IsFDF() const { return fdf_; }
+    void SetFDF(bool fdf) { fdf_ = fdf; }
+    long Major() const { return major_; }
+    long Minor() const { return minor_; }
+    void SetVersion(long major, long minor) {
+        major_ = major;
+        minor_ = minor;
+    }
+
+private:
+    bool fdf_ = false;
+    long major_ = 0;
+    long minor_ = 0;
+};
+
+}  // namespace corvina

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "pdf/file/CPDFLib.h"
+
+namespace corvina {
+
+// Holds the library lock for its lifetime.
+class CPDFLibLock {
+public:
+    explicit CPDFLibLock(CPDFLib* lib) : lib_(lib) {
+        if (lib_) lib_->Enter();
+    }
+    ~CPDFLibLock() {
+        if (lib_) lib_->Leave();
+    }
+    CPDFLibLock(const CPDFLibLock&) = delete;
+    CPDFLibLock& operator=(const CPDFLibLock&) = delete;
+
+private:
+    CPDFLib* lib_;
+};
+
+}  // namespace corvina

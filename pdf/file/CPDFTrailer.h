@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "pdf/file/CPDFFileStruct.h"
+#include "pdf/object/CPDFDict.h"
+
+namespace corvina {
+
+class InStream;
+class CPDFCatalog;
+class CPDFInfoDict;
+class CPDFArray;
+
+// "trailer", its dictionary, "startxref", the offset and "%%EOF".
+class CPDFTrailer : public CPDFFileStruct {
+public:
+    CPDFTrailer();
+    ~CPDFTrailer() override;
+
+    void Serialize(CPDFDoc* doc, InStream& in);
+    void Serialize(OutStream& out) override;
+    // Copies the source's entries and sets Prev to its startxref; without a
+    // source makes Size 1 and a new catalog.
+    bool Create(CPDFDoc* doc, const CPDFTrailer* source);
+    // Loads indirect Size/Prev as direct integers and Encrypt as its typed form.
+    bool Realize(CPDFDoc* doc);
+
+    CPDFDict& Dict() { return *dict_; }
+
+    CPDFNumber* Get_Size(CPDFObjRef* ref = nullptr);
+    bool Set_Size(int32_t size);
+    CPDFNumber* Get_Prev(CPDFObjRef* ref = nullptr);
+    bool Set_Prev(int32_t offset);
+    // Null when Root is missing or not yet typed.
+    CPDFCatalog* Get_Root(CPDFObjRef* ref = nullptr);
+    // The plain or typed Root object.
+    CPDFObject* Get_RootObj(CPDFObjRef* ref = nullptr);
+    bool Set_Root(std::unique_ptr<CPDFObject> root, bool indirect, CPDFObjRef* ref = nullptr);
+    CPDFInfoDict* Get_Info(CPDFObjRef* ref = nullptr);
+    CPDFObject* Get_InfoObj(CPDFObjRef* ref = nullptr);
+    bool Set_Info(std::unique_ptr<CPDFObject> info, bool indirect, CPDFObjRef* ref = nullptr);
+    CPDFArray* Get_ID(CPDFObjRef* ref = nullptr);
+    CPDFDict* Get_Encrypt(CPDFObjRef* ref = nullptr);
+    bool Set_Encrypt(std::unique_ptr<CPDFObject> encrypt, bool indirect, CPDFObjRef* ref = nullptr);
+
+    int32_t StartXRef() const { return startxref_; }
+    void SetStartXRef(int32_t offset) { startxref_ = offset; }
+
+private:
+    std::unique_ptr<CPDFDict> dict_;
+    int32_t startxref_ = -1;
+};
+
+}  // namespace corvina

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "pdf/file/CPDFFileStruct.h"
+#include "pdf/file/XRefEntry.h"
+
+namespace corvina {
+
+class InStream;
+
+// The in-memory cross-reference table: slot n-1 holds object n's entry. Object
+// 0 has no slot; its offset field is the free-list head.
+class CPDFXRef : public CPDFFileStruct {
+public:
+    CPDFXRef() : CPDFFileStruct(XRefKind) {}
+
+    // Reads one section from the current position; leaves the input at "trailer".
+    void Serialize(CPDFDoc* doc, InStream& in);
+    // Writes "xref", the subsections and their 20-byte entry lines.
+    void Serialize(OutStream& out) override;
+    // With a source: the same free-list head, size and free entries only.
+    bool Create(CPDFDoc* doc, const CPDFXRef* source);
+    bool Realize(CPDFDoc* doc) {
+        doc_ = doc;
+        return true;
+    }
+
+    // Null for 0 or less, beyond the size, or an empty slot.
+    XRefEntry* GetEntry(int32_t objNum);
+    const XRefEntry* GetEntry(int32_t objNum) const;
+    // Appends a slot: number size+1, generation 0, offset 0, in use.
+    bool AddEntry(int32_t* objNum);
+    bool SetEntry(const XRefEntry& entry);
+    bool UpdateEntry(int32_t objNum);
+    // Nonzero on success; keeps the free list in ascending order.
+    int FreeEntry(int32_t objNum);
+    // Grows (never shrinks) the table to size slots.
+    bool Resize(int32_t size);
+    // Takes the free-list head for a new object: fills entry, marks it in use.
+    XRefEntry* TakeFreeHead();
+
+    int32_t Size() const { return static_cast<int32_t>(slots_.size()); }
+    int32_t FreeHead() const { return freeHead_; }
+    void SetFreeHead(int32_t head) { freeHead_ = head; }
+
+private:
+    int32_t freeHead_ = 0;
+    // objNum == -1 marks an empty slot.
+    std::vector<XRefEntry> slots_;
+};
+
+}  // namespace corvina

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <memory>
+
+#include "pdf/object/CPDFObjRef.h"
+#include "pdf/object/CPDFObject.h"
+#include "pdf/object/TempArray.h"
+
+namespace corvina {
+
+// An array that owns its members (direct objects or references).
+class CPDFArray : public CPDFObject, protected TempArray<CPDFAtom*> {
+public:
+    CPDFArray();
+    ~CPDFArray() override;
+
+    static std::unique_ptr<CPDFArray> SerializeObject(CPDFDoc* doc, InStream& in, CryptKey crypt);
+    void Serialize(CPDFDoc* doc, InStream& in, CryptKey crypt);
+    // "[", members separated by one space, "]".
+    void Serialize(OutStream& out, CryptKey crypt) override;
+    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+    bool Release(CPDFDoc* doc) override;
+    bool Linearize(CPDFDoc* ctx) override;
+
+    // Raw operations; no document involved.
+    using TempArray<CPDFAtom*>::Count;
+    CPDFAtom* GetAt(int index) const {
+        return index >= 0 && index < count_ ? items_[index] : nullptr;
+    }
+    bool SetAt(int index, std::unique_ptr<CPDFAtom> atom);
+    bool Push_Back(std::unique_ptr<CPDFAtom> atom);
+    bool PushFront(std::unique_ptr<CPDFAtom> atom);
+    // Detaches the member at index (the caller gets it) and closes the gap.
+    std::unique_ptr<CPDFAtom> Erase(int index);
+    void Clear() { TempArray<CPDFAtom*>::Clear(); }
+    void Swap(CPDFArray& other) { TempArray<CPDFAtom*>::Swap(other); }
+
+    // Document-aware operations; each clears the document's last error first.
+    // ref (optional) receives the reference a value was reached through.
+    CPDFObject* GetObj(CPDFDoc* doc, int index, CPDFObjRef* ref = nullptr);
+    // The value is consumed whether or not the call succeeds.
+    bool SetObj(CPDFDoc* doc, int index, std::unique_ptr<CPDFObject> value, bool indirect,
+                CPDFObjRef* ref = nullptr);
+    bool Push_Back(CPDFDoc* doc, std::unique_ptr<CPDFObject> value, bool indirect,
+                   CPDFObjRef* ref = nullptr);
+    // Stores value at index in the form that `through` says: as the same
+    // indirect object when set, directly otherwise.
+    bool ReplaceObj(CPDFDoc* doc, int index, std::unique_ptr<CPDFObject> value,
+                    const CPDFObjRef& through);
+    bool CopyEntries(CPDFArray& dst, CPDFDoc* dstDoc, CPDFDoc* srcDoc, bool overwrite) const;
+};
+
+}  // namespace corvina

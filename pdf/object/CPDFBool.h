@@ -1,0 +1,24 @@
+#pragma once
+
+#include "pdf/object/CPDFObject.h"
+
+namespace corvina {
+
+class CPDFBool : public CPDFObject {
+public:
+    CPDFBool() : CPDFObject(Bool, "Bool") {}
+    explicit CPDFBool(bool value) : CPDFObject(Bool, "Bool"), value_(value) {}
+
+    static std::unique_ptr<CPDFBool> SerializeObject(CPDFDoc* doc, InStream& in, CryptKey crypt);
+    void Serialize(CPDFDoc* doc, InStream& in, CryptKey crypt);
+    void Serialize(OutStream& out, CryptKey crypt) override;
+    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+
+    bool Value() const { return value_ != 0; }
+    void SetValue(bool v) { value_ = v; }
+
+private:
+    unsigned char value_ = 0;
+};
+
+}  // namespace corvina

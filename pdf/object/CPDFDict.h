@@ -1,0 +1,69 @@
+#pragma once
+
+#include <memory>
+
+#include "pdf/object/CPDFName.h"
+#include "pdf/object/CPDFObjRef.h"
+#include "pdf/object/CPDFObject.h"
+#include "pdf/object/TempDict.h"
+
+namespace corvina {
+
+// A dictionary that owns its values; entries iterate in ascending byte order
+// of their keys.
+class CPDFDict : public CPDFObject, protected TempDict<CPDFName, CPDFAtom*> {
+public:
+    using Node = TempDict<CPDFName, CPDFAtom*>::Node;
+
+    CPDFDict();
+    ~CPDFDict() override;
+
+    // Returns a CPDFStream instead when the dictionary opens a stream.
+    static std::unique_ptr<CPDFObject> SerializeObject(CPDFDoc* doc, InStream& in,
+                                                       CryptKey crypt);
+    void Serialize(CPDFDoc* doc, InStream& in, CryptKey crypt);
+    // "<<" CR LF, "/Key value" CR LF per entry in key order, ">>".
+    void Serialize(OutStream& out, CryptKey crypt) override;
+    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+    bool Release(CPDFDoc* doc) override;
+    bool Linearize(CPDFDoc* ctx) override;
+
+    // Raw operations.
+    using TempDict<CPDFName, CPDFAtom*>::Count;
+    using TempDict<CPDFName, CPDFAtom*>::First;
+    using TempDict<CPDFName, CPDFAtom*>::Next;
+    bool Insert(const CPDFName& key, std::unique_ptr<CPDFAtom> atom);
+    bool Insert(const char* key, std::unique_ptr<CPDFAtom> atom) {
+        return Insert(CPDFName(key), std::move(atom));
+    }
+    CPDFAtom* Find(const char* key) const {
+        Node* n = TempDict::Find(key);
+        return n ? n->value : nullptr;
+    }
+    bool Has(const char* key) const { return TempDict::Find(key) != nullptr; }
+    // The stored atom as a direct object (null for a reference or absence).
+    CPDFObject* FindDirect(const char* key) const { return AsObject(Find(key)); }
+    // Detaches the value of key (the caller gets it) and erases the entry.
+    std::unique_ptr<CPDFAtom> Detach(const char* key);
+    void RemoveAll() { TempDict::RemoveAll(); }
+    void Swap(CPDFDict& other) { TempDict::Swap(other); }
+
+    // Document-aware operations; each clears the document's last error first.
+    CPDFObject* GetObj(CPDFDoc* doc, const char* key, CPDFObjRef* ref = nullptr);
+    template <class T>
+    T* GetAs(CPDFDoc* doc, const char* key, CPDFObjRef* ref = nullptr) {
+        return dynamic_cast<T*>(GetObj(doc, key, ref));
+    }
+    // The value is consumed whether or not the call succeeds.
+    bool SetObj(CPDFDoc* doc, const char* key, std::unique_ptr<CPDFObject> value, bool indirect,
+                CPDFObjRef* ref = nullptr);
+    // Stores value under key in the form that `through` says: as the same
+    // indirect object when set, directly otherwise.
+    bool ReplaceObj(CPDFDoc* doc, const char* key, std::unique_ptr<CPDFObject> value,
+                    const CPDFObjRef& through);
+    // Removes the entry; a referenced object is deleted from the document too.
+    void RemoveKey(CPDFDoc* doc, const char* key);
+    bool CopyEntries(CPDFDict& dst, CPDFDoc* dstDoc, CPDFDoc* srcDoc, bool overwrite) const;
+};
+
+}  // namespace corvina

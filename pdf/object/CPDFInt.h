@@ -1,0 +1,20 @@
+#pragma once
+
+#include "pdf/object/CPDFNumber.h"
+
+namespace corvina {
+
+// An integer as typed code builds it; always written with "%ld".
+class CPDFInt : public CPDFNumber {
+public:
+    CPDFInt() : CPDFNumber(Integer, "Integer") {}
+    explicit CPDFInt(int32_t value) : CPDFNumber(Integer, "Integer") { SetInt(value); }
+    CPDFInt(const CPDFInt&) = default;
+
+    void Serialize(OutStream& out, CryptKey crypt) override;
+    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+    // Typed load from a plain number: copies both views.
+    bool Load(CPDFDoc* doc, const CPDFNumber& plain);
+};
+
+}  // namespace corvina

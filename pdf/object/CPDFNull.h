@@ -1,0 +1,17 @@
+#pragma once
+
+#include "pdf/object/CPDFObject.h"
+
+namespace corvina {
+
+class CPDFNull : public CPDFObject {
+public:
+    CPDFNull() : CPDFObject(Null, "Null") {}
+
+    static std::unique_ptr<CPDFNull> SerializeObject(CPDFDoc* doc, InStream& in, CryptKey crypt);
+    void Serialize(CPDFDoc* doc, InStream& in, CryptKey crypt);
+    void Serialize(OutStream& out, CryptKey crypt) override;
+    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+};
+
+}  // namespace corvina

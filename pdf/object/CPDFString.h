@@ -1,0 +1,38 @@
+#pragma once
+
+#include <memory>
+
+#include "pdf/object/CPDFObject.h"
+#include "pdf/object/TempString.h"
+
+namespace corvina {
+
+// A string: decoded (and decrypted) bytes, written literal or hexadecimal.
+class CPDFString : public CPDFObject, public TempString<char> {
+public:
+    CPDFString() : CPDFObject(String, "String") {}
+    CPDFString(const char* data, int length)
+        : CPDFObject(String, "String"), TempString<char>(data, length) {}
+    explicit CPDFString(const char* text) : CPDFObject(String, "String"), TempString<char>(text) {}
+
+    static std::unique_ptr<CPDFString> SerializeObject(CPDFDoc* doc, InStream& in,
+                                                       CryptKey crypt);
+    void Serialize(CPDFDoc* doc, InStream& in, CryptKey crypt);
+    void Serialize(OutStream& out, CryptKey crypt) override;
+    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+
+    bool IsLiteral() const { return literal_ != 0; }
+    void SetLiteral(bool v) { literal_ = v; }
+
+protected:
+    CPDFString(int typeCode, const char* typeName) : CPDFObject(typeCode, typeName) {}
+    // Writes bytes in the given form, encrypting a copy when crypt is given.
+    void WriteBytes(OutStream& out, CryptKey crypt, bool literal) const;
+
+    unsigned char literal_ = 1;
+    // Cached 16-bit form of CPDFText::GetUnicode.
+    std::unique_ptr<char16_t[]> wide_;
+    int wideLength_ = 0;
+};
+
+}  // namespace corvina

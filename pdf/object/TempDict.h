@@ -1,0 +1,211 @@
+#pragma once
+
+#include <utility>
+
+namespace corvina {
+
+// An ordered search tree from key to value with the local three-node rotation
+// and cached first/last nodes. Nodes are owned by the tree (links are plain
+// pointers so destruction and rotation need no recursion); values are released
+// through releaseFn.
+template <class K, class V>
+class TempDict {
+public:
+    struct Node {
+        Node(const K& k, V v, Node* p) : key(k), value(v), parent(p) {}
+        virtual ~Node() = default;
+        K key;
+        V value;
+        Node* parent;
+        Node* left = nullptr;
+        Node* right = nullptr;
+    };
+    using ReleaseFn = void (*)(V* slot);
+
+    TempDict() = default;
+    TempDict(const TempDict&) = delete;
+    TempDict& operator=(const TempDict&) = delete;
+    virtual ~TempDict() { RemoveAll(); }
+
+    int Count() const { return count_; }
+    Node* First() const { return first_; }
+    Node* Last() const { return last_; }
+    static Node* Next(Node* n);
+
+    // key compare: K::Compare(const char*) / K::Compare(const K&)
+    template <class Key>
+    Node* Find(const Key& key) const {
+        Node* n = root_;
+        while (n) {
+            const int c = Cmp(key, n->key);
+            if (c == 0) return n;
+            n = c < 0 ? n->left : n->right;
+        }
+        return nullptr;
+    }
+    // Replaces (releasing the old value) or adds.
+    bool Insert(const K& key, V value);
+    // The caller disposes of the value first.
+    void EraseNode(Node* node);
+    // Releases every value and frees every node.
+    void RemoveAll();
+    void Swap(TempDict& other) {
+        std::swap(root_, other.root_);
+        std::swap(count_, other.count_);
+        std::swap(first_, other.first_);
+        std::swap(last_, other.last_);
+    }
+
+protected:
+    ReleaseFn releaseFn_ = nullptr;
+
+private:
+    static int Cmp(const K& a, const K& b) { return a.Compare(b); }
+    template <class Key>
+    static int Cmp(const Key& a, const K& b) {
+        return -b.Compare(a);
+    }
+    void Relink(Node* oldChild, Node* newChild);
+    void UpdateEnds();
+
+    Node* root_ = nullptr;
+    int count_ = 0;
+    Node* first_ = nullptr;
+    Node* last_ = nullptr;
+};
+
+template <class K, class V>
+typename TempDict<K, V>::Node* TempDict<K, V>::Next(Node* n) {
+    if (!n) return nullptr;
+    if (n->right) {
+        n = n->right;
+        while (n->left) n = n->left;
+        return n;
+    }
+    while (n->parent && n->parent->right == n) n = n->parent;
+    return n->parent;
+}
+
+template <class K, class V>
+void TempDict<K, V>::Relink(Node* oldChild, Node* newChild) {
+    Node* p = oldChild->parent;
+    if (!p)
+        root_ = newChild;
+    else if (p->left == oldChild)
+        p->left = newChild;
+    else
+        p->right = newChild;
+    if (newChild) newChild->parent = p;
+}
+
+template <class K, class V>
+void TempDict<K, V>::UpdateEnds() {
+    first_ = last_ = root_;
+    if (!root_) return;
+    while (first_->left) first_ = first_->left;
+    while (last_->right) last_ = last_->right;
+}
+
+template <class K, class V>
+bool TempDict<K, V>::Insert(const K& key, V value) {
+    Node* parent = nullptr;
+    Node* n = root_;
+    int c = 0;
+    while (n) {
+        c = Cmp(key, n->key);
+        if (c == 0) {
+            if (releaseFn_) releaseFn_(&n->value);
+            n->value = value;
+            return true;
+        }
+        parent = n;
+        n = c < 0 ? n->left : n->right;
+    }
+    Node* node = new (std::nothrow) Node(key, value, parent);
+    if (!node) return false;
+    if (!parent)
+        root_ = node;
+    else if (c < 0)
+        parent->left = node;
+    else
+        parent->right = node;
+
+    // A chain of three single-child nodes becomes a small balanced subtree
+    // rooted at the middle key.
+    Node* grand = parent ? parent->parent : nullptr;
+    if (parent && grand && !(parent->left && parent->right) &&
+        !(grand->left && grand->right)) {
+        Node* lo;
+        Node* mid;
+        Node* hi;
+        if (grand->right == parent) {
+            if (parent->right == node) {
+                lo = grand, mid = parent, hi = node;
+            } else {
+                lo = grand, mid = node, hi = parent;
+            }
+        } else {
+            if (parent->left == node) {
+                lo = node, mid = parent, hi = grand;
+            } else {
+                lo = parent, mid = node, hi = grand;
+            }
+        }
+        Relink(grand, mid);
+        mid->left = lo;
+        mid->right = hi;
+        lo->parent = mid;
+        hi->parent = mid;
+        lo->left = lo->right = nullptr;
+        hi->left = hi->right = nullptr;
+    }
+    ++count_;
+    UpdateEnds();
+    return true;
+}
+
+template <class K, class V>
+void TempDict<K, V>::EraseNode(Node* node) {
+    if (!node) return;
+    if (node->left) {
+        // Replace by the largest node of the left subtree.
+        Node* m = node->left;
+        while (m->right) m = m->right;
+        if (m != node->left) {
+            Relink(m, m->left);
+            m->left = node->left;
+            m->left->parent = m;
+        }
+        m->right = node->right;
+        if (m->right) m->right->parent = m;
+        Relink(node, m);
+    } else {
+        Relink(node, node->right);
+    }
+    delete node;
+    --count_;
+    UpdateEnds();
+}
+
+template <class K, class V>
+void TempDict<K, V>::RemoveAll() {
+    // Iterative post-order teardown: deep trees must not exhaust the stack.
+    Node* n = root_;
+    while (n) {
+        if (n->left) {
+            n = n->left;
+        } else if (n->right) {
+            n = n->right;
+        } else {
+            Node* p = n->parent;
+            if (p) (p->left == n ? p->left : p->right) = nullptr;
+            if (releaseFn_) releaseFn_(&n->value);
+            delete n;
+            n = p;
+        }
+    }
+    root_ = first_ = last_ = nullptr;
+    count_ = 0;
+}
+
+}  // namespace corvina

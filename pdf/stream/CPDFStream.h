@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "pdf/object/CPDFDict.h"
+#include "pdf/object/TempHugeString.h"
+
+namespace corvina {
+
+class CPDFArray;
+
+// A stream: its dictionary and its data, which stays in the document's source
+// file (offset and length set) until something needs the bytes.
+class CPDFStream : public CPDFDict {
+public:
+    CPDFStream();
+    explicit CPDFStream(CPDFDoc* doc);
+    ~CPDFStream() override;
+
+    // Reads the data of a stream whose dictionary was just parsed; the
+    // dictionary's entries move into the stream. Throws on failure.
+    void Serialize(CPDFDoc* doc, InStream& in, std::unique_ptr<CPDFDict> dict, CryptKey crypt);
+    void Serialize(OutStream& out, CryptKey crypt) override;
+    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+
+    // Data access loads deferred data first; null and 0 when that fails.
+    const char* GetData();
+    int32_t GetDataLength();
+    bool IsDeferred() const { return srcOffset_ != -1 && srcLength_ != -1; }
+    int32_t SourceOffset() const { return srcOffset_; }
+    int32_t SourceLength() const { return srcLength_; }
+
+    // Data changes keep Length in step.
+    bool AppendData(const char* data, int32_t length);
+    bool AppendData(char c, int32_t count);
+    bool SetData(const char* data, int32_t length);
+    bool SetData(char c, int32_t count);
+    bool InsertData(int32_t position, const char* data, int32_t length);
+    void ClearStream();
+
+    CPDFNumber* Get_Length(CPDFObjRef* ref = nullptr);
+    bool Set_Length(int32_t length);
+    CPDFObject* Get_Filter(CPDFObjRef* ref = nullptr);
+    bool Set_Filter(std::unique_ptr<CPDFName> name);
+    bool Set_Filter(std::unique_ptr<CPDFArray> names);
+    CPDFObject* Get_DecodeParms(CPDFObjRef* ref = nullptr);
+    bool Set_DecodeParms(std::unique_ptr<CPDFDict> parms);
+    bool Set_DecodeParms(std::unique_ptr<CPDFArray> parms);
+    CPDFObject* Get_F(CPDFObjRef* ref = nullptr);
+    bool Set_F(std::unique_ptr<CPDFObject> spec, bool indirect, CPDFObjRef* ref = nullptr);
+
+    CPDFDoc* GetDoc() const { return doc_; }
+
+private:
+    bool LoadData();
+    bool UpdateLength();
+
+    CPDFDoc* doc_ = nullptr;
+    TempHugeString<char> data_;
+    int32_t srcOffset_ = -1;
+    int32_t srcLength_ = -1;
+};
+
+}  // namespace corvina

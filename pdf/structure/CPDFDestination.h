@@ -1,0 +1,20 @@
+#pragma once
+
+#include "pdf/object/CPDFArray.h"
+#include "pdf/object/CPDFDataStruct.h"
+
+namespace corvina {
+
+// An explicit destination: [page /FitType params...].
+class CPDFDestination : public CPDFArray, public CPDFDataStruct {
+public:
+    CPDFDestination();
+
+    // The only validation of a destination: the fit name and its operands.
+    static bool Recognize(CPDFDoc* doc, CPDFArray* plain);
+    // Copies the elements; callers run Recognize first.
+    bool Load(CPDFDoc* doc, CPDFArray* plain);
+    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+};
+
+}  // namespace corvina

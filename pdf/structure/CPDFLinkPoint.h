@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+
+#include "pdf/object/CPDFDataStruct.h"
+#include "pdf/object/CPDFDict.h"
+
+namespace corvina {
+
+class CPDFDestination;
+
+// A destination dictionary: << /D [page /FitType ...] >>.
+class CPDFLinkPoint : public CPDFDict, public CPDFDataStruct {
+public:
+    CPDFLinkPoint();
+
+    static bool Recognize(CPDFDoc* doc, CPDFDict* plain);  // D present and an array
+    // Stores dest directly under D.
+    bool Create(CPDFDoc* doc, std::unique_ptr<CPDFDestination> dest);
+    bool Load(CPDFDoc* doc, CPDFDict* plain);
+    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+
+    CPDFObject* Get_D(CPDFObjRef* ref = nullptr);
+    bool Set_D(std::unique_ptr<CPDFDestination> dest, bool indirect, CPDFObjRef* ref = nullptr);
+};
+
+}  // namespace corvina

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "pdf/object/CPDFDict.h"
+#include "pdf/object/CPDFDocStruct.h"
+
+namespace corvina {
+
+class CPDFArray;
+class CPDFInt;
+class CPDFPage;
+
+// An inner node of the page tree.
+class CPDFPages : public CPDFDict, public CPDFDocStruct {
+public:
+    CPDFPages();
+
+    // Type "Pages", Kids an array, Count a plain CPDFNumber.
+    static bool Recognize(CPDFDoc* doc, CPDFDict* plain);
+    bool Create(CPDFDoc* doc, const CPDFObjRef& parent);
+    bool Load(CPDFDoc* doc, CPDFDict* plain);
+
+    // The page at a zero-based position below this node, or null; ref receives
+    // the page's reference.
+    CPDFPage* GetPage(int32_t position, CPDFObjRef* ref);
+    bool DeletePage(int32_t position, const CPDFObjRef& nodeRef);
+
+    CPDFArray* Get_Kids(CPDFObjRef* ref = nullptr);
+    bool Set_Kids(std::unique_ptr<CPDFArray> kids, bool indirect, CPDFObjRef* ref = nullptr);
+    CPDFNumber* Get_Count(CPDFObjRef* ref = nullptr);
+    bool Set_Count(std::unique_ptr<CPDFInt> count, bool indirect, CPDFObjRef* ref = nullptr);
+    CPDFPages* Get_Parent(CPDFObjRef* ref = nullptr);
+    bool Set_Parent(const CPDFObjRef& parent);
+};
+
+}  // namespace corvina
