@@ -22,6 +22,9 @@ public:
     std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
 
     bool Equals(const char* text) const { return Compare(text) == 0; }
+    // The bytes; hides the Text type code of CPDFObject, which would make the
+    // name ambiguous.
+    using TempString<char>::Text;
 };
 
 // True when obj is a name equal to text.

@@ -15,12 +15,16 @@ public:
         : CPDFObject(String, "String"), TempString<char>(data, length) {}
     explicit CPDFString(const char* text) : CPDFObject(String, "String"), TempString<char>(text) {}
 
-    static std::unique_ptr<CPDFString> SerializeObject(CPDFDoc* doc, InStream& in,
-                                                       CryptKey crypt);
+    // Null at "<<", which opens a dictionary (CPDFObject::SerializeObject and
+    // CPDFDict::SerializeObject read those).
+    static std::unique_ptr<CPDFString> SerializeObject(CPDFDoc* doc, InStream& in, CryptKey crypt);
     void Serialize(CPDFDoc* doc, InStream& in, CryptKey crypt);
     void Serialize(OutStream& out, CryptKey crypt) override;
     std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
 
+    // The bytes; hides the Text type code of CPDFObject, which would make the
+    // name ambiguous.
+    using TempString<char>::Text;
     bool IsLiteral() const { return literal_ != 0; }
     void SetLiteral(bool v) { literal_ = v; }
 
