@@ -10,53 +10,73 @@ namespace corvina::detail {
 
 namespace {
 
-// One converter per thread: iconv descriptors carry state and are not shared.
-struct Converter {
-    iconv_t cd = reinterpret_cast<iconv_t>(-1);
-    bool tried = false;
+// One converter per thread: iconv descriptors carry shift state and must not
+// be shared between threads.
+class Converter {
+public:
+    Converter() : cd_(iconv_open("UTF-16LE", "CP932")) {}
     ~Converter() {
-        if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+        if (Ok()) iconv_close(cd_);
     }
-    iconv_t Get() {
-        if (!tried) {
-            tried = true;
-            cd = iconv_open("UTF-16LE", "CP932");
-        }
-        return cd;
-    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    bool Ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    iconv_t Get() const { return cd_; }
+
+private:
+    iconv_t cd_;
 };
 
-thread_local Converter tConverter;
+Converter& ThreadConverter() {
+    thread_local Converter converter;
+    return converter;
+}
 
 }  // namespace
 
 bool CP932Available() {
-    return tConverter.Get() != reinterpret_cast<iconv_t>(-1);
+    return ThreadConverter().Ok();
 }
 
 bool CP932ToUTF16(const char* bytes, size_t n, std::u16string& out) {
     out.clear();
+    Converter& converter = ThreadConverter();
+    if (!converter.Ok()) return false;
     if (!bytes) return true;
-    const size_t len = strnlen(bytes, n);
-    if (len == 0) return true;
-    iconv_t cd = tConverter.Get();
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+
+    const size_t length = strnlen(bytes, n);
+    if (length == 0) return true;
+
+    iconv_t cd = converter.Get();
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
 
-    // Every code page 932 character is one or two bytes and one UTF-16 unit.
-    std::vector<char> wide(len * 2 + 4);
+    // Code page 932 maps each character (one or two bytes) to one UTF-16 unit,
+    // so two bytes per input byte suffice; grow anyway should that ever change.
+    std::vector<char> buffer(length * 2 + 2);
     char* in = const_cast<char*>(bytes);
-    size_t inLeft = len;
-    char* dst = wide.data();
-    size_t outLeft = wide.size();
-    if (iconv(cd, &in, &inLeft, &dst, &outLeft) == static_cast<size_t>(-1)) return false;
-    if (iconv(cd, nullptr, nullptr, &dst, &outLeft) == static_cast<size_t>(-1)) return false;
-    const size_t produced = wide.size() - outLeft;
-    out.resize(produced / 2);
-    for (size_t k = 0; k < out.size(); ++k) {
-        const auto lo = static_cast<unsigned char>(wide[2 * k]);
-        const auto hi = static_cast<unsigned char>(wide[2 * k + 1]);
-        out[k] = static_cast<char16_t>(lo | (hi << 8));
+    size_t inLeft = length;
+    size_t used = 0;
+    while (inLeft != 0) {
+        char* outPtr = buffer.data() + used;
+        size_t outLeft = buffer.size() - used;
+        const size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        used = buffer.size() - outLeft;
+        if (rc != static_cast<size_t>(-1)) break;
+        if (errno != E2BIG) {
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            return false;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    if (inLeft != 0) return false;
+
+    const size_t produced = used;
+    out.reserve(produced / 2);
+    for (size_t i = 0; i + 1 < produced; i += 2) {
+        const auto low = static_cast<unsigned char>(buffer[i]);
+        const auto high = static_cast<unsigned char>(buffer[i + 1]);
+        out.push_back(static_cast<char16_t>(low | (high << 8)));
     }
     return true;
 }

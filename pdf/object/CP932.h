@@ -5,10 +5,13 @@
 
 namespace corvina::detail {
 
-// Converts code page 932 bytes to UTF-16, stopping at the first zero byte as
-// the C library's mbstowcs does. False (out unspecified) on invalid input.
-bool CP932ToUTF16(const char* bytes, size_t n, std::u16string& out);
-// True when the platform can convert code page 932 at all.
+// True when this thread can open the code page 932 converter.
 bool CP932Available();
+
+// Converts code page 932 bytes to UTF-16, as mbstowcs does under a Japanese
+// locale: conversion stops at the first NUL byte or after n bytes. Returns
+// false, leaving out empty, on an invalid or truncated sequence or when the
+// converter cannot be opened.
+bool CP932ToUTF16(const char* bytes, size_t n, std::u16string& out);
 
 }  // namespace corvina::detail

@@ -8,6 +8,9 @@ namespace corvina {
 // A name: its decoded bytes without the leading solidus.
 class CPDFName : public CPDFObject, public TempString<char> {
 public:
+    // The bytes; the type codes of CPDFObject share the name Text.
+    using TempString<char>::Text;
+
     CPDFName() : CPDFObject(Name, "Name") {}
     explicit CPDFName(const char* text) : CPDFObject(Name, "Name"), TempString<char>(text) {}
     CPDFName(const char* data, int length)
@@ -22,9 +25,6 @@ public:
     std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
 
     bool Equals(const char* text) const { return Compare(text) == 0; }
-    // The bytes; hides the Text type code of CPDFObject, which would make the
-    // name ambiguous.
-    using TempString<char>::Text;
 };
 
 // True when obj is a name equal to text.

@@ -10,6 +10,9 @@ namespace corvina {
 // A string: decoded (and decrypted) bytes, written literal or hexadecimal.
 class CPDFString : public CPDFObject, public TempString<char> {
 public:
+    // The bytes; the type codes of CPDFObject share the name Text.
+    using TempString<char>::Text;
+
     CPDFString() : CPDFObject(String, "String") {}
     CPDFString(const char* data, int length)
         : CPDFObject(String, "String"), TempString<char>(data, length) {}
@@ -22,9 +25,6 @@ public:
     void Serialize(OutStream& out, CryptKey crypt) override;
     std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
 
-    // The bytes; hides the Text type code of CPDFObject, which would make the
-    // name ambiguous.
-    using TempString<char>::Text;
     bool IsLiteral() const { return literal_ != 0; }
     void SetLiteral(bool v) { literal_ = v; }
 

@@ -9,9 +9,7 @@ class CPDFText : public CPDFString {
 public:
     CPDFText() : CPDFString(CPDFObject::Text, "Text") {}
     explicit CPDFText(const char* text) : CPDFString(CPDFObject::Text, "Text") { Assign(text); }
-    explicit CPDFText(const char16_t* wide) : CPDFString(CPDFObject::Text, "Text") {
-        SetUnicode(wide);
-    }
+    explicit CPDFText(const char16_t* wide) : CPDFString(CPDFObject::Text, "Text") { SetUnicode(wide); }
 
     // Hexadecimal when the bytes begin with FE FF, literal otherwise.
     void Serialize(OutStream& out, CryptKey crypt) override;
