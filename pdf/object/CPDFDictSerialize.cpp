@@ -4,6 +4,7 @@
 #include "pdf/io/InStream.h"
 #include "pdf/io/OutStream.h"
 #include "pdf/object/CPDFException.h"
+#include "pdf/object/CPDFNumber.h"
 #include "pdf/object/CPDFString.h"
 #include "pdf/object/ContainerSupport.h"
 #include "pdf/object/SyntaxSupport.h"
