@@ -13,7 +13,6 @@ class InStream;
 class CPDFCatalog;
 class CPDFInfoDict;
 class CPDFArray;
-class CPDFNumber;
 
 // "trailer", its dictionary, "startxref", the offset and "%%EOF".
 class CPDFTrailer : public CPDFFileStruct {
