@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "pdf/file/CPDFLib.h"
 #include "pdf/object/CPDFObjRef.h"
@@ -41,7 +43,8 @@ private:
     CPDFDriver() = default;
 
     bool CollectDests();
-    bool ReadNameTreeNode(corvina::CPDFDict* node, int depth);
+    bool ReadNameTreeNode(corvina::CPDFDict* node, int depth,
+                          std::set<corvina::CPDFObjRef>& visited);
     bool MakeName(long page, std::string& mbName, std::u16string& name);
     bool AddDest(long page, const corvina::CPDFObjRef& pageRef);
     bool WriteDests();

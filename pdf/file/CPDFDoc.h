@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -85,19 +87,37 @@ public:
     bool FindLinearRef(const CPDFObjRef& from, CPDFObjRef* to) const;
     bool LinearizeObj(const CPDFObjRef& ref);
 
+    // The clock that stamps the information dictionary (tests fix it).
+    void SetClock(std::function<std::time_t()> clock) { clock_ = std::move(clock); }
+    std::time_t Now() const { return clock_ ? clock_() : std::time(nullptr); }
+
 private:
     // Keeps the first error; used by every public operation's boundary.
     void Keep(const CPDFException& e);
     void KeepUnknown(const char* method);
+    // Runs body; a CPDFException or any other exception becomes `fail` with
+    // the first error kept in the last-error record.
+    template <class R, class F>
+    R Guarded(const char* method, R fail, F&& body) {
+        try {
+            return body();
+        } catch (const CPDFException& e) {
+            Keep(e);
+        } catch (...) {
+            KeepUnknown(method);
+        }
+        return fail;
+    }
     [[noreturn]] void Raise(const char* method, int type, const char* factor);
-    void ReadStructure();  // method "Serialize"
+    bool ReadStructure();  // method "Serialize"
     void FindStartXRef();
-    bool CreateWorkingSection();
+    void CreateWorkingSection(const char* method);
     void TypeRootObjects();
     void ReleaseAll();
     void DiscardSave();
-    void WriteAllObjects();  // method "Serialize"
+    bool WriteAllObjects();  // method "Serialize"
     CPDFObject* GetObjInner(const CPDFObjRef& ref);
+    CryptKey KeyFor(const unsigned char* key, const CPDFObjRef& ref, unsigned char* buf) const;
 
     CPDFException lastError_;
     std::unique_ptr<CPDFHeader> header_;
@@ -118,8 +138,16 @@ private:
     bool outputCreated_ = false;
     std::unique_ptr<FileOutStream> output_;
     std::unique_ptr<unsigned char[]> outputKey_;
-    // Saving: the objects the working table must cover (the largest Size seen).
+    // The object numbers a full rewrite must cover: the largest table read.
     int32_t fullSize_ = 0;
+    // Where a rename puts the finished output (the resolved target path).
+    std::string targetPath_;
+    // Length of the file an incremental save appends to, to undo a failed append.
+    long appendBase_ = -1;
+    // Nested loads (a stream whose Length refers back to itself) and releases.
+    int loadDepth_ = 0;
+    int releaseDepth_ = 0;
+    std::function<std::time_t()> clock_;
 };
 
 }  // namespace corvina

@@ -17,7 +17,7 @@ public:
     // Bit 0 of the options limits the catalog's typed load to the page tree.
     enum Option : uint32_t { LoadPageTreeOnly = 1 };
 
-    ~CPDFLib();
+    ~CPDFLib() = default;
 
     // Null when the library cannot be set up. Each directory may be null or empty.
     static std::unique_ptr<CPDFLib> Create(const char* tempDir, const char* cmapDir = nullptr,

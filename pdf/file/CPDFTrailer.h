@@ -5,6 +5,7 @@
 
 #include "pdf/file/CPDFFileStruct.h"
 #include "pdf/object/CPDFDict.h"
+#include "pdf/object/CPDFNumber.h"
 
 namespace corvina {
 

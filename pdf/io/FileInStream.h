@@ -27,6 +27,7 @@ public:
     int Seek(int pos) override;
     int Length() override { return start_ < 0 ? 0 : length_; }
     bool Error() const override { return errno_ != 0; }
+    int SavedErrno() const { return errno_; }
     const char* ErrorText() override;
     void ClearError() override { errno_ = 0; }
 

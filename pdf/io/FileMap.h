@@ -25,6 +25,11 @@ public:
     void Close(bool deleteFile);
 
 private:
+    // Sizes the file to size bytes and maps it; zero-fills from oldSize up.
+    bool Map(long oldSize, long size, bool zeroFill);
+    // Undoes everything (the file is deleted), keeping errno; returns false.
+    bool Fail();
+
     std::string name_;
     long size_ = 0;
     int fd_ = -1;

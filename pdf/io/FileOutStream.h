@@ -24,6 +24,7 @@ public:
     int Seek(long pos) override;
     long Size() override;
     bool Error() const override { return errno_ != 0; }
+    int SavedErrno() const { return errno_; }
     const char* ErrorText() override;
     void ClearError() override { errno_ = 0; }
 

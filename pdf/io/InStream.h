@@ -67,9 +67,7 @@ public:
     // part already read.
     int Search(const char* pattern, int length);
 
-    static bool IsWhitespace(int c) {
-        return c == 9 || c == 10 || c == 12 || c == 13 || c == 32;
-    }
+    static bool IsWhitespace(int c) { return c == 9 || c == 10 || c == 12 || c == 13 || c == 32; }
     static bool IsDelimiter(int c) {
         return c == '(' || c == ')' || c == '/' || c == '<' || c == '>' || c == '[' || c == ']';
     }

@@ -15,9 +15,13 @@ public:
     void Close() override { Flush(); }
     void WriteDirect(const void* data, int n) override;
     void Flush() override;
-    long Tell() override { return static_cast<long>(data_.size()) + count_; }
+    long Tell() override { return writePos_ + count_; }
+    // pos in 0..Size(); later writes overwrite from there, as in a file.
     int Seek(long pos) override;
-    long Size() override { return Tell(); }
+    long Size() override {
+        const long held = static_cast<long>(data_.size());
+        return Tell() > held ? Tell() : held;
+    }
     bool Error() const override { return false; }
     const char* ErrorText() override { return ""; }
     void ClearError() override {}
@@ -26,7 +30,10 @@ public:
     const std::string& Data();
 
 private:
+    void Store(const char* data, int n);
+
     std::string data_;
+    long writePos_ = 0;  // offset in data_ where the buffer goes
 };
 
 }  // namespace corvina

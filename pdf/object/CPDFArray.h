@@ -24,6 +24,8 @@ public:
 
     // Raw operations; no document involved.
     using TempArray<CPDFAtom*>::Count;
+    // Room for n members, so that building a long array does not regrow it.
+    bool ReserveSlots(int n) { return TempArray<CPDFAtom*>::Reserve(n); }
     CPDFAtom* GetAt(int index) const {
         return index >= 0 && index < count_ ? items_[index] : nullptr;
     }

@@ -8,6 +8,9 @@ namespace corvina {
 // A name: its decoded bytes without the leading solidus.
 class CPDFName : public CPDFObject, public TempString<char> {
 public:
+    // The bytes; the type codes of CPDFObject share the name Text.
+    using TempString<char>::Text;
+
     CPDFName() : CPDFObject(Name, "Name") {}
     explicit CPDFName(const char* text) : CPDFObject(Name, "Name"), TempString<char>(text) {}
     CPDFName(const char* data, int length)

@@ -10,6 +10,9 @@ namespace corvina {
 // A string: decoded (and decrypted) bytes, written literal or hexadecimal.
 class CPDFString : public CPDFObject, public TempString<char> {
 public:
+    // The bytes; the type codes of CPDFObject share the name Text.
+    using TempString<char>::Text;
+
     CPDFString() : CPDFObject(String, "String") {}
     CPDFString(const char* data, int length)
         : CPDFObject(String, "String"), TempString<char>(data, length) {}

@@ -7,9 +7,9 @@ namespace corvina {
 // A text string: UTF-16BE with the FE FF mark, or code page 932 bytes.
 class CPDFText : public CPDFString {
 public:
-    CPDFText() : CPDFString(Text, "Text") {}
-    explicit CPDFText(const char* text) : CPDFString(Text, "Text") { Assign(text); }
-    explicit CPDFText(const char16_t* wide) : CPDFString(Text, "Text") { SetUnicode(wide); }
+    CPDFText() : CPDFString(CPDFObject::Text, "Text") {}
+    explicit CPDFText(const char* text) : CPDFString(CPDFObject::Text, "Text") { Assign(text); }
+    explicit CPDFText(const char16_t* wide) : CPDFString(CPDFObject::Text, "Text") { SetUnicode(wide); }
 
     // Hexadecimal when the bytes begin with FE FF, literal otherwise.
     void Serialize(OutStream& out, CryptKey crypt) override;

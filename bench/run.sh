@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Times the named-destination job against plain copies and rewrites of one
+# large PDF: cp, mutool clean, qpdf, and linkpoint, several runs each.
+# Usage: bench/run.sh [PAGES] [RUNS]   (defaults: 20000 pages, 3 runs)
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+pages=${1:-20000}
+runs=${2:-3}
+"$root/scripts/setup.sh"
+"$root/scripts/build.sh" build-release -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+work=${BENCH_DIR:-$(mktemp -d)}
+in="$work/in-$pages.pdf"
+[ -f "$in" ] || "$root/build-release/bench/make-big-pdf" "$in" "$pages"
+echo "input: $in ($(du -m "$in" | cut -f1) MB, $pages pages)"
+
+# measure NAME COMMAND...: median wall seconds and median peak RSS (KB)
+declare -A secs rss
+measure() {
+    local name=$1; shift
+    local times=() mems=()
+    for ((i = 0; i < runs; i++)); do
+        rm -f "$work/out.pdf"
+        /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@" >/dev/null 2>&1
+        read -r t m <"$work/time.txt"
+        times+=("$t"); mems+=("$m")
+    done
+    secs[$name]=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p")
+    rss[$name]=$(printf '%s\n' "${mems[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p")
+    printf '%-10s median %6.2f s   peak RSS %8d KB\n' "$name" "${secs[$name]}" "${rss[$name]}"
+}
+
+measure cp cp "$in" "$work/out.pdf"
+command -v mutool >/dev/null && measure mutool mutool clean "$in" "$work/out.pdf"
+measure qpdf qpdf "$in" "$work/out.pdf"
+measure linkpoint "$root/build-release/linkpoint" "$in" "$work/out.pdf" -l ""
+
+echo
+for other in cp mutool qpdf; do
+    [ -n "${secs[$other]:-}" ] || continue
+    awk -v a="${secs[linkpoint]}" -v b="${secs[$other]}" -v ma="${rss[linkpoint]}" -v mb="${rss[$other]}" -v n="$other" \
+        'BEGIN { printf "linkpoint / %-7s time %5.2fx   memory %5.2fx\n", n, (b > 0 ? a / b : 0), (mb > 0 ? ma / mb : 0) }'
+done

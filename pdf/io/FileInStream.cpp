@@ -1,0 +1,177 @@
+#include "pdf/io/FileInStream.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+namespace corvina {
+
+FileInStream::FileInStream(int bufferSize) : InStream(bufferSize) {
+    kindName_ = "File";
+}
+
+FileInStream::~FileInStream() {
+    Close();
+}
+
+bool FileInStream::Open(const char* path, const char* mode, int start, int length, int bufferSize) {
+    Close();
+    errno_ = 0;
+    if (bufferSize >= 1 && bufferSize != bufferSize_) {
+        buffer_.reset(new char[static_cast<size_t>(bufferSize)]);
+        bufferSize_ = bufferSize;
+    }
+    if (start < 0) {
+        errno_ = EINVAL;
+        return false;
+    }
+
+    std::FILE* file;
+    long origin = 0;  // file offset of window position 0 before the start offset
+    if (path && *path) {
+        file = std::fopen(path, mode && *mode ? mode : "rb");
+        if (!file) {
+            errno_ = errno;
+            return false;
+        }
+    } else {
+        // Standard input: binary already on this platform. The window begins
+        // where standard input stands now.
+        file = stdin;
+        origin = std::ftell(stdin);
+        if (origin < 0) origin = 0;
+    }
+
+    long available = INT32_MAX;  // unknown for pipes and terminals
+    struct stat st;
+    if (fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode)) {
+        // Offsets are 32-bit throughout the library; refuse rather than misread.
+        if (st.st_size > INT32_MAX) {
+            if (file != stdin) std::fclose(file);
+            errno_ = EFBIG;
+            errno = EFBIG;
+            return false;
+        }
+        available = static_cast<long>(st.st_size) - origin - start;
+        if (available < 0) available = 0;
+    }
+    if (start > 0 && std::fseek(file, origin + start, SEEK_SET) != 0) {
+        errno_ = errno;
+        if (file != stdin) std::fclose(file);
+        return false;
+    }
+
+    file_ = file;
+    isStdin_ = file == stdin;
+    path_ = isStdin_ ? "" : path;
+    start_ = origin + start;
+    length_ = static_cast<int>(length >= 0 && length < available ? length : available);
+    bufferBase_ = 0;
+    pos_ = 0;
+    count_ = 0;
+    return true;
+}
+
+void FileInStream::Close() {
+    if (file_ && !isStdin_) std::fclose(file_);
+    file_ = nullptr;
+    isStdin_ = false;
+    path_.clear();
+    start_ = -1;
+    length_ = 0;
+    bufferBase_ = 0;
+    pos_ = 0;
+    count_ = 0;
+}
+
+int FileInStream::Refill() {
+    if (!file_) return 0;
+    // Unread bytes move to the front so the window position stays exact.
+    const int keep = count_ - pos_ > 0 ? count_ - pos_ : 0;
+    if (keep > 0) std::memmove(buffer_.get(), buffer_.get() + pos_, static_cast<size_t>(keep));
+    bufferBase_ += count_ - keep;
+    pos_ = 0;
+    count_ = keep;
+    int want = bufferSize_ - keep;
+    const int left = length_ - (bufferBase_ + keep);
+    if (want > left) want = left;
+    if (want <= 0) return 0;
+    const size_t got = std::fread(buffer_.get() + keep, 1, static_cast<size_t>(want), file_);
+    if (got < static_cast<size_t>(want) && std::ferror(file_)) {
+        errno_ = errno ? errno : EIO;
+        std::clearerr(file_);
+    }
+    count_ += static_cast<int>(got);
+    return static_cast<int>(got);
+}
+
+int FileInStream::Read(void* dst, int n) {
+    if (!file_ || n <= 0) return 0;
+    char* out = static_cast<char*>(dst);
+    int done = count_ - pos_;
+    if (done > n) done = n;
+    if (done > 0) {
+        std::memcpy(out, buffer_.get() + pos_, static_cast<size_t>(done));
+        pos_ += done;
+    }
+    while (done < n) {
+        int rest = n - done;
+        if (rest < bufferSize_) {
+            // Small remainders go through the buffer to keep the fread count low.
+            if (Refill() <= 0) break;
+            int chunk = count_ - pos_;
+            if (chunk > rest) chunk = rest;
+            std::memcpy(out + done, buffer_.get() + pos_, static_cast<size_t>(chunk));
+            pos_ += chunk;
+            done += chunk;
+            continue;
+        }
+        const int left = length_ - (bufferBase_ + count_);
+        if (rest > left) rest = left;
+        if (rest <= 0) break;
+        const size_t got = std::fread(out + done, 1, static_cast<size_t>(rest), file_);
+        bufferBase_ += count_ + static_cast<int>(got);
+        pos_ = 0;
+        count_ = 0;
+        done += static_cast<int>(got);
+        if (got < static_cast<size_t>(rest)) {
+            if (std::ferror(file_)) {
+                errno_ = errno ? errno : EIO;
+                std::clearerr(file_);
+            }
+            break;
+        }
+    }
+    return done;
+}
+
+int FileInStream::Tell() {
+    if (!file_) return -1;
+    return bufferBase_ + pos_;
+}
+
+int FileInStream::Seek(int pos) {
+    if (!file_ || pos < 0 || pos > length_) return -1;
+    // The document seeks before every object it loads, often into bytes
+    // already buffered.
+    if (pos >= bufferBase_ && pos <= bufferBase_ + count_) {
+        pos_ = pos - bufferBase_;
+        return 0;
+    }
+    if (std::fseek(file_, start_ + pos, SEEK_SET) != 0) {
+        errno_ = errno;
+        return -1;
+    }
+    bufferBase_ = pos;
+    pos_ = 0;
+    count_ = 0;
+    return 0;
+}
+
+const char* FileInStream::ErrorText() {
+    return errno_ ? std::strerror(errno_) : "";
+}
+
+}  // namespace corvina

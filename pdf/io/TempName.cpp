@@ -1,0 +1,52 @@
+#include "pdf/io/TempName.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace corvina {
+
+std::string& TempSettings::Directory() {
+    static std::string directory;
+    return directory;
+}
+
+std::string& TempSettings::Prefix() {
+    static std::string prefix = "cv";
+    return prefix;
+}
+
+bool GetTempName(const char* dir, const char* prefix, char* out, int outSize) {
+    if (!out || outSize < 1) {
+        errno = EINVAL;
+        return false;
+    }
+    out[0] = 0;
+    std::string path;
+    if (dir && *dir) {
+        path = dir;
+    } else {
+        const char* env = std::getenv("TMPDIR");
+        path = env && *env ? env : "/tmp";
+    }
+    if (path.back() != '/') path += '/';
+    if (prefix) path += prefix;
+    path += "XXXXXX";
+    // Checked before the file exists, so a refusal leaves nothing behind.
+    if (path.size() + 1 > static_cast<size_t>(outSize)) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    std::vector<char> name(path.begin(), path.end());
+    name.push_back(0);
+    const int fd = mkstemp(name.data());
+    if (fd < 0) return false;
+    close(fd);
+    std::memcpy(out, name.data(), name.size());
+    return true;
+}
+
+}  // namespace corvina

@@ -1,0 +1,84 @@
+#include "pdf/object/CP932.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace corvina::detail {
+
+namespace {
+
+// One converter per thread: iconv descriptors carry shift state and must not
+// be shared between threads.
+class Converter {
+public:
+    Converter() : cd_(iconv_open("UTF-16LE", "CP932")) {}
+    ~Converter() {
+        if (Ok()) iconv_close(cd_);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    bool Ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    iconv_t Get() const { return cd_; }
+
+private:
+    iconv_t cd_;
+};
+
+Converter& ThreadConverter() {
+    thread_local Converter converter;
+    return converter;
+}
+
+}  // namespace
+
+bool CP932Available() {
+    return ThreadConverter().Ok();
+}
+
+bool CP932ToUTF16(const char* bytes, size_t n, std::u16string& out) {
+    out.clear();
+    Converter& converter = ThreadConverter();
+    if (!converter.Ok()) return false;
+    if (!bytes) return true;
+
+    const size_t length = strnlen(bytes, n);
+    if (length == 0) return true;
+
+    iconv_t cd = converter.Get();
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+
+    // Code page 932 maps each character (one or two bytes) to one UTF-16 unit,
+    // so two bytes per input byte suffice; grow anyway should that ever change.
+    std::vector<char> buffer(length * 2 + 2);
+    char* in = const_cast<char*>(bytes);
+    size_t inLeft = length;
+    size_t used = 0;
+    while (inLeft != 0) {
+        char* outPtr = buffer.data() + used;
+        size_t outLeft = buffer.size() - used;
+        const size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        used = buffer.size() - outLeft;
+        if (rc != static_cast<size_t>(-1)) break;
+        if (errno != E2BIG) {
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            return false;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    if (inLeft != 0) return false;
+
+    const size_t produced = used;
+    out.reserve(produced / 2);
+    for (size_t i = 0; i + 1 < produced; i += 2) {
+        const auto low = static_cast<unsigned char>(buffer[i]);
+        const auto high = static_cast<unsigned char>(buffer[i + 1]);
+        out.push_back(static_cast<char16_t>(low | (high << 8)));
+    }
+    return true;
+}
+
+}  // namespace corvina::detail

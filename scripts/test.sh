@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds in build/ and runs every test.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+"$root/scripts/setup.sh"
+"$root/scripts/build.sh" build
+cd "$root/build"
+ctest --output-on-failure -j2

@@ -1,0 +1,78 @@
+#include "pdf/io/TempName.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+#include "support/ScratchDir.h"
+
+using corvina::GetTempName;
+using corvina::TempSettings;
+
+namespace {
+
+// Sets an environment variable for one scope.
+class EnvGuard {
+public:
+    EnvGuard(const char* name, const char* value) : name_(name) {
+        const char* old = std::getenv(name);
+        if (old) old_ = old, had_ = true;
+        setenv(name, value, 1);
+    }
+    ~EnvGuard() {
+        if (had_) {
+            setenv(name_.c_str(), old_.c_str(), 1);
+        } else {
+            unsetenv(name_.c_str());
+        }
+    }
+
+private:
+    std::string name_, old_;
+    bool had_ = false;
+};
+
+bool IsEmptyFile(const char* path) {
+    struct stat st;
+    return stat(path, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
+}
+
+}  // namespace
+
+TEST(TempName, CreatesAUniqueEmptyFileWithThePrefix) {
+    ScratchDir dir;
+    char a[260], b[260];
+    ASSERT_TRUE(GetTempName(dir.Path().c_str(), "cv", a));
+    ASSERT_TRUE(GetTempName((dir.Path() + "/").c_str(), "cv", b));
+    EXPECT_EQ(std::string(a).rfind(dir.Path() + "/cv", 0), 0u) << a;
+    EXPECT_EQ(std::string(b).rfind(dir.Path() + "/cv", 0), 0u) << b;  // no double slash
+    EXPECT_STRNE(a, b);
+    EXPECT_TRUE(IsEmptyFile(a));
+    EXPECT_TRUE(IsEmptyFile(b));
+}
+
+TEST(TempName, EmptyDirectoryMeansTmpdir) {
+    ScratchDir dir;
+    EnvGuard env("TMPDIR", dir.Path().c_str());
+    char name[260];
+    ASSERT_TRUE(GetTempName("", "cv", name));
+    EXPECT_EQ(std::string(name).rfind(dir.Path() + "/cv", 0), 0u) << name;
+    EXPECT_TRUE(IsEmptyFile(name));
+}
+
+TEST(TempName, FailuresLeaveNothingBehind) {
+    ScratchDir dir;
+    char name[260];
+    EXPECT_FALSE(GetTempName(dir.File("missing").c_str(), "cv", name));
+    char tiny[8];
+    EXPECT_FALSE(GetTempName(dir.Path().c_str(), "cv", tiny, sizeof tiny));
+    EXPECT_EQ(ScratchDir::List(dir.Path()), "");
+}
+
+TEST(TempName, DefaultSettings) {
+    EXPECT_EQ(TempSettings::Prefix(), "cv");
+    EXPECT_EQ(TempSettings::Directory(), "");
+}

@@ -1,0 +1,60 @@
+#include "pdf/object/TempHugeString.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "pdf/io/TempName.h"
+#include "support/ScratchDir.h"
+
+using corvina::TempHugeString;
+using corvina::TempSettings;
+
+namespace {
+
+// Grows a string in 1000-byte pieces past the mapping threshold and checks
+// the file it lives in.
+void GrowPastTheThreshold(const std::string& expectDir) {
+    auto s = std::make_unique<TempHugeString<char>>();
+    std::string expect;
+    for (int i = 0; i < 100; ++i) {
+        const std::string piece(1000, static_cast<char>('a' + i % 26));
+        ASSERT_TRUE(s->Append(piece.data(), 1000));
+        expect += piece;
+        ASSERT_EQ(s->IsMapped(), expect.size() + 1 > 40960) << expect.size();
+    }
+    ASSERT_TRUE(s->IsMapped());
+    const std::string name = s->MapName();
+    EXPECT_EQ(name.rfind(expectDir + "/cv", 0), 0u) << name;
+    EXPECT_EQ(s->Length(), 100000);
+    EXPECT_EQ(std::string(s->Text(), 100000), expect);
+    EXPECT_EQ(ScratchDir::Read(name).substr(0, 100000), expect);
+    s.reset();
+    EXPECT_EQ(ScratchDir::List(expectDir), "");
+}
+
+}  // namespace
+
+TEST(TempHugeString, MovesIntoATemporaryFileAndRemovesIt) {
+    ScratchDir dir;
+    const std::string saved = TempSettings::Directory();
+    TempSettings::Directory() = dir.Path() + "/";
+    GrowPastTheThreshold(dir.Path());
+    TempSettings::Directory() = saved;
+}
+
+TEST(TempHugeString, WithoutADirectoryUsesTheSystemOne) {
+    ScratchDir dir;
+    const char* old = std::getenv("TMPDIR");
+    const std::string saved = old ? old : "";
+    setenv("TMPDIR", dir.Path().c_str(), 1);
+    ASSERT_EQ(TempSettings::Directory(), "");
+    GrowPastTheThreshold(dir.Path());
+    if (old) {
+        setenv("TMPDIR", saved.c_str(), 1);
+    } else {
+        unsetenv("TMPDIR");
+    }
+}

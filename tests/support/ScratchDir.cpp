@@ -1,0 +1,46 @@
+#include "support/ScratchDir.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <vector>
+
+ScratchDir::ScratchDir() {
+    const char* env = std::getenv("TMPDIR");
+    std::string templ = std::string(env && *env ? env : "/tmp") + "/corvina-test-XXXXXX";
+    std::vector<char> name(templ.begin(), templ.end());
+    name.push_back(0);
+    if (!mkdtemp(name.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = name.data();
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::string ScratchDir::Write(const std::string& name, const std::string& bytes) const {
+    const std::string path = File(name);
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+std::string ScratchDir::Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string ScratchDir::List(const std::string& dir) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    std::string out;
+    for (const auto& n : names) out += (out.empty() ? "" : " ") + n;
+    return out;
+}

@@ -1,0 +1,330 @@
+#include "tool/CLinkPointApp.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <tiffio.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "pdf/object/CPDFException.h"
+
+// jpeglib.h needs stdio first.
+#include <jpeglib.h>
+
+using corvina::CPDFException;
+
+namespace {
+
+std::string ReadAll(FILE* f) {
+    std::fflush(f);
+    std::rewind(f);
+    std::string text;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+    return text;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+class TempDir : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/cvtestXXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        theApp.Term();
+        std::string command = "rm -rf '" + dir_ + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+    std::string Path(const char* name) const { return dir_ + "/" + name; }
+
+    std::string dir_;
+};
+
+// --- WriteLog and WriteErrorReport ---
+
+TEST(WriteLogTest, WritesOneLineAndFlushes) {
+    FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    WriteLog(f, "InputFile: %s", "a.pdf");
+    WriteLog(f, "%d-%ld", 7, 8L);
+    EXPECT_EQ(ReadAll(f), "InputFile: a.pdf\n7-8\n");
+    std::fclose(f);
+}
+
+TEST(WriteLogTest, LongLineIsCutAt1023Bytes) {
+    FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    const std::string text(3000, 'a');
+    WriteLog(f, "%s", text.c_str());
+    EXPECT_EQ(ReadAll(f), std::string(1023, 'a') + "\n");
+    std::fclose(f);
+}
+
+TEST(WriteLogTest, FourPercentSignsBecomeTwo) {
+    FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    WriteLog(f, "%%%%");
+    WriteLog(f, "%%%%[ Error: file not found: %s ]%%%%", "x.pdf");
+    EXPECT_EQ(ReadAll(f), "%%\n%%[ Error: file not found: x.pdf ]%%\n");
+    std::fclose(f);
+}
+
+TEST(WriteLogTest, NullStreamWritesNothing) {
+    WriteLog(nullptr, "%s", "ignored");
+    WriteErrorReport(nullptr, CPDFException("CPDFDoc", "Open", 3, "x"));
+}
+
+TEST(WriteErrorReportTest, FourLines) {
+    FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    WriteErrorReport(
+        f, CPDFException("CPDFDoc", "Open", CPDFException::UserError, "encrypted document"));
+    EXPECT_EQ(ReadAll(f),
+              "Module: CPDFDoc\nMethod: Open\nType: User Error\nFactor: encrypted document\n");
+    std::fclose(f);
+}
+
+TEST(WriteErrorReportTest, EmptyRecordAndUnknownType) {
+    FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    WriteErrorReport(f, CPDFException());
+    WriteErrorReport(f, CPDFException("CPDFDict", "Serialize", 9, "ioerror"));
+    EXPECT_EQ(ReadAll(f),
+              "Module: \nMethod: \nType: \nFactor: \n"
+              "Module: CPDFDict\nMethod: Serialize\nType: \nFactor: ioerror\n");
+    std::fclose(f);
+}
+
+// --- Init and Term ---
+
+using CLinkPointAppTest = TempDir;
+
+TEST_F(CLinkPointAppTest, NullLogFileLogsToStandardOutput) {
+    CLinkPointApp app;
+    ASSERT_TRUE(app.Init(nullptr, nullptr));
+    EXPECT_EQ(app.GetLog(), stdout);
+    app.Term();
+    EXPECT_EQ(app.GetLog(), nullptr);
+    app.Term();
+    // Standard output was not closed.
+    EXPECT_NE(fcntl(STDOUT_FILENO, F_GETFD), -1);
+}
+
+TEST_F(CLinkPointAppTest, EmptyLogFileLogsNothing) {
+    ASSERT_TRUE(theApp.Init("", nullptr));
+    EXPECT_EQ(theApp.GetLog(), nullptr);
+    const std::string input = Path("missing.pdf");
+    testing::internal::CaptureStdout();
+    const int rc = theApp.Run(input.c_str(), nullptr, 0, 0, nullptr, nullptr, false, false);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(rc, 1);
+    EXPECT_EQ(printed, "");
+}
+
+TEST_F(CLinkPointAppTest, UnopenableLogFileMeansNoLog) {
+    CLinkPointApp app;
+    const std::string log = Path("no/such/dir/log.txt");
+    EXPECT_TRUE(app.Init(log.c_str(), nullptr));
+    EXPECT_EQ(app.GetLog(), nullptr);
+}
+
+TEST_F(CLinkPointAppTest, LogFileIsAppendedAcrossRuns) {
+    const std::string log = Path("log.txt");
+    { std::ofstream(log) << "before\n"; }
+    CLinkPointApp app;
+    ASSERT_TRUE(app.Init(log.c_str(), nullptr));
+    ASSERT_NE(app.GetLog(), nullptr);
+    WriteLog(app.GetLog(), "first");
+    app.Term();
+    EXPECT_EQ(app.GetLog(), nullptr);
+    app.Term();
+    ASSERT_TRUE(app.Init(log.c_str(), nullptr));
+    WriteLog(app.GetLog(), "second");
+    app.Term();
+    EXPECT_EQ(ReadFile(log), "before\nfirst\nsecond\n");
+}
+
+TEST_F(CLinkPointAppTest, DestructorClosesTheLog) {
+    const std::string log = Path("log.txt");
+    {
+        CLinkPointApp app;
+        ASSERT_TRUE(app.Init(log.c_str(), nullptr));
+        WriteLog(app.GetLog(), "line");
+    }
+    EXPECT_EQ(ReadFile(log), "line\n");
+}
+
+TEST_F(CLinkPointAppTest, TempPathIsCopied) {
+    CLinkPointApp app;
+    std::string temp = dir_;
+    ASSERT_TRUE(app.Init("", temp.c_str()));
+    temp.clear();
+    EXPECT_EQ(app.GetTempPath(), dir_);
+    ASSERT_TRUE(app.Init("", nullptr));
+    EXPECT_EQ(app.GetTempPath(), "");
+}
+
+TEST_F(CLinkPointAppTest, LastErrorText) {
+    CLinkPointApp app;
+    EXPECT_EQ(app.GetLastErrorText(), "");
+    app.SetLastErrorText("file not found: x.pdf");
+    EXPECT_EQ(app.GetLastErrorText(), "file not found: x.pdf");
+}
+
+// --- Run ---
+
+// The lines a failed run writes before the driver's own messages.
+void ExpectFailedRunHeader(const std::string& logText, const std::string& input,
+                           const std::string& output) {
+    std::istringstream lines(logText);
+    std::string line;
+    ASSERT_TRUE(std::getline(lines, line));
+    EXPECT_TRUE(
+        std::regex_match(line, std::regex("Start at: [A-Z][a-z]{2} [A-Z][a-z]{2} [ 1-3][0-9] "
+                                          "[0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}")))
+        << line;
+    ASSERT_TRUE(std::getline(lines, line));
+    EXPECT_EQ(line, "InputFile: " + input);
+    ASSERT_TRUE(std::getline(lines, line));
+    EXPECT_EQ(line, "OutputFile: " + output);
+    EXPECT_EQ(logText.find("Finish at"), std::string::npos);
+}
+
+TEST_F(CLinkPointAppTest, FailedRunLogsPathsAndNoFinish) {
+    const std::string log = Path("log.txt");
+    const std::string input = Path("missing.pdf");
+    const std::string output = Path("out.pdf");
+    ASSERT_TRUE(theApp.Init(log.c_str(), nullptr));
+    EXPECT_EQ(theApp.Run(input.c_str(), output.c_str(), 0, 0, nullptr, nullptr, false, false), 1);
+    theApp.Term();
+    ExpectFailedRunHeader(ReadFile(log), input, output);
+}
+
+TEST_F(CLinkPointAppTest, MissingOrEmptyOutputFileMeansTheInputFile) {
+    const std::string input = Path("missing.pdf");
+    for (const char* output : {static_cast<const char*>(nullptr), ""}) {
+        const std::string log = Path(output ? "log-empty.txt" : "log-null.txt");
+        ASSERT_TRUE(theApp.Init(log.c_str(), nullptr));
+        EXPECT_EQ(theApp.Run(input.c_str(), output, 0, 0, nullptr, nullptr, false, false), 1);
+        theApp.Term();
+        ExpectFailedRunHeader(ReadFile(log), input, input);
+    }
+}
+
+TEST_F(CLinkPointAppTest, OverlongPathIsRefusedNotCut) {
+    const std::string log = Path("log.txt");
+    const std::string longPath = "/" + std::string(CLinkPointApp::kPathBufferSize - 1, 'p');
+    ASSERT_EQ(longPath.size(), CLinkPointApp::kPathBufferSize);
+
+    for (int which = 0; which < 2; ++which) {
+        std::remove(log.c_str());
+        const std::string input = which == 0 ? longPath : Path("in.pdf");
+        const std::string output = which == 0 ? Path("out.pdf") : longPath;
+        ASSERT_TRUE(theApp.Init(log.c_str(), nullptr));
+        EXPECT_EQ(theApp.Run(input.c_str(), output.c_str(), 0, 0, nullptr, nullptr, false, false),
+                  1);
+        theApp.Term();
+        const std::string text = ReadFile(log);
+        EXPECT_NE(text.find("\n%%[ Error: path too long: " + longPath + " ]%%\n"),
+                  std::string::npos)
+            << text;
+        EXPECT_EQ(text.find("InputFile"), std::string::npos);
+        EXPECT_EQ(theApp.GetLastErrorText(), "path too long: " + longPath);
+    }
+}
+
+TEST_F(CLinkPointAppTest, LongestPathThatFitsIsAccepted) {
+    const std::string log = Path("log.txt");
+    std::string output = dir_ + "/";
+    output += std::string(CLinkPointApp::kPathBufferSize - 1 - output.size(), 'q');
+    ASSERT_EQ(output.size(), CLinkPointApp::kPathBufferSize - 1);
+    const std::string input = Path("missing.pdf");
+    ASSERT_TRUE(theApp.Init(log.c_str(), nullptr));
+    EXPECT_EQ(theApp.Run(input.c_str(), output.c_str(), 0, 0, nullptr, nullptr, false, false), 1);
+    theApp.Term();
+    ExpectFailedRunHeader(ReadFile(log), input, output);
+}
+
+// --- Usage and banner ---
+
+TEST(PrintUsageTest, ExactLine) {
+    FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    CLinkPointApp::PrintUsage(f, "linkpoint");
+    EXPECT_EQ(ReadAll(f),
+              "Usage: linkpoint [-v] InputFile [OutputFile] [-sp StartPage] [-ep EndPage] "
+              "[-fm Format] [-ft FitType] [-o] [-d] [-l LogFile] [-t TempPath]\n");
+    std::fclose(f);
+}
+
+TEST(PrintUsageTest, LongProgramNameIsCutToFit) {
+    FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    const std::string name(1000, 'n');
+    CLinkPointApp::PrintUsage(f, name.c_str());
+    const std::string line = ReadAll(f);
+    EXPECT_EQ(line.size(), CLinkPointApp::kUsageLineMax);
+    EXPECT_EQ(line.substr(0, 8), "Usage: n");
+    EXPECT_EQ(line.substr(line.size() - 14), "[-t TempPath]\n");
+    std::fclose(f);
+}
+
+TEST(PrintBannerTest, BlocksAndLinkedVersions) {
+    FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    CLinkPointApp::PrintBanner(f);
+    const std::string text = ReadAll(f);
+    std::fclose(f);
+
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "linkpoint");
+
+    auto indexOf = [&](const std::string& wanted) {
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i] == wanted) return static_cast<long>(i);
+        return -1L;
+    };
+    const char* const names[] = {
+        "corvina 2.4.0", "The Independent JPEG Group's JPEG software release 6b of 27-Mar-1998",
+        "TIFF Software Distribution v3.4", "zlib 1.1.3", "MD5 message-digest algorithm"};
+    long previous = 0;
+    for (const char* name : names) {
+        const long at = indexOf(name);
+        ASSERT_GT(at, previous) << name;
+        // Every name line is followed by at least one tab-indented notice.
+        ASSERT_LT(static_cast<size_t>(at + 1), lines.size());
+        EXPECT_EQ(lines[at + 1][0], '\t') << name;
+        previous = at;
+    }
+    // The library block is set apart from the libraries it is built on.
+    EXPECT_EQ(lines[indexOf(names[1]) - 1], "");
+    EXPECT_EQ(lines[1][0], '\t');
+
+    EXPECT_NE(text.find(std::string("\tLinked: zlib ") + zlibVersion() + ".\n"), std::string::npos);
+    const std::string tiff = TIFFGetVersion();
+    EXPECT_NE(text.find("\tLinked: " + tiff.substr(0, tiff.find('\n')) + ".\n"), std::string::npos);
+    EXPECT_NE(text.find("libmd"), std::string::npos);
+    EXPECT_NE(text.find("Built against: libjpeg API " + std::to_string(JPEG_LIB_VERSION)),
+              std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,105 @@
+#include "tool/CLinkPointApp.h"
+
+#include <cstdarg>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <string>
+
+#include "pdf/object/CP932.h"
+#include "pdf/object/CPDFException.h"
+#include "tool/CPDFDriver.h"
+
+CLinkPointApp theApp;
+
+namespace {
+
+// ctime's text of the current local time without its newline.
+std::string Now() {
+    const std::time_t now = std::time(nullptr);
+    char buffer[64] = "";
+    if (!ctime_r(&now, buffer)) return "";
+    std::string text = buffer;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return text;
+}
+
+struct DriverDeleter {
+    void operator()(CPDFDriver* driver) const { DestroyDriver(driver); }
+};
+
+}  // namespace
+
+CLinkPointApp::~CLinkPointApp() {
+    Term();
+}
+
+bool CLinkPointApp::Init(const char* logFile, const char* tempPath) {
+    Term();
+    // Destination names are code page 932 text; without the converter no job can run.
+    if (!corvina::detail::CP932Available()) return false;
+
+    if (!logFile) {
+        log_ = stdout;
+    } else if (*logFile != '\0') {
+        log_ = std::fopen(logFile, "a");
+        ownsLog_ = log_ != nullptr;
+    }
+    tempPath_ = tempPath ? tempPath : "";
+    return true;
+}
+
+int CLinkPointApp::Run(const char* inputFile, const char* outputFile, long startPage, long endPage,
+                       const char* format, const char* fitType, bool overwrite, bool remove) {
+    WriteLog(log_, "Start at: %s", Now().c_str());
+
+    const char* input = inputFile ? inputFile : "";
+    const char* output = (outputFile && *outputFile) ? outputFile : input;
+    // A path is never cut to fit: a shortened path would name another file.
+    for (const char* path : {input, output}) {
+        if (std::strlen(path) >= kPathBufferSize) {
+            SetLastErrorText(std::string("path too long: ") + path);
+            WriteLog(log_, "%%%%[ Error: path too long: %s ]%%%%", path);
+            return 1;
+        }
+    }
+    char outputPath[kPathBufferSize];
+    std::strcpy(outputPath, output);
+
+    WriteLog(log_, "InputFile: %s", input);
+    WriteLog(log_, "OutputFile: %s", outputPath);
+
+    std::unique_ptr<CPDFDriver, DriverDeleter> driver(CreateDriver(tempPath_.c_str()));
+    if (!driver) return 1;
+    if (!driver->SetParams(startPage, endPage, format, fitType, overwrite, remove)) return 1;
+    if (!driver->Execute(input, outputPath)) return 1;
+    driver.reset();
+
+    WriteLog(log_, "Finish at: %s", Now().c_str());
+    return 0;
+}
+
+void CLinkPointApp::Term() {
+    if (ownsLog_ && log_) std::fclose(log_);
+    log_ = nullptr;
+    ownsLog_ = false;
+}
+
+void WriteLog(FILE* stream, const char* format, ...) {
+    char buffer[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    if (!stream) return;
+    std::fputs(buffer, stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+void WriteErrorReport(FILE* stream, const corvina::CPDFException& e) {
+    WriteLog(stream, "Module: %s", e.GetModule());
+    WriteLog(stream, "Method: %s", e.GetMethod());
+    WriteLog(stream, "Type: %s", corvina::CPDFException::TypeText(e.GetType()));
+    WriteLog(stream, "Factor: %s", e.GetFactor());
+}

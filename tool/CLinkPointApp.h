@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace corvina {
+class CPDFException;
+}
+
+// The application object: the log stream, the temporary directory and the
+// text of the last job failure. The process has one, `theApp`; the driver
+// reports through it.
+class CLinkPointApp {
+public:
+    // Longest path, with its terminating zero, that a run accepts.
+    static constexpr size_t kPathBufferSize = 260;
+    // Longest usage line, newline included.
+    static constexpr size_t kUsageLineMax = 255;
+
+    CLinkPointApp() = default;
+    ~CLinkPointApp();
+    CLinkPointApp(const CLinkPointApp&) = delete;
+    CLinkPointApp& operator=(const CLinkPointApp&) = delete;
+
+    // Fails only when the code page 932 converter cannot be opened.
+    // logFile: null logs to standard output, "" logs nothing, anything else is
+    // opened for appending (no log, silently, if it cannot be opened).
+    bool Init(const char* logFile, const char* tempPath);
+    // 0 on success, 1 on any failure.
+    int Run(const char* inputFile, const char* outputFile, long startPage, long endPage,
+            const char* format, const char* fitType, bool overwrite, bool remove);
+    // Closes an owned log file; standard output is left open. Safe to repeat.
+    void Term();
+
+    // The current log stream; null means nothing is logged.
+    FILE* GetLog() const { return log_; }
+    const std::string& GetTempPath() const { return tempPath_; }
+    const std::string& GetLastErrorText() const { return lastError_; }
+    void SetLastErrorText(const std::string& text) { lastError_ = text; }
+
+    static void PrintUsage(FILE* out, const char* programName);
+    static void PrintBanner(FILE* out);
+
+private:
+    FILE* log_ = nullptr;
+    bool ownsLog_ = false;
+    std::string tempPath_;
+    std::string lastError_;
+};
+
+extern CLinkPointApp theApp;
+
+// theApp's log stream, for the driver's messages.
+inline FILE* AppLog() {
+    return theApp.GetLog();
+}
+
+// Formats one line into 1024 bytes (so at most 1023 are kept), writes it with
+// one newline and flushes. A null stream writes nothing.
+void WriteLog(FILE* stream, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// "Module: ", "Method: ", "Type: " and "Factor: " lines of an error record.
+void WriteErrorReport(FILE* stream, const corvina::CPDFException& e);

@@ -1,0 +1,30 @@
+#include <cstdio>
+
+#include "tool/CCommandLine.h"
+#include "tool/CLinkPointApp.h"
+
+int main(int argc, char** argv) {
+    CCommandLine cmd;
+    if (!cmd.Parse(argc, argv)) {
+        CLinkPointApp::PrintUsage(stdout, cmd.programName);
+        return 1;
+    }
+    if (cmd.version) {
+        CLinkPointApp::PrintBanner(stdout);
+        return 1;
+    }
+
+    try {
+        if (!theApp.Init(cmd.LogFile, cmd.TempPath)) return 1;
+        if (theApp.Run(cmd.InputFile, cmd.OutputFile, cmd.StartPage, cmd.EndPage, cmd.Format,
+                       cmd.FitType, cmd.overwrite, cmd.remove) != 0) {
+            theApp.Term();
+            return 1;
+        }
+    } catch (...) {
+        theApp.Term();
+        return 1;
+    }
+    theApp.Term();
+    return 0;
+}
