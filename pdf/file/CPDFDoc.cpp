@@ -538,7 +538,9 @@ int32_t CPDFDoc::GetPageCount() {
         CPDFPages* pages = catalog->Get_Pages();
         if (!pages) Raise("GetPageCount", internal, "CPDFCatalog::Get_Pages()");
         CPDFNumber* count = pages->Get_Count();
-        if (!count) Raise("GetPageCount", internal, "CPDFPages::Get_Count()");
+        // A negative count is no count: the result would read as "none".
+        if (!count || count->IntValue() < 0)
+            Raise("GetPageCount", internal, "CPDFPages::Get_Count()");
         return count->IntValue();
     });
 }
