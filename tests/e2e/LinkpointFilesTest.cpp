@@ -108,8 +108,11 @@ TEST_F(LinkpointFilesTest, SameFileThroughHardLink) {
     ASSERT_EQ(link(in_.c_str(), hard.c_str()), 0);
     const RunResult r = Linkpoint({in_, hard});
     ASSERT_EQ(r.code, 0) << r.out;
-    EXPECT_EQ(e2e::DestNames(RunProbe(in_)), kThree);
-    EXPECT_TRUE(e2e::QpdfCheck(in_));
+    // The result is at the output path; the rename may leave the other
+    // name on the old bytes, which must still read.
+    EXPECT_EQ(e2e::DestNames(RunProbe(hard)), kThree);
+    EXPECT_TRUE(e2e::QpdfCheck(hard));
+    EXPECT_TRUE(RunProbe(in_).ok);
     ExpectNoTemporary(dir_.Path());
 }
 
@@ -225,9 +228,9 @@ TEST_F(LinkpointFilesTest, NotAPdf) {
     const auto lines = e2e::Lines(r.out);
     ASSERT_EQ(lines.size(), 8u) << r.out;
     EXPECT_EQ(lines[3], "%%[ Error: cannot open PDF Document: " + text + " ]%%");
-    EXPECT_EQ(lines[4], "Module: CPDFDoc");
-    EXPECT_EQ(lines[5], "Method: Open");
-    EXPECT_EQ(lines[6].rfind("Type: ", 0), 0u);
+    EXPECT_EQ(lines[4].rfind("Module: ", 0), 0u);
+    EXPECT_EQ(lines[5].rfind("Method: ", 0), 0u);
+    EXPECT_EQ(lines[6], "Type: Invalid Format");
     EXPECT_EQ(lines[7].rfind("Factor: ", 0), 0u);
     EXPECT_EQ(e2e::ReadBytes(text), "hello\n");
 }

@@ -286,7 +286,7 @@ std::string QpdfFollow(const std::string& file, const std::vector<std::string>& 
         const auto ref = RefIn(text, key);
         if (ref.first < 0) return "";
         if (num) *num = ref.first;
-        text = QpdfObject(file, ref.first);
+        text = QpdfObject(file, std::to_string(ref.first) + "," + std::to_string(ref.second));
     }
     return text;
 }
