@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -320,7 +321,16 @@ std::string GhostscriptPdf(const ScratchDir& dir, const std::string& name, int p
     const std::string out = dir.File(name);
     const RunResult r = Run(
         {"gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pdfwrite", "-o", out, source});
-    return r.code == 0 && Exists(out) ? out : "";
+    if (r.code != 0 || !Exists(out)) return "";
+    // Ghostscript 10 writes a classic table; should a later one write a
+    // cross-reference stream, qpdf turns it back into a table.
+    if (ReadBytes(out).find("\nxref") == std::string::npos) {
+        const std::string classic = out + ".classic";
+        if (QpdfRewrite(out, classic, {"--object-streams=disable"}).empty() ||
+            std::rename(classic.c_str(), out.c_str()) != 0)
+            return "";
+    }
+    return out;
 }
 
 std::string GroffPdf(const ScratchDir& dir, const std::string& name, int pages) {
