@@ -265,6 +265,7 @@ bool CPDFDriver::Execute(const char* inputPath, const char* outputPath) {
                     throw CPDFException();
                 }
                 if (!AddDest(p, pageRef)) throw CPDFException();
+                doc_->ReleaseObj(pageRef, true);
             }
             if (!WriteDests()) throw CPDFException();
         } else if (!RemoveAllDests()) {
@@ -415,6 +416,8 @@ bool CPDFDriver::AddDest(long page, const CPDFObjRef& pageRef) {
     CPDFObjRef ref;
     if (!doc_->RegistObj(std::move(point), &ref)) return false;
     names_[name] = ref;
+    // Written at once: the tree needs only its reference.
+    doc_->ReleaseObj(ref, true);
     return true;
 }
 
