@@ -228,8 +228,8 @@ void TempDict<K, V>::RebalanceAbove(Node* node) {
     for (Node* a = node->parent; a; child = a, a = a->parent) {
         ++height;
         size += 1 + SubtreeSize(a->left == child ? a->right : a->left);
-        if (height >= 62 || (uint64_t{1} << height) >
-                                static_cast<uint64_t>(size) * static_cast<uint64_t>(size)) {
+        if (height >= 62 ||
+            (uint64_t{1} << height) > static_cast<uint64_t>(size) * static_cast<uint64_t>(size)) {
             top = a;
             break;
         }
