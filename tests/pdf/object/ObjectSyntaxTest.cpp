@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "pdf/io/FileInStream.h"
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFBool.h"
 #include "pdf/object/CPDFDict.h"
@@ -13,6 +14,7 @@
 #include "pdf/object/CPDFNumber.h"
 #include "pdf/object/CPDFString.h"
 #include "support/ObjectTestUtil.h"
+#include "support/ScratchDir.h"
 
 namespace corvina {
 namespace {
@@ -299,6 +301,33 @@ TEST(ObjectSyntax, LargeContainersParse) {
     auto d = ParseText(dict);
     ASSERT_TRUE(d);
     EXPECT_EQ(static_cast<CPDFDict*>(d.get())->Count(), 200000);
+}
+
+TEST(ObjectSyntax, LookAheadAcrossFileBufferRefills) {
+    // A 7-byte buffer puts every word of the look-ahead across refills, so
+    // restoring the position has to seek back in the file.
+    ScratchDir dir;
+    const std::string text =
+        "<</Kids [1 0 R 22 0 R 333 0 R 4444 55555 666666] /Count 3 % c\n/P 7 0 obj>>";
+    const std::string path = dir.Write("objects.txt", text);
+    FileInStream in(7);
+    ASSERT_TRUE(in.Open(path.c_str()));
+    try {
+        CPDFObject::SerializeObject(nullptr, in, nullptr);
+        FAIL() << "7 0 obj is no reference";
+    } catch (const CPDFException& e) {
+        // 7 was read back as the value, so 0 stands where a key should.
+        EXPECT_STREQ(e.GetFactor(), "typecheck: Number");
+    }
+    const std::string good =
+        "<</Kids [1 0 R 22 0 R 333 0 R 4444 55555 666666] /Count 3 % c\n/P 7 0 R>>";
+    FileInStream in2(7);
+    ASSERT_TRUE(in2.Open(dir.Write("good.txt", good).c_str()));
+    auto obj = CPDFObject::SerializeObject(nullptr, in2, nullptr);
+    ASSERT_TRUE(obj);
+    EXPECT_EQ(WriteText(*obj),
+              "<<\r\n/Count 3\r\n/Kids [1 0 R 22 0 R 333 0 R 4444 55555 666666]\r\n/P 7 0 "
+              "R\r\n>>");
 }
 
 }  // namespace
