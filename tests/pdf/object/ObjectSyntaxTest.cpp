@@ -284,23 +284,23 @@ TEST(ObjectSyntax, NestingIsBounded) {
 
 TEST(ObjectSyntax, LargeContainersParse) {
     std::string big = "[";
-    for (int k = 0; k < 200000; ++k) big += "1 0 R ";
+    for (int k = 0; k < 100000; ++k) big += "1 0 R ";
     big += "]";
     auto obj = ParseText(big);
     ASSERT_TRUE(obj);
-    EXPECT_EQ(static_cast<CPDFArray*>(obj.get())->Count(), 200000);
+    EXPECT_EQ(static_cast<CPDFArray*>(obj.get())->Count(), 100000);
 
     // Sorted keys, the worst order for the dictionary tree.
     std::string dict = "<<";
     char entry[32];
-    for (int k = 0; k < 200000; ++k) {
+    for (int k = 0; k < 100000; ++k) {
         std::snprintf(entry, sizeof entry, "/K%07d %d ", k, k);
         dict += entry;
     }
     dict += ">>";
     auto d = ParseText(dict);
     ASSERT_TRUE(d);
-    EXPECT_EQ(static_cast<CPDFDict*>(d.get())->Count(), 200000);
+    EXPECT_EQ(static_cast<CPDFDict*>(d.get())->Count(), 100000);
 }
 
 TEST(ObjectSyntax, LookAheadAcrossFileBufferRefills) {
