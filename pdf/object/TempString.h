@@ -89,7 +89,12 @@ public:
         length_ = 0;
         if (!data || length <= 0) return true;
         if (!Reserve(length + 1)) return false;
+        // data lies outside the freed buffer (the overlap returned above); the
+        // optimizer cannot see that through the virtual Free().
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuse-after-free"
         std::memcpy(data_, data, static_cast<size_t>(length) * sizeof(C));
+#pragma GCC diagnostic pop
         length_ = length;
         data_[length_] = 0;
         return true;

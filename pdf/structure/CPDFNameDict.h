@@ -29,8 +29,7 @@ public:
     bool Set_Templates(std::unique_ptr<CPDFNameTreeNode> node, bool indirect,
                        CPDFObjRef* ref = nullptr);
     CPDFNameTreeNode* Get_URLS(CPDFObjRef* ref = nullptr);
-    bool Set_URLS(std::unique_ptr<CPDFNameTreeNode> node, bool indirect,
-                  CPDFObjRef* ref = nullptr);
+    bool Set_URLS(std::unique_ptr<CPDFNameTreeNode> node, bool indirect, CPDFObjRef* ref = nullptr);
     CPDFNameTreeNode* Get_IDS(CPDFObjRef* ref = nullptr);
     bool Set_IDS(std::unique_ptr<CPDFNameTreeNode> node, bool indirect, CPDFObjRef* ref = nullptr);
     CPDFNameTreeNode* Get_JavaScript(CPDFObjRef* ref = nullptr);

@@ -24,7 +24,7 @@ public:
     bool Uninherit();
 
     CPDFPages* Get_Parent(CPDFObjRef* ref = nullptr);
-    CPDFObject* Get_MediaBox(CPDFObjRef* ref = nullptr);  // inherited
+    CPDFObject* Get_MediaBox(CPDFObjRef* ref = nullptr);   // inherited
     CPDFObject* Get_Resources(CPDFObjRef* ref = nullptr);  // inherited
     bool Set_Resources(std::unique_ptr<CPDFObject> res, bool indirect, CPDFObjRef* ref = nullptr);
     CPDFArray* Get_Annots(CPDFObjRef* ref = nullptr);

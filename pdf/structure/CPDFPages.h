@@ -10,6 +10,7 @@ namespace corvina {
 
 class CPDFArray;
 class CPDFInt;
+class CPDFNumber;
 class CPDFPage;
 
 // An inner node of the page tree.

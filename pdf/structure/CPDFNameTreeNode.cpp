@@ -1,0 +1,53 @@
+#include "pdf/structure/CPDFNameTreeNode.h"
+
+#include <exception>
+
+#include "pdf/object/CPDFException.h"
+#include "pdf/structure/StructType.h"
+#include "pdf/structure/TreeNodeLoad.h"
+
+namespace corvina {
+
+namespace {
+
+constexpr char kNames[] = "Names";
+
+}  // namespace
+
+CPDFNameTreeNode::CPDFNameTreeNode() : CPDFDataStruct(detail::NameTreeNodeType) {}
+
+bool CPDFNameTreeNode::Recognize(CPDFDoc* /*doc*/, CPDFDict* plain) {
+    return plain != nullptr;
+}
+
+bool CPDFNameTreeNode::Load(CPDFDoc* doc, CPDFDict* plain) {
+    try {
+        return detail::LoadTreeNode<CPDFNameTreeNode, CPDFText>(*this, doc, plain, kNames, 0);
+    } catch (const CPDFException&) {
+        return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool CPDFNameTreeNode::Walk(WalkFn fn, void* data) {
+    return detail::WalkTreeNode(*this, fn, data);
+}
+
+std::unique_ptr<CPDFObject> CPDFNameTreeNode::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const {
+    return detail::DuplicateTreeNode(*this, kNames, dstDoc, srcDoc);
+}
+
+CPDFArray* CPDFNameTreeNode::Get_Kids(CPDFObjRef* ref) {
+    return GetAs<CPDFArray>(doc_, detail::kTreeKids, ref);
+}
+
+CPDFArray* CPDFNameTreeNode::Get_Names(CPDFObjRef* ref) {
+    return GetAs<CPDFArray>(doc_, kNames, ref);
+}
+
+bool CPDFNameTreeNode::Set_Names(std::unique_ptr<CPDFArray> names, bool indirect, CPDFObjRef* ref) {
+    return SetObj(doc_, kNames, std::move(names), indirect, ref);
+}
+
+}  // namespace corvina

@@ -1,0 +1,49 @@
+#include "pdf/structure/CPDFNumTreeNode.h"
+
+#include <exception>
+
+#include "pdf/object/CPDFException.h"
+#include "pdf/structure/StructType.h"
+#include "pdf/structure/TreeNodeLoad.h"
+
+namespace corvina {
+
+namespace {
+
+constexpr char kNums[] = "Nums";
+
+}  // namespace
+
+CPDFNumTreeNode::CPDFNumTreeNode() : CPDFDataStruct(detail::NumTreeNodeType) {}
+
+bool CPDFNumTreeNode::Recognize(CPDFDoc* /*doc*/, CPDFDict* plain) {
+    return plain != nullptr;
+}
+
+bool CPDFNumTreeNode::Load(CPDFDoc* doc, CPDFDict* plain) {
+    try {
+        return detail::LoadTreeNode<CPDFNumTreeNode, CPDFInt>(*this, doc, plain, kNums, 0);
+    } catch (const CPDFException&) {
+        return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool CPDFNumTreeNode::Walk(WalkFn fn, void* data) {
+    return detail::WalkTreeNode(*this, fn, data);
+}
+
+std::unique_ptr<CPDFObject> CPDFNumTreeNode::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const {
+    return detail::DuplicateTreeNode(*this, kNums, dstDoc, srcDoc);
+}
+
+CPDFArray* CPDFNumTreeNode::Get_Kids(CPDFObjRef* ref) {
+    return GetAs<CPDFArray>(doc_, detail::kTreeKids, ref);
+}
+
+CPDFArray* CPDFNumTreeNode::Get_Nums(CPDFObjRef* ref) {
+    return GetAs<CPDFArray>(doc_, kNums, ref);
+}
+
+}  // namespace corvina

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <memory>
+
+#include "pdf/object/CPDFDict.h"
+#include "pdf/object/CPDFDocStruct.h"
+
+namespace corvina {
+
+class CPDFInt;
+class CPDFNumber;
+class CPDFText;
+
+// A page label dictionary (a value of the catalog's PageLabels number tree).
+class CPDFPageLabelDict : public CPDFDict, public CPDFDocStruct {
+public:
+    CPDFPageLabelDict();
+
+    // Type absent or the name PageLabel.
+    static bool Recognize(CPDFDoc* doc, CPDFDict* plain);
+    // Takes over the entries; a string P becomes CPDFText, a number St CPDFInt.
+    bool Load(CPDFDoc* doc, CPDFDict* plain);
+    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+
+    // The plain object when the entry did not type.
+    CPDFObject* Get_P(CPDFObjRef* ref = nullptr);
+    bool Set_P(std::unique_ptr<CPDFText> prefix, bool indirect, CPDFObjRef* ref = nullptr);
+    CPDFNumber* Get_St(CPDFObjRef* ref = nullptr);
+    bool Set_St(std::unique_ptr<CPDFInt> start, bool indirect, CPDFObjRef* ref = nullptr);
+};
+
+}  // namespace corvina

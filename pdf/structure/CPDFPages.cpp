@@ -1,0 +1,294 @@
+#include "pdf/structure/CPDFPages.h"
+
+#include <exception>
+#include <vector>
+
+#include "pdf/file/CPDFDoc.h"
+#include "pdf/object/CPDFArray.h"
+#include "pdf/object/CPDFInt.h"
+#include "pdf/object/CPDFName.h"
+#include "pdf/structure/CPDFPage.h"
+#include "pdf/structure/StructType.h"
+#include "pdf/structure/TypedLoad.h"
+
+namespace corvina {
+
+namespace {
+
+constexpr char kType[] = "Type";
+constexpr char kPages[] = "Pages";
+constexpr char kPage[] = "Page";
+constexpr char kKids[] = "Kids";
+constexpr char kCount[] = "Count";
+constexpr char kParent[] = "Parent";
+constexpr char kMediaBox[] = "MediaBox";
+constexpr char kResources[] = "Resources";
+constexpr char kCropBox[] = "CropBox";
+constexpr char kArtBox[] = "ArtBox";
+constexpr char kTrimBox[] = "TrimBox";
+constexpr char kBleedBox[] = "BleedBox";
+
+// Where the wanted position lies among a node's Kids.
+struct Hit {
+    enum Kind { OutOfRange, Unreadable, Failed, RanOut, Node, Leaf } kind = RanOut;
+    int index = -1;
+    CPDFObjRef ref;              // the Kids element's reference
+    CPDFPages* node = nullptr;   // Node: the typed child ...
+    int32_t position = 0;        // ... and the position within it
+    CPDFObject* leaf = nullptr;  // Leaf: the page object as resolved
+};
+
+// Makes the Pages kid at index typed (loading it when still plain).
+CPDFPages* TypedNode(CPDFDoc* doc, CPDFPages& parent, int index, CPDFObject* kid,
+                     const CPDFObjRef& ref) {
+    if (!kid->IsParsed()) return dynamic_cast<CPDFPages*>(kid);
+    CPDFDict* plain = detail::AsDict(kid);
+    if (!plain || !CPDFPages::Recognize(doc, plain)) return nullptr;
+    auto typed = std::make_unique<CPDFPages>();
+    CPDFPages* result = typed.get();
+    if (!typed->Load(doc, plain)) return nullptr;
+    if (!detail::StoreAt(doc, parent.Get_Kids(), index, std::move(typed), ref)) return nullptr;
+    return result;
+}
+
+// The Kids walk shared by GetPage and DeletePage. Pages are counted depth
+// first; a Pages kid's Count is trusted to skip its subtree, so the cost is one
+// pass over this node's Kids. Kids are read without copies: the element's Type
+// comes straight from its own dictionary.
+Hit Locate(CPDFPages& node, int32_t position) {
+    Hit hit;
+    CPDFDoc* doc = node.GetDoc();
+    CPDFArray* kids = node.Get_Kids();
+    const CPDFNumber* count = node.Get_Count();
+    if (!kids || !count || position < 0 || position > int64_t{count->IntValue()} - 1) {
+        hit.kind = Hit::OutOfRange;
+        return hit;
+    }
+    int64_t seen = 0;
+    const int n = kids->Count();
+    for (int i = 0; i < n; ++i) {
+        CPDFAtom* atom = kids->GetAt(i);
+        const bool indirect = atom && atom->Kind() == CPDFAtom::RefKind;
+        CPDFObjRef ref;
+        CPDFObject* kid;
+        if (indirect) {
+            ref = *static_cast<CPDFObjRef*>(atom);
+            kid = doc && ref.IsSet() ? doc->GetObj(ref) : nullptr;
+        } else {
+            kid = AsObject(atom);
+        }
+        if (!kid) {
+            // An unreadable element stands for one page.
+            if (position == seen) {
+                hit.kind = Hit::Unreadable;
+                return hit;
+            }
+            ++seen;
+            continue;
+        }
+        hit.kind = Hit::Failed;
+        if (!indirect) return hit;
+        CPDFDict* entries = detail::AsEntries(kid);
+        const CPDFObject* type = entries ? entries->FindDirect(kType) : nullptr;
+        if (!type || type->TypeCode() != CPDFObject::Name) return hit;
+        const CPDFName* name = static_cast<const CPDFName*>(type);
+        if (name->Equals(kPages)) {
+            CPDFPages* child = TypedNode(doc, node, i, kid, ref);
+            if (!child) return hit;
+            // Fetched again: typing the kid may have replaced the Kids array.
+            kids = node.Get_Kids();
+            const CPDFNumber* childCount = child->Get_Count();
+            if (!kids || !childCount) return hit;
+            if (position < seen + childCount->IntValue()) {
+                hit.kind = Hit::Node;
+                hit.index = i;
+                hit.ref = ref;
+                hit.node = child;
+                hit.position = static_cast<int32_t>(position - seen);
+                return hit;
+            }
+            seen += childCount->IntValue();
+        } else if (name->Equals(kPage)) {
+            if (position == seen) {
+                hit.kind = Hit::Leaf;
+                hit.index = i;
+                hit.ref = ref;
+                hit.leaf = kid;
+                return hit;
+            }
+            ++seen;
+        } else {
+            return hit;
+        }
+    }
+    hit.kind = Hit::RanOut;
+    return hit;
+}
+
+CPDFPage* FindPage(CPDFPages& node, int32_t position, CPDFObjRef* ref, int depth) {
+    // A Kids cycle recurses with the same position until this limit.
+    if (depth >= detail::kMaxTreeDepth) return nullptr;
+    const Hit hit = Locate(node, position);
+    if (hit.kind == Hit::Node) return FindPage(*hit.node, hit.position, ref, depth + 1);
+    if (hit.kind != Hit::Leaf) return nullptr;
+    CPDFPage* page;
+    if (!hit.leaf->IsParsed()) {
+        page = dynamic_cast<CPDFPage*>(hit.leaf);
+        if (!page) return nullptr;
+    } else {
+        CPDFDoc* doc = node.GetDoc();
+        CPDFDict* plain = detail::AsDict(hit.leaf);
+        if (!plain || !CPDFPage::Recognize(doc, plain)) return nullptr;
+        auto typed = std::make_unique<CPDFPage>();
+        page = typed.get();
+        if (!typed->Load(doc, plain)) return nullptr;
+        if (!detail::StoreAt(doc, node.Get_Kids(), hit.index, std::move(typed), hit.ref))
+            return nullptr;
+    }
+    if (ref) *ref = hit.ref;
+    return page;
+}
+
+bool OnPath(const std::vector<CPDFPages*>& path, const CPDFPages* node) {
+    for (const CPDFPages* p : path)
+        if (p == node) return true;
+    return false;
+}
+
+// Removes Kids element index when it still is the reference the walk found
+// there (a Kids array shared with a descendant may have shifted meanwhile).
+bool RemoveKid(CPDFPages& node, int index, const CPDFObjRef& ref) {
+    CPDFArray* kids = node.Get_Kids();
+    if (!kids) return false;
+    const CPDFAtom* atom = kids->GetAt(index);
+    if (!atom || atom->Kind() != CPDFAtom::RefKind ||
+        !(*static_cast<const CPDFObjRef*>(atom) == ref))
+        return false;
+    kids->Erase(index);
+    return true;
+}
+
+bool DeleteIn(CPDFPages& node, int32_t position, const CPDFObjRef& nodeRef,
+              std::vector<CPDFPages*>& path) {
+    if (static_cast<int>(path.size()) >= detail::kMaxTreeDepth) return false;
+    CPDFDoc* doc = node.GetDoc();
+    const Hit hit = Locate(node, position);
+    switch (hit.kind) {
+        case Hit::RanOut:
+            return true;
+        case Hit::Node: {
+            // Removing an ancestor would pull the node being worked on from
+            // under this walk: a cycle fails instead.
+            if (hit.node == &node || OnPath(path, hit.node)) return false;
+            path.push_back(&node);
+            DeleteIn(*hit.node, hit.position, hit.ref, path);
+            path.pop_back();
+            const CPDFNumber* childCount = hit.node->Get_Count();
+            if (childCount && childCount->IntValue() == 0) {
+                if (!doc || !doc->UpdateObj(nodeRef)) return false;
+                if (!RemoveKid(node, hit.index, hit.ref)) return false;
+                doc->RemoveObj(hit.ref);
+            }
+            break;
+        }
+        case Hit::Leaf:
+            if (!doc || !doc->UpdateObj(nodeRef)) return false;
+            if (!RemoveKid(node, hit.index, hit.ref)) return false;
+            doc->RemoveObj(hit.ref);
+            break;
+        default:
+            return false;
+    }
+    const CPDFNumber* count = node.Get_Count();
+    if (!count) return false;
+    return node.Set_Count(std::make_unique<CPDFInt>(count->IntValue() - 1), false);
+}
+
+}  // namespace
+
+CPDFPages::CPDFPages() : CPDFDocStruct(detail::PagesType) {
+    SetDuplicable(false);
+    SetReleasable(false);
+    SetLinearizable(false);
+}
+
+bool CPDFPages::Recognize(CPDFDoc* doc, CPDFDict* plain) {
+    if (!plain) return false;
+    return IsNameEqual(plain->GetObj(doc, kType), kPages) &&
+           detail::IsType(plain->GetObj(doc, kKids), CPDFObject::Array) &&
+           detail::IsType(plain->GetObj(doc, kCount), CPDFObject::Number);
+}
+
+bool CPDFPages::Create(CPDFDoc* doc, const CPDFObjRef& parent) {
+    SetDoc(doc);
+    if (!Insert(kType, std::make_unique<CPDFName>(kPages))) return false;
+    if (parent.IsSet() && !Set_Parent(parent)) return false;
+    return Set_Kids(std::make_unique<CPDFArray>(), false) &&
+           Set_Count(std::make_unique<CPDFInt>(0), false);
+}
+
+bool CPDFPages::Load(CPDFDoc* doc, CPDFDict* plain) {
+    SetDoc(doc);
+    Swap(*plain);
+    try {
+        auto self = [this] { return static_cast<CPDFDict*>(this); };
+        CPDFObjRef ref;
+        CPDFObject* count = GetObj(doc_, kCount, &ref);
+        if (!count) return false;
+        if (CPDFNumber* number = detail::AsPlainNumber(count))
+            if (!detail::TypeAt<CPDFInt>(doc_, self, kCount, number, ref)) return false;
+        return detail::LoadPageBoxes(doc_, *this);
+    } catch (const CPDFException&) {
+        return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+CPDFPage* CPDFPages::GetPage(int32_t position, CPDFObjRef* ref) {
+    if (ref) ref->Reset();
+    try {
+        return FindPage(*this, position, ref, 0);
+    } catch (const CPDFException&) {
+        return nullptr;
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+bool CPDFPages::DeletePage(int32_t position, const CPDFObjRef& nodeRef) {
+    try {
+        std::vector<CPDFPages*> path;
+        return DeleteIn(*this, position, nodeRef, path);
+    } catch (const CPDFException&) {
+        return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+CPDFArray* CPDFPages::Get_Kids(CPDFObjRef* ref) {
+    return GetAs<CPDFArray>(doc_, kKids, ref);
+}
+
+bool CPDFPages::Set_Kids(std::unique_ptr<CPDFArray> kids, bool indirect, CPDFObjRef* ref) {
+    return SetObj(doc_, kKids, std::move(kids), indirect, ref);
+}
+
+CPDFNumber* CPDFPages::Get_Count(CPDFObjRef* ref) {
+    return GetAs<CPDFNumber>(doc_, kCount, ref);
+}
+
+bool CPDFPages::Set_Count(std::unique_ptr<CPDFInt> count, bool indirect, CPDFObjRef* ref) {
+    return SetObj(doc_, kCount, std::move(count), indirect, ref);
+}
+
+CPDFPages* CPDFPages::Get_Parent(CPDFObjRef* ref) {
+    return GetAs<CPDFPages>(doc_, kParent, ref);
+}
+
+bool CPDFPages::Set_Parent(const CPDFObjRef& parent) {
+    return Insert(kParent, std::make_unique<CPDFObjRef>(parent));
+}
+
+}  // namespace corvina

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <memory>
+
+#include "pdf/object/CPDFDict.h"
+#include "pdf/object/CPDFDocStruct.h"
+
+namespace corvina {
+
+// The catalog's viewer preferences; its entries are kept and written as read.
+class CPDFViewPref : public CPDFDict, public CPDFDocStruct {
+public:
+    CPDFViewPref();
+
+    static bool Recognize(CPDFDoc* doc, CPDFDict* plain);  // any dictionary
+    bool Load(CPDFDoc* doc, CPDFDict* plain);
+    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+};
+
+}  // namespace corvina

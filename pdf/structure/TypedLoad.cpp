@@ -1,0 +1,55 @@
+#include "pdf/structure/TypedLoad.h"
+
+#include "pdf/file/CPDFDoc.h"
+#include "pdf/file/CPDFLib.h"
+#include "pdf/structure/minimal/CPDFRect.h"
+#include "pdf/structure/minimal/CPDFResDict.h"
+
+namespace corvina::detail {
+
+bool OptionSet(CPDFDoc* doc, uint32_t option) {
+    return doc && doc->GetLib() && (doc->GetLib()->Options() & option) != 0;
+}
+
+namespace {
+
+bool Reregister(CPDFDoc* doc, std::unique_ptr<CPDFObject> value, const CPDFObjRef& through) {
+    if (!doc) return false;
+    CPDFObjRef ref(through);
+    return doc->RegistObj(std::move(value), &ref);
+}
+
+}  // namespace
+
+bool StoreAt(CPDFDoc* doc, CPDFDict* holder, const char* key, std::unique_ptr<CPDFObject> value,
+             const CPDFObjRef& through) {
+    if (through.IsSet()) return Reregister(doc, std::move(value), through);
+    return holder && holder->ReplaceObj(doc, key, std::move(value), through);
+}
+
+bool StoreAt(CPDFDoc* doc, CPDFArray* holder, int index, std::unique_ptr<CPDFObject> value,
+             const CPDFObjRef& through) {
+    if (through.IsSet()) return Reregister(doc, std::move(value), through);
+    return holder && index >= 0 && index < holder->Count() &&
+           holder->ReplaceObj(doc, index, std::move(value), through);
+}
+
+bool LoadPageBoxes(CPDFDoc* doc, CPDFDict& holder) {
+    static const char* const kKeys[] = {"MediaBox", "Resources", "CropBox",
+                                        "ArtBox",   "TrimBox",   "BleedBox"};
+    auto self = [&holder] { return &holder; };
+    for (const char* key : kKeys) {
+        CPDFObjRef ref;
+        CPDFObject* value = holder.GetObj(doc, key, &ref);
+        if (key == kKeys[1]) {
+            if (CPDFDict* res = AsPlainDict(value))
+                if (!TypeAt<CPDFResDict>(doc, self, key, res, ref)) return false;
+        } else if (CPDFArray* box = AsPlainArray(value)) {
+            if (CPDFRect::Recognize(doc, box) && !TypeAt<CPDFRect>(doc, self, key, box, ref))
+                return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace corvina::detail

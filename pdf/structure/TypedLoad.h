@@ -1,0 +1,102 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <utility>
+
+#include "pdf/object/CPDFArray.h"
+#include "pdf/object/CPDFDict.h"
+#include "pdf/object/CPDFNumber.h"
+#include "pdf/object/CPDFObjRef.h"
+#include "pdf/object/CPDFObject.h"
+#include "pdf/object/CPDFString.h"
+#include "pdf/stream/CPDFStream.h"
+
+// Helpers shared by the typed loads of the document structure.
+namespace corvina::detail {
+
+// Nesting limit of every walk over trees read from a file: page tree, name and
+// number trees, Parent chains.
+constexpr int kMaxTreeDepth = 64;
+
+// Class tests go by the exact type code, so a stream never passes for a
+// dictionary and a CPDFInt never for a parsed number.
+inline bool IsPlain(const CPDFObject* obj) {
+    return obj && obj->IsParsed();
+}
+inline bool IsType(const CPDFObject* obj, int code) {
+    return obj && obj->TypeCode() == code;
+}
+inline CPDFDict* AsDict(CPDFObject* obj) {
+    return IsType(obj, CPDFObject::Dictionary) ? static_cast<CPDFDict*>(obj) : nullptr;
+}
+inline CPDFArray* AsArray(CPDFObject* obj) {
+    return IsType(obj, CPDFObject::Array) ? static_cast<CPDFArray*>(obj) : nullptr;
+}
+inline CPDFDict* AsPlainDict(CPDFObject* obj) {
+    return IsPlain(obj) ? AsDict(obj) : nullptr;
+}
+inline CPDFArray* AsPlainArray(CPDFObject* obj) {
+    return IsPlain(obj) ? AsArray(obj) : nullptr;
+}
+inline CPDFString* AsPlainString(CPDFObject* obj) {
+    return IsPlain(obj) && IsType(obj, CPDFObject::String) ? static_cast<CPDFString*>(obj)
+                                                           : nullptr;
+}
+inline CPDFNumber* AsPlainNumber(CPDFObject* obj) {
+    return IsPlain(obj) && IsType(obj, CPDFObject::Number) ? static_cast<CPDFNumber*>(obj)
+                                                           : nullptr;
+}
+inline CPDFStream* AsPlainStream(CPDFObject* obj) {
+    return IsPlain(obj) && IsType(obj, CPDFObject::Stream) ? static_cast<CPDFStream*>(obj)
+                                                           : nullptr;
+}
+// Dictionaries and streams both carry entries.
+inline CPDFDict* AsEntries(CPDFObject* obj) {
+    return obj && (obj->TypeCode() == CPDFObject::Dictionary ||
+                   obj->TypeCode() == CPDFObject::Stream)
+               ? static_cast<CPDFDict*>(obj)
+               : nullptr;
+}
+
+// True when the library of doc has the option bit set.
+bool OptionSet(CPDFDoc* doc, uint32_t option);
+
+// Stores a typed value where its plain form was found, keeping the entry's
+// form. A value reached through a reference is registered again under that
+// reference (the holder already refers to it and is not touched, so a holder
+// that the load has replaced does no harm); a direct value goes back into the
+// holder, which the caller fetched again after the load. The value is
+// consumed in every case.
+bool StoreAt(CPDFDoc* doc, CPDFDict* holder, const char* key, std::unique_ptr<CPDFObject> value,
+             const CPDFObjRef& through);
+bool StoreAt(CPDFDoc* doc, CPDFArray* holder, int index, std::unique_ptr<CPDFObject> value,
+             const CPDFObjRef& through);
+
+// The entries that page tree nodes and pages type alike, in the order
+// MediaBox, Resources, CropBox, ArtBox, TrimBox, BleedBox: plain rectangles
+// become CPDFRect, a plain Resources dictionary a CPDFResDict.
+bool LoadPageBoxes(CPDFDoc* doc, CPDFDict& holder);
+
+// Typed loads take the plain value by pointer or, for the scalar classes, by
+// reference.
+template <class T, class P>
+bool LoadTyped(T& typed, CPDFDoc* doc, P* plain) {
+    if constexpr (requires { typed.Load(doc, plain); })
+        return typed.Load(doc, plain);
+    else
+        return typed.Load(doc, *plain);
+}
+
+// Builds a T from plain and stores it at key of the container that holder()
+// gives after the load. Once Load has run, plain must not be used again: it
+// belongs to the document or the holder until the store replaces it, and a
+// circular file may even have replaced it during the load.
+template <class T, class P, class Holder, class Key>
+bool TypeAt(CPDFDoc* doc, Holder&& holder, Key key, P* plain, const CPDFObjRef& through) {
+    auto typed = std::make_unique<T>();
+    if (!LoadTyped(*typed, doc, plain)) return false;
+    return StoreAt(doc, holder(), key, std::move(typed), through);
+}
+
+}  // namespace corvina::detail

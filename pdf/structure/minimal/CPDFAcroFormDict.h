@@ -1,0 +1,18 @@
+#pragma once
+
+#include "pdf/object/CPDFDict.h"
+#include "pdf/structure/StructType.h"
+#include "pdf/structure/TypedLoad.h"
+#include "pdf/structure/minimal/CPDFMinimal.h"
+
+namespace corvina {
+
+// Minimal: the interactive form; Fields is an array.
+class CPDFAcroFormDict : public detail::CPDFMinimal<CPDFDict, detail::AcroFormDictType> {
+public:
+    static bool Recognize(CPDFDoc* doc, CPDFDict* plain) {
+        return plain && detail::IsType(plain->GetObj(doc, "Fields"), CPDFObject::Array);
+    }
+};
+
+}  // namespace corvina

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "pdf/object/CPDFDict.h"
+#include "pdf/structure/StructType.h"
+#include "pdf/structure/TypedLoad.h"
+#include "pdf/structure/minimal/CPDFMinimal.h"
+
+namespace corvina {
+
+// Minimal: additional actions; any dictionary.
+class CPDFAddActDict : public detail::CPDFMinimal<CPDFDict, detail::AddActDictType> {
+public:
+    static bool Recognize(CPDFDoc* /*doc*/, CPDFDict* plain) { return plain != nullptr; }
+};
+
+}  // namespace corvina

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "pdf/object/CPDFDict.h"
+#include "pdf/structure/StructType.h"
+#include "pdf/structure/TypedLoad.h"
+#include "pdf/structure/minimal/CPDFMinimal.h"
+
+namespace corvina {
+
+// Minimal: an appearance dictionary; N is a dictionary or a stream.
+class CPDFAppearDict : public detail::CPDFMinimal<CPDFDict, detail::AppearDictType> {
+public:
+    static bool Recognize(CPDFDoc* doc, CPDFDict* plain) {
+        return plain && detail::AsEntries(plain->GetObj(doc, "N"));
+    }
+};
+
+}  // namespace corvina

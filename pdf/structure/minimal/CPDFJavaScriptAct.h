@@ -1,0 +1,18 @@
+#pragma once
+
+#include "pdf/object/CPDFDict.h"
+#include "pdf/structure/StructType.h"
+#include "pdf/structure/TypedLoad.h"
+#include "pdf/structure/minimal/CPDFMinimal.h"
+
+namespace corvina {
+
+// Minimal: a JavaScript action; S is the name JavaScript.
+class CPDFJavaScriptAct : public detail::CPDFMinimal<CPDFDict, detail::JavaScriptActType> {
+public:
+    static bool Recognize(CPDFDoc* doc, CPDFDict* plain) {
+        return plain && IsNameEqual(plain->GetObj(doc, "S"), "JavaScript");
+    }
+};
+
+}  // namespace corvina

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "pdf/object/CPDFDict.h"
+#include "pdf/structure/StructType.h"
+#include "pdf/structure/TypedLoad.h"
+#include "pdf/structure/minimal/CPDFMinimal.h"
+
+namespace corvina {
+
+// Minimal: page-piece data; any dictionary.
+class CPDFPieceInfoDict : public detail::CPDFMinimal<CPDFDict, detail::PieceInfoDictType> {
+public:
+    static bool Recognize(CPDFDoc* /*doc*/, CPDFDict* plain) { return plain != nullptr; }
+};
+
+}  // namespace corvina

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "pdf/object/CPDFDict.h"
+#include "pdf/structure/StructType.h"
+#include "pdf/structure/TypedLoad.h"
+#include "pdf/structure/minimal/CPDFMinimal.h"
+
+namespace corvina {
+
+// Minimal: a resource dictionary; any dictionary.
+class CPDFResDict : public detail::CPDFMinimal<CPDFDict, detail::ResDictType> {
+public:
+    static bool Recognize(CPDFDoc* /*doc*/, CPDFDict* plain) { return plain != nullptr; }
+};
+
+}  // namespace corvina

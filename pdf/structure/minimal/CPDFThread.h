@@ -1,0 +1,18 @@
+#pragma once
+
+#include "pdf/object/CPDFDict.h"
+#include "pdf/structure/StructType.h"
+#include "pdf/structure/TypedLoad.h"
+#include "pdf/structure/minimal/CPDFMinimal.h"
+
+namespace corvina {
+
+// Minimal: an article thread; F is a dictionary.
+class CPDFThread : public detail::CPDFMinimal<CPDFDict, detail::ThreadType> {
+public:
+    static bool Recognize(CPDFDoc* doc, CPDFDict* plain) {
+        return plain && detail::AsDict(plain->GetObj(doc, "F"));
+    }
+};
+
+}  // namespace corvina
