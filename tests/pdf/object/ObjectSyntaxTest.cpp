@@ -210,6 +210,18 @@ TEST(ObjectSyntax, DictionaryEntriesSortedLastValueWins) {
     EXPECT_EQ(Rewrite("<</a 1/A 2/B#20 3>>"), "<<\r\n/A 2\r\n/B#20 3\r\n/a 1\r\n>>");
 }
 
+TEST(ObjectSyntax, DictionaryBeforeAWordWithSIsHandedToTheStreamReader) {
+    auto obj = ParseText("<</Length 3/Type/X>> %c\n stream\r\nabc\r\nendstream\r\nendobj\r\n");
+    ASSERT_TRUE(obj);
+    EXPECT_EQ(obj->TypeCode(), CPDFObject::Stream);
+    EXPECT_TRUE(static_cast<CPDFDict*>(obj.get())->Has("Type"));  // the entries moved over
+    EXPECT_EQ(ParseError("<</A 1>>\n  sx"),
+              (ErrorRecord{"CPDFStream", "Serialize", 4, "invalidtoken: sx"}));
+    auto dict = ParseText("<</A 1>> 5");
+    ASSERT_TRUE(dict);
+    EXPECT_EQ(dict->TypeCode(), CPDFObject::Dictionary);
+}
+
 TEST(ObjectSyntax, WriterExamples) {
     CPDFDict pages;
     pages.Insert("Type", std::make_unique<CPDFName>("Pages"));
