@@ -85,11 +85,10 @@ bool ParseFormat(const char* format, std::vector<std::string>& literals,
             }
         }
         if ((p[0] == 'h' && p[1] == 'h') || (p[0] == 'l' && p[1] == 'l')) {
-            c.length.assign(p, 2);
-            p += 2;
+            c.length.push_back(*p++);
+            c.length.push_back(*p++);
         } else if (*p && std::strchr("hljzt", *p)) {
-            c.length.assign(p, 1);
-            ++p;
+            c.length.push_back(*p++);
         }
         if (!*p || !std::strchr("diouxX", *p)) return false;
         c.conv = *p++;
