@@ -85,11 +85,10 @@ bool ParseFormat(const char* format, std::vector<std::string>& literals,
             }
         }
         if ((p[0] == 'h' && p[1] == 'h') || (p[0] == 'l' && p[1] == 'l')) {
-            c.length.assign(p, 2);
-            p += 2;
+            c.length.push_back(*p++);
+            c.length.push_back(*p++);
         } else if (*p && std::strchr("hljzt", *p)) {
-            c.length.assign(p, 1);
-            ++p;
+            c.length.push_back(*p++);
         }
         if (!*p || !std::strchr("diouxX", *p)) return false;
         c.conv = *p++;
@@ -266,6 +265,7 @@ bool CPDFDriver::Execute(const char* inputPath, const char* outputPath) {
                     throw CPDFException();
                 }
                 if (!AddDest(p, pageRef)) throw CPDFException();
+                doc_->ReleaseObj(pageRef, true);
             }
             if (!WriteDests()) throw CPDFException();
         } else if (!RemoveAllDests()) {
@@ -426,6 +426,8 @@ bool CPDFDriver::AddDest(long page, const CPDFObjRef& pageRef) {
     CPDFObjRef ref;
     if (!doc_->RegistObj(std::move(point), &ref)) return false;
     names_[name] = ref;
+    // Written at once: the tree needs only its reference.
+    doc_->ReleaseObj(ref, true);
     return true;
 }
 

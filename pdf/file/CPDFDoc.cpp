@@ -473,6 +473,14 @@ bool CPDFDoc::ReleaseObj(const CPDFObjRef& ref, bool force) {
     });
 }
 
+void CPDFDoc::UnloadObj(const CPDFObjRef& ref) {
+    // The working section holds what this revision changed; it stays.
+    for (size_t i = 1; i < bodies_.size(); ++i) {
+        CPDFObject* obj = bodies_[i]->GetObj(ref);
+        if (obj && obj->IsParsed()) bodies_[i]->RemoveObj(ref);
+    }
+}
+
 CryptKey CPDFDoc::KeyFor(const unsigned char* key, const CPDFObjRef& ref,
                          unsigned char* buf) const {
     if (!key) return nullptr;

@@ -92,6 +92,8 @@ bool CPDFArray::ReplaceObj(CPDFDoc* doc, int index, std::unique_ptr<CPDFObject> 
 
 bool CPDFArray::CopyEntries(CPDFArray& dst, CPDFDoc* dstDoc, CPDFDoc* srcDoc,
                             bool overwrite) const {
+    if (dstDoc) dstDoc->GetLastError().Clear();
+    if (srcDoc) srcDoc->GetLastError().Clear();
     try {
         // Source reference -> the destination reference of its copy, so that an
         // object referred to twice is copied once.

@@ -72,6 +72,8 @@ void CPDFDict::RemoveKey(CPDFDoc* doc, const char* key) {
 }
 
 bool CPDFDict::CopyEntries(CPDFDict& dst, CPDFDoc* dstDoc, CPDFDoc* srcDoc, bool overwrite) const {
+    if (dstDoc) dstDoc->GetLastError().Clear();
+    if (srcDoc) srcDoc->GetLastError().Clear();
     try {
         // Source reference -> the destination reference of its copy, so that an
         // object referred to twice is copied once.

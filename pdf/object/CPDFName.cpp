@@ -38,11 +38,13 @@ void CPDFName::Serialize(CPDFDoc*, InStream& in, CryptKey) {
         if (InStream::IsWhitespace(c) || InStream::IsDelimiter(c) || c == '%') break;
         collector.Put(static_cast<char>(c));
     }
-    if (!collector.Finish()) Raise(CPDFException::InternalError, "TempString::Append()");
-    if (raw.Length() == 1) Raise(CPDFException::InvalidFormat, "ioerror");
+    int rawLength = 0;
+    char* text = collector.Collected(rawLength);
+    if (!text) Raise(CPDFException::InternalError, "TempString::Append()");
+    if (rawLength == 1) Raise(CPDFException::InvalidFormat, "ioerror");
 
-    const int length = detail::DecodeName(raw.Data(), raw.Length());
-    if (!Assign(raw.Data(), length)) Raise(CPDFException::InternalError, "TempString::Assign()");
+    const int length = detail::DecodeName(text, rawLength);
+    if (!Assign(text, length)) Raise(CPDFException::InternalError, "TempString::Assign()");
 }
 
 void CPDFName::Serialize(OutStream& out, CryptKey) {

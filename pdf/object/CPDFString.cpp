@@ -92,12 +92,13 @@ void CPDFString::Serialize(CPDFDoc*, InStream& in, CryptKey crypt) {
     } else {
         Raise("Serialize", CPDFException::InvalidFormat, FormatFactor("invalidtoken: %c", first));
     }
-    if (!collector.Finish())
-        Raise("Serialize", CPDFException::InternalError, "TempString::Append()");
+    int rawLength = 0;
+    char* text = collector.Collected(rawLength);
+    if (!text) Raise("Serialize", CPDFException::InternalError, "TempString::Append()");
 
-    const int length = literal_ ? detail::DecodeLiteralString(raw.Data(), raw.Length())
-                                : detail::DecodeHexString(raw.Data(), raw.Length());
-    if (!Assign(raw.Data(), length))
+    const int length = literal_ ? detail::DecodeLiteralString(text, rawLength)
+                                : detail::DecodeHexString(text, rawLength);
+    if (!Assign(text, length))
         Raise("Serialize", CPDFException::InternalError, "TempString::Assign()");
     if (crypt) detail::CryptObjectData(crypt, reinterpret_cast<unsigned char*>(Data()), Length());
 }

@@ -84,6 +84,18 @@ public:
         Flush();
         return !failed_;
     }
+    // Everything collected as one writable block: the chunk itself when it
+    // never filled (no heap at all for short tokens), else the buffer. Null
+    // when the buffer could not grow.
+    char* Collected(int& length) {
+        if (dst_.Length() == 0 && !failed_) {
+            length = used_;
+            return chunk_;
+        }
+        if (!Finish()) return nullptr;
+        length = dst_.Length();
+        return dst_.Data();
+    }
 
 private:
     static constexpr int kChunk = 256;

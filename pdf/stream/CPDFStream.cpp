@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "pdf/file/CPDFDoc.h"
@@ -13,6 +14,7 @@
 #include "pdf/object/CPDFException.h"
 #include "pdf/object/CPDFInt.h"
 #include "pdf/object/CPDFName.h"
+#include "pdf/object/RC4.h"
 
 namespace corvina {
 
@@ -67,6 +69,19 @@ bool SkipGap(InStream& in) {
     }
 }
 
+// The cipher of one object's data, or nothing without a key context. One
+// cipher runs over all pieces: RC4 is a stream cipher.
+std::optional<detail::RC4> Cipher(CryptKey crypt) {
+    if (!crypt) return std::nullopt;
+    unsigned char key[detail::kObjectKeyLength];
+    detail::DeriveObjectKey(crypt, key);
+    return detail::RC4(key, detail::kObjectKeyLength);
+}
+
+bool IsLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
+
 // Position of the "endstream" that ends the data: the first one followed by
 // the word "endobj". Length is not trusted.
 int FindEnd(InStream& in) {
@@ -115,21 +130,19 @@ void CPDFStream::Serialize(CPDFDoc* doc, InStream& in, std::unique_ptr<CPDFDict>
     if (start < 0) RaiseIo();
     const int end = FindEnd(in);
     const int length = end - start;
-    if (crypt) {
-        // Decryption belongs to the security handler, which is not built in.
-        Raise(CPDFException::InternalError, "CPDFStream::Decrypt()");
-    }
     data_.Clear();
     srcOffset_ = srcLength_ = -1;
-    if (doc && &in == doc->GetInput()) {
+    if (!crypt && doc && &in == doc->GetInput()) {
         srcOffset_ = start;
         srcLength_ = length;
     } else {
+        std::optional<detail::RC4> cipher = Cipher(crypt);
         if (in.Seek(start) != 0) RaiseIo();
         char piece[kPiece];
         for (int left = length; left > 0;) {
             const int n = in.Read(piece, std::min(left, kPiece));
             if (n <= 0) RaiseIo();
+            if (cipher) cipher->Process(reinterpret_cast<unsigned char*>(piece), n);
             if (!data_.Append(piece, n)) Raise(CPDFException::RuntimeLibraryError, nullptr);
             left -= n;
         }
@@ -163,22 +176,35 @@ void CPDFStream::DirectLength(InStream& in) {
 }
 
 void CPDFStream::Serialize(OutStream& out, CryptKey crypt) {
-    if (crypt) {
-        // Encryption belongs to the security handler, which is not built in.
-        Raise(CPDFException::InternalError, "CPDFStream::Encrypt()");
-    }
     CPDFDict::Serialize(out, crypt);
     out.WriteEol();
     out.WriteText("stream\r\n");
-    if (IsDeferred()) {
-        CopySource(out);
+    if (IsDeferred() && !crypt) {
+        // Already ends with whatever line end preceded "endstream" in the source.
+        CopySource([&](char* piece, int n) { out.Write(piece, n); });
     } else {
-        const int n = data_.Length();
-        if (n > 0) {
-            out.Write(data_.Text(), n);
-            const char last = data_.Text()[n - 1];
-            if (last != '\r' && last != '\n') out.WriteEol();
+        std::optional<detail::RC4> cipher = Cipher(crypt);
+        char last = '\n';  // nothing written needs no line end
+        auto emit = [&](char* piece, int n) {
+            // The data in memory stays plain; only the written copy is encrypted.
+            if (cipher) cipher->Process(reinterpret_cast<unsigned char*>(piece), n);
+            out.Write(piece, n);
+            last = piece[n - 1];
+        };
+        if (IsDeferred()) {
+            CopySource(emit);
+        } else if (cipher) {
+            char piece[kPiece];
+            for (int done = 0, n; done < data_.Length(); done += n) {
+                n = std::min(data_.Length() - done, kPiece);
+                std::memcpy(piece, data_.Text() + done, static_cast<size_t>(n));
+                emit(piece, n);
+            }
+        } else if (data_.Length() > 0) {
+            out.Write(data_.Text(), data_.Length());
+            last = data_.Text()[data_.Length() - 1];
         }
+        if (!IsLineEnd(last)) out.WriteEol();
     }
     out.WriteText(kEndStream);
 }
@@ -186,7 +212,7 @@ void CPDFStream::Serialize(OutStream& out, CryptKey crypt) {
 // The writer copies deferred data through the document's own input: it is
 // open already, and a seek on it costs far less than opening a window on the
 // file for every stream of a save.
-void CPDFStream::CopySource(OutStream& out) const {
+void CPDFStream::CopySource(const std::function<void(char*, int)>& sink) const {
     InStream* in = doc_ ? doc_->GetInput() : nullptr;
     if (!in) RaiseIo();
     const int saved = in->Tell();
@@ -195,7 +221,7 @@ void CPDFStream::CopySource(OutStream& out) const {
     for (int left = srcLength_; left > 0;) {
         const int n = in->Read(piece, std::min(left, kPiece));
         if (n <= 0) RaiseIo();
-        out.Write(piece, n);
+        sink(piece, n);
         left -= n;
     }
     if (saved >= 0) in->Seek(saved);
@@ -273,15 +299,12 @@ int32_t CPDFStream::GetDataLength() {
 
 bool CPDFStream::Owns(const char* p) const {
     const char* base = data_.Text();
-    return p >= base && p < base + data_.Capacity();
+    return std::less_equal<const char*>()(base, p) &&
+           std::less<const char*>()(p, base + data_.Capacity());
 }
 
 bool CPDFStream::AppendData(const char* data, int32_t length) {
     if (length < 0 || (length > 0 && !data) || !LoadData()) return false;
-    if (Owns(data)) {
-        const std::string copy(data, static_cast<size_t>(length));
-        return AppendData(copy.data(), length);
-    }
     return data_.Append(data, length) && UpdateLength();
 }
 
@@ -292,10 +315,6 @@ bool CPDFStream::AppendData(char c, int32_t count) {
 
 bool CPDFStream::SetData(const char* data, int32_t length) {
     if (length < 0 || (length > 0 && !data)) return false;
-    if (Owns(data)) {
-        const std::string copy(data, static_cast<size_t>(length));
-        return SetData(copy.data(), length);
-    }
     srcOffset_ = srcLength_ = -1;
     return data_.Assign(data, length) && UpdateLength();
 }

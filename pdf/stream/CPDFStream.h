@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "pdf/object/CPDFDict.h"
@@ -58,11 +59,11 @@ private:
     bool UpdateLength();
     // Makes an indirect Length direct; restores the input's position.
     void DirectLength(InStream& in);
-    // Deferred data: copied to out through the document's input, or read into
-    // a buffer through a window on the document's file.
-    void CopySource(OutStream& out) const;
+    // Deferred data: handed to sink in pieces through the document's input,
+    // or read into a buffer through a window on the document's file.
+    void CopySource(const std::function<void(char*, int)>& sink) const;
     bool ReadSource(TempHugeString<char>& into) const;
-    // True when p points into the data buffer (data changes copy such input).
+    // True when p points into the data buffer (an insertion copies such input).
     bool Owns(const char* p) const;
 
     CPDFDoc* doc_ = nullptr;

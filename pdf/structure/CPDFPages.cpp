@@ -1,6 +1,7 @@
 #include "pdf/structure/CPDFPages.h"
 
 #include <exception>
+#include <typeinfo>
 #include <vector>
 
 #include "pdf/file/CPDFDoc.h"
@@ -38,35 +39,60 @@ struct Hit {
     CPDFObject* leaf = nullptr;  // Leaf: the page object as resolved
 };
 
-// Makes the Pages kid at index typed (loading it when still plain).
-CPDFPages* TypedNode(CPDFDoc* doc, CPDFPages& parent, int index, CPDFObject* kid,
-                     const CPDFObjRef& ref) {
-    if (!kid->IsParsed()) return dynamic_cast<CPDFPages*>(kid);
+CPDFArray* KidsOf(CPDFDoc* doc, const CPDFDict& node) {
+    return detail::AsArray(detail::Lookup(doc, node, kKids));
+}
+
+const CPDFNumber* CountOf(CPDFDoc* doc, const CPDFDict& node) {
+    const CPDFObject* count = detail::Lookup(doc, node, kCount);
+    return count && count->Is(CPDFObject::Number | CPDFObject::Integer | CPDFObject::Real)
+               ? static_cast<const CPDFNumber*>(count)
+               : nullptr;
+}
+
+// A typed Pages kid; the exact class is compared because this runs for every
+// inner node before the wanted page.
+CPDFPages* AsPages(CPDFObject* kid) {
+    return kid && kid->TypeCode() == CPDFObject::Dictionary && typeid(*kid) == typeid(CPDFPages)
+               ? static_cast<CPDFPages*>(static_cast<CPDFDict*>(kid))
+               : nullptr;
+}
+
+// Types the plain Pages kid at index and gives the typed node.
+CPDFPages* TypeNode(CPDFDoc* doc, CPDFPages& parent, int index, CPDFObject* kid,
+                    const CPDFObjRef& ref) {
     CPDFDict* plain = detail::AsDict(kid);
     if (!plain || !CPDFPages::Recognize(doc, plain)) return nullptr;
-    auto typed = std::make_unique<CPDFPages>();
-    CPDFPages* result = typed.get();
-    if (!typed->Load(doc, plain)) return nullptr;
-    if (!detail::StoreAt(doc, parent.Get_Kids(), index, std::move(typed), ref)) return nullptr;
-    return result;
+    auto kids = [doc, &parent] { return KidsOf(doc, parent); };
+    if (!detail::TypeAt<CPDFPages>(doc, kids, index, plain, ref)) return nullptr;
+    return AsPages(detail::ValueAt(doc, kids(), index, ref));
 }
 
 // The Kids walk shared by GetPage and DeletePage. Pages are counted depth
 // first; a Pages kid's Count is trusted to skip its subtree, so the cost is one
-// pass over this node's Kids. Kids are read without copies: the element's Type
-// comes straight from its own dictionary.
+// pass over this node's Kids. Kids are read in place, each element's Type
+// straight from its own dictionary.
 Hit Locate(CPDFPages& node, int32_t position) {
     Hit hit;
     CPDFDoc* doc = node.GetDoc();
-    CPDFArray* kids = node.Get_Kids();
-    const CPDFNumber* count = node.Get_Count();
+    CPDFArray* kids = KidsOf(doc, node);
+    const CPDFNumber* count = CountOf(doc, node);
     if (!kids || !count || position < 0 || position > int64_t{count->IntValue()} - 1) {
         hit.kind = Hit::OutOfRange;
         return hit;
     }
     int64_t seen = 0;
-    const int n = kids->Count();
-    for (int i = 0; i < n; ++i) {
+    int start = 0;
+    CPDFPages::Cursor& cursor = node.WalkCursor();
+    if (cursor.kids == kids && cursor.count == kids->Count() && cursor.position <= position) {
+        start = cursor.index;
+        seen = cursor.seen;
+    }
+    // Remembers the element a hit was found at and the pages before it.
+    auto remember = [&](int index, int64_t before) {
+        cursor = {kids, kids->Count(), index, before, position};
+    };
+    for (int i = start; i < kids->Count(); ++i) {
         CPDFAtom* atom = kids->GetAt(i);
         const bool indirect = atom && atom->Kind() == CPDFAtom::RefKind;
         CPDFObjRef ref;
@@ -93,13 +119,19 @@ Hit Locate(CPDFPages& node, int32_t position) {
         if (!type || type->TypeCode() != CPDFObject::Name) return hit;
         const CPDFName* name = static_cast<const CPDFName*>(type);
         if (name->Equals(kPages)) {
-            CPDFPages* child = TypedNode(doc, node, i, kid, ref);
-            if (!child) return hit;
-            // Fetched again: typing the kid may have replaced the Kids array.
-            kids = node.Get_Kids();
-            const CPDFNumber* childCount = child->Get_Count();
-            if (!kids || !childCount) return hit;
+            CPDFPages* child;
+            if (kid->IsParsed()) {
+                child = TypeNode(doc, node, i, kid, ref);
+                // Fetched again: typing the kid may have replaced the array.
+                kids = KidsOf(doc, node);
+                if (!kids) return hit;
+            } else {
+                child = AsPages(kid);
+            }
+            const CPDFNumber* childCount = child ? CountOf(doc, *child) : nullptr;
+            if (!childCount) return hit;
             if (position < seen + childCount->IntValue()) {
+                remember(i, seen);
                 hit.kind = Hit::Node;
                 hit.index = i;
                 hit.ref = ref;
@@ -110,6 +142,7 @@ Hit Locate(CPDFPages& node, int32_t position) {
             seen += childCount->IntValue();
         } else if (name->Equals(kPage)) {
             if (position == seen) {
+                remember(i, seen);
                 hit.kind = Hit::Leaf;
                 hit.index = i;
                 hit.ref = ref;
@@ -131,21 +164,17 @@ CPDFPage* FindPage(CPDFPages& node, int32_t position, CPDFObjRef* ref, int depth
     const Hit hit = Locate(node, position);
     if (hit.kind == Hit::Node) return FindPage(*hit.node, hit.position, ref, depth + 1);
     if (hit.kind != Hit::Leaf) return nullptr;
-    CPDFPage* page;
-    if (!hit.leaf->IsParsed()) {
-        page = dynamic_cast<CPDFPage*>(hit.leaf);
-        if (!page) return nullptr;
-    } else {
+    CPDFObject* leaf = hit.leaf;
+    if (leaf->IsParsed()) {
         CPDFDoc* doc = node.GetDoc();
-        CPDFDict* plain = detail::AsDict(hit.leaf);
+        CPDFDict* plain = detail::AsDict(leaf);
         if (!plain || !CPDFPage::Recognize(doc, plain)) return nullptr;
-        auto typed = std::make_unique<CPDFPage>();
-        page = typed.get();
-        if (!typed->Load(doc, plain)) return nullptr;
-        if (!detail::StoreAt(doc, node.Get_Kids(), hit.index, std::move(typed), hit.ref))
-            return nullptr;
+        auto kids = [doc, &node] { return KidsOf(doc, node); };
+        if (!detail::TypeAt<CPDFPage>(doc, kids, hit.index, plain, hit.ref)) return nullptr;
+        leaf = detail::ValueAt(doc, kids(), hit.index, hit.ref);
     }
-    if (ref) *ref = hit.ref;
+    CPDFPage* page = dynamic_cast<CPDFPage*>(leaf);
+    if (page && ref) *ref = hit.ref;
     return page;
 }
 
@@ -272,6 +301,7 @@ CPDFArray* CPDFPages::Get_Kids(CPDFObjRef* ref) {
 }
 
 bool CPDFPages::Set_Kids(std::unique_ptr<CPDFArray> kids, bool indirect, CPDFObjRef* ref) {
+    cursor_ = Cursor();
     return SetObj(doc_, kKids, std::move(kids), indirect, ref);
 }
 

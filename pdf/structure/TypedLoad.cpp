@@ -7,6 +7,15 @@
 
 namespace corvina::detail {
 
+CPDFObject* Lookup(CPDFDoc* doc, const CPDFDict& dict, const char* key, CPDFObjRef* ref) {
+    if (ref) ref->Reset();
+    const CPDFAtom* atom = dict.Find(key);
+    if (!atom || atom->Kind() != CPDFAtom::RefKind) return AsObject(const_cast<CPDFAtom*>(atom));
+    const CPDFObjRef& through = *static_cast<const CPDFObjRef*>(atom);
+    if (ref) *ref = through;
+    return doc && through.IsSet() ? doc->GetObj(through) : nullptr;
+}
+
 bool OptionSet(CPDFDoc* doc, uint32_t option) {
     return doc && doc->GetLib() && (doc->GetLib()->Options() & option) != 0;
 }
@@ -32,6 +41,16 @@ bool StoreAt(CPDFDoc* doc, CPDFArray* holder, int index, std::unique_ptr<CPDFObj
     if (through.IsSet()) return Reregister(doc, std::move(value), through);
     return holder && index >= 0 && index < holder->Count() &&
            holder->ReplaceObj(doc, index, std::move(value), through);
+}
+
+CPDFObject* ValueAt(CPDFDoc* doc, CPDFDict* holder, const char* key, const CPDFObjRef& through) {
+    if (through.IsSet()) return doc ? doc->GetObj(through) : nullptr;
+    return holder ? AsObject(holder->Find(key)) : nullptr;
+}
+
+CPDFObject* ValueAt(CPDFDoc* doc, CPDFArray* holder, int index, const CPDFObjRef& through) {
+    if (through.IsSet()) return doc ? doc->GetObj(through) : nullptr;
+    return holder ? AsObject(holder->GetAt(index)) : nullptr;
 }
 
 bool LoadPageBoxes(CPDFDoc* doc, CPDFDict& holder) {

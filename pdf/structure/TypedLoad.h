@@ -59,6 +59,10 @@ inline CPDFDict* AsEntries(CPDFObject* obj) {
                : nullptr;
 }
 
+// What dict.GetObj(doc, key, ref) gives, found without building a key name:
+// for the walks that run once per page.
+CPDFObject* Lookup(CPDFDoc* doc, const CPDFDict& dict, const char* key, CPDFObjRef* ref = nullptr);
+
 // True when the library of doc has the option bit set.
 bool OptionSet(CPDFDoc* doc, uint32_t option);
 
@@ -88,6 +92,22 @@ bool LoadTyped(T& typed, CPDFDoc* doc, P* plain) {
         return typed.Load(doc, *plain);
 }
 
+// The value now standing at key of holder, or behind through.
+CPDFObject* ValueAt(CPDFDoc* doc, CPDFDict* holder, const char* key, const CPDFObjRef& through);
+CPDFObject* ValueAt(CPDFDoc* doc, CPDFArray* holder, int index, const CPDFObjRef& through);
+
+// A failed load gives the plain value its entries back, so that it reads as
+// before; only when the value still stands where it was found, since in a
+// circular file the load itself may have replaced (and destroyed) it.
+template <class T, class P, class Holder, class Key>
+void Restore(CPDFDoc* doc, Holder&& holder, Key key, P* plain, const CPDFObjRef& through,
+             T& typed) {
+    if constexpr (requires { plain->Swap(typed); }) {
+        CPDFObject* now = ValueAt(doc, holder(), key, through);
+        if (now == plain && now->IsParsed()) plain->Swap(typed);
+    }
+}
+
 // Builds a T from plain and stores it at key of the container that holder()
 // gives after the load. Once Load has run, plain must not be used again: it
 // belongs to the document or the holder until the store replaces it, and a
@@ -95,7 +115,10 @@ bool LoadTyped(T& typed, CPDFDoc* doc, P* plain) {
 template <class T, class P, class Holder, class Key>
 bool TypeAt(CPDFDoc* doc, Holder&& holder, Key key, P* plain, const CPDFObjRef& through) {
     auto typed = std::make_unique<T>();
-    if (!LoadTyped(*typed, doc, plain)) return false;
+    if (!LoadTyped(*typed, doc, plain)) {
+        Restore(doc, holder, key, plain, through, *typed);
+        return false;
+    }
     return StoreAt(doc, holder(), key, std::move(typed), through);
 }
 

@@ -5,15 +5,20 @@
 #include <memory>
 #include <string>
 
+#include "pdf/file/CPDFEncryptDict.h"
 #include "pdf/io/MemInStream.h"
 #include "pdf/io/MemOutStream.h"
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFException.h"
 #include "pdf/object/CPDFInt.h"
 #include "pdf/object/CPDFString.h"
+#include "pdf/structure/CPDFCatalog.h"
+#include "support/OpenedPdf.h"
 
 using corvina::CPDFArray;
 using corvina::CPDFAtom;
+using corvina::CPDFCatalog;
+using corvina::CPDFEncryptDict;
 using corvina::CPDFException;
 using corvina::CPDFInt;
 using corvina::CPDFNumber;
@@ -25,6 +30,20 @@ using corvina::MemInStream;
 using corvina::MemOutStream;
 
 namespace {
+
+PdfBuilder Base() {
+    PdfBuilder pdf;
+    pdf.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .Obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+        .Obj(3, "<< /Type /Page /Parent 2 0 R >>")
+        .Root(1);
+    return pdf;
+}
+
+CPDFObjRef HeldRef(const CPDFAtom* atom) {
+    if (atom && atom->Kind() == CPDFAtom::RefKind) return *static_cast<const CPDFObjRef*>(atom);
+    return CPDFObjRef();
+}
 
 std::string Written(CPDFTrailer& trailer) {
     MemOutStream out;
@@ -150,4 +169,70 @@ TEST(CPDFTrailerRealize, SizeMustBePresent) {
     // An indirect Size that cannot be loaded fails.
     ASSERT_TRUE(trailer.Dict().Insert("Size", std::make_unique<CPDFObjRef>(3, 0)));
     EXPECT_FALSE(trailer.Realize(nullptr));
+}
+
+TEST(CPDFTrailerDoc, CreateWithoutSourceMakesSizeAndACatalog) {
+    OpenedPdf opened(Base());
+    ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
+    CPDFTrailer trailer;
+    ASSERT_TRUE(trailer.Create(opened.Doc(), nullptr));
+    EXPECT_EQ(trailer.Get_Size()->IntValue(), 1);
+    const CPDFObjRef root = HeldRef(trailer.Dict().Find("Root"));
+    ASSERT_TRUE(root.IsSet());
+    CPDFCatalog* catalog = trailer.Get_Root();
+    ASSERT_NE(catalog, nullptr);
+    EXPECT_EQ(static_cast<CPDFObject*>(catalog), opened.Doc()->GetObj(root));
+}
+
+TEST(CPDFTrailerDoc, CreateFromTheFileTrailerChainsToIt) {
+    OpenedPdf opened(Base());
+    ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
+    ASSERT_EQ(opened.Doc()->SectionCount(), 2);
+    CPDFTrailer* file = opened.Doc()->GetTrailerAt(1);
+    CPDFTrailer trailer;
+    ASSERT_TRUE(trailer.Create(opened.Doc(), file));
+    EXPECT_EQ(HeldRef(trailer.Dict().Find("Root")), CPDFObjRef(1, 0));
+    EXPECT_EQ(trailer.Get_Prev()->IntValue(), file->StartXRef());
+    EXPECT_EQ(trailer.Get_Size()->IntValue(), 4);
+    EXPECT_NE(trailer.Get_Root(), nullptr);
+}
+
+TEST(CPDFTrailerDoc, RealizeLoadsIndirectNumbersAndTypesEncrypt) {
+    const std::string o = "(" + std::string(32, 'o') + ")";
+    const std::string u = "(" + std::string(32, 'u') + ")";
+    PdfBuilder pdf = Base();
+    pdf.Obj(5, "<< /Filter /Standard /V 1 /R 2 /O " + o + " /U " + u + " /P -4 >>")
+        .Obj(6, "12")
+        .Obj(7, "<< /Filter /Standard /P -4 >>")
+        .Obj(8, "9");
+    OpenedPdf opened(pdf);
+    ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
+    CPDFTrailer trailer;
+    MemInStream in(
+        "trailer << /Size 6 0 R /Prev 8 0 R /Encrypt 5 0 R /Root 1 0 R >>\n"
+        "startxref\n0\n%%EOF");
+    trailer.Serialize(opened.Doc(), in);
+    ASSERT_TRUE(trailer.Realize(opened.Doc()));
+    EXPECT_EQ(HeldRef(trailer.Dict().Find("Size")), CPDFObjRef());
+    EXPECT_EQ(trailer.Get_Size()->IntValue(), 12);
+    EXPECT_EQ(trailer.Get_Prev()->IntValue(), 9);
+    EXPECT_EQ(HeldRef(trailer.Dict().Find("Encrypt")), CPDFObjRef(5, 0));
+    auto* typed = dynamic_cast<CPDFEncryptDict*>(opened.Doc()->GetObj(CPDFObjRef(5, 0)));
+    ASSERT_NE(typed, nullptr);
+    EXPECT_EQ(static_cast<CPDFObject*>(typed), trailer.Get_Encrypt());
+    EXPECT_TRUE(typed->IsSupportedHandler());
+
+    // A dictionary that fails the type check stays plain.
+    CPDFTrailer other;
+    MemInStream in2("trailer << /Size 4 /Encrypt 7 0 R >> startxref 0 %%EOF");
+    other.Serialize(opened.Doc(), in2);
+    ASSERT_TRUE(other.Realize(opened.Doc()));
+    EXPECT_EQ(dynamic_cast<CPDFEncryptDict*>(other.Get_Encrypt()), nullptr);
+    EXPECT_NE(other.Get_Encrypt(), nullptr);
+
+    // A Size that refers to nothing loadable fails.
+    CPDFTrailer broken;
+    MemInStream in3("trailer << /Size 40 0 R >> startxref 0 %%EOF");
+    broken.Serialize(opened.Doc(), in3);
+    EXPECT_FALSE(broken.Realize(opened.Doc()));
 }

@@ -70,6 +70,17 @@ TEST(CPDFName, EndOfDataOrNothingAfterSolidusIsIoError) {
     }
 }
 
+TEST(CPDFName, LengthsAroundTheCollectionChunk) {
+    for (int n : {254, 255, 256, 257, 511, 512, 513}) {
+        std::string name;
+        for (int k = 0; k < n; ++k) name += static_cast<char>('a' + k % 26);
+        EXPECT_EQ(NameBytes(ParseText("/" + name + " ")), name) << n;
+        // An escape split across two chunks still decodes.
+        const std::string escaped = name.substr(0, n - 2) + "#41";
+        EXPECT_EQ(NameBytes(ParseText("/" + escaped + " ")), name.substr(0, n - 2) + "A") << n;
+    }
+}
+
 TEST(CPDFName, LongNameHasNoLimit) {
     const std::string longName(100000, 'n');
     EXPECT_EQ(NameBytes(ParseText("/" + longName + " ")), longName);

@@ -118,6 +118,22 @@ TEST(CPDFString, LiteralDecoding) {
     EXPECT_TRUE(lit->IsParsed());
 }
 
+TEST(CPDFString, LengthsAroundTheCollectionChunk) {
+    for (int n : {253, 254, 255, 256, 257, 510, 511, 512, 513}) {
+        std::string body;
+        for (int k = 0; k < n; ++k) body += static_cast<char>('a' + k % 26);
+        EXPECT_EQ(StringBytes("(" + body + ")"), body) << n;
+        EXPECT_EQ(StringBytes("(" + body + "\\101)"), body + "A") << n;
+        std::string hex = "<";
+        for (char c : body) {
+            char digits[3];
+            std::snprintf(digits, sizeof digits, "%02x", static_cast<unsigned char>(c));
+            hex += digits;
+        }
+        EXPECT_EQ(StringBytes(hex + ">"), body) << n;
+    }
+}
+
 TEST(CPDFString, LongStringsCollectInChunks) {
     std::string body;
     for (int k = 0; k < 300000; ++k) body += static_cast<char>('a' + k % 26);

