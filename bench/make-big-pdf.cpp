@@ -1,8 +1,9 @@
-// make-big-pdf OUT PAGES: writes a classic-xref PDF with PAGES pages, each with
+// make-big-pdf OUT PAGES [PER_NODE]: writes a classic-xref PDF with PAGES pages, each with
 // a Flate-compressed content stream, and an image on every tenth page, so the
 // file is large enough to measure rewriting speed and memory.
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -22,8 +23,8 @@ std::string Deflate(const std::string& in) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: make-big-pdf OUT PAGES\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: make-big-pdf OUT PAGES [PAGES_PER_NODE]\n");
         return 2;
     }
     const int pages = std::atoi(argv[2]);
@@ -43,7 +44,8 @@ int main(int argc, char** argv) {
     put("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
     // 1 catalog, 2 page tree (balanced two levels), 3 font, then per page:
     // page, contents, and every tenth page an image.
-    const int perNode = 100;
+    // Pages per inner node: 100 gives a two-level tree, PAGES a flat one.
+    const int perNode = argc == 4 ? std::max(1, std::atoi(argv[3])) : 100;
     const int nodes = (pages + perNode - 1) / perNode;
     const int firstNode = 4;
     const int firstPage = firstNode + nodes;

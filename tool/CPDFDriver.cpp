@@ -1,8 +1,160 @@
-// Minimal stand-in so the tool links; the named-destination job replaces this
-// file. Execute always fails.
 #include "tool/CPDFDriver.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cinttypes>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <set>
+
+#include "pdf/file/CPDFDoc.h"
+#include "pdf/io/MemInStream.h"
+#include "pdf/object/CP932.h"
+#include "pdf/object/CPDFArray.h"
+#include "pdf/object/CPDFException.h"
+#include "pdf/object/CPDFText.h"
+#include "pdf/structure/CPDFCatalog.h"
+#include "pdf/structure/CPDFDestination.h"
+#include "pdf/structure/CPDFLinkPoint.h"
+#include "pdf/structure/CPDFNameDict.h"
+#include "pdf/structure/CPDFNameTreeNode.h"
+#include "tool/CLinkPointApp.h"
+
+using corvina::CPDFArray;
+using corvina::CPDFAtom;
+using corvina::CPDFDict;
+using corvina::CPDFException;
+using corvina::CPDFObject;
+using corvina::CPDFObjRef;
+
+namespace {
+
+// Buffers of the job: names and destination texts hold at most 255 bytes.
+constexpr size_t kNameBuffer = 256;
+// Name trees of real files are a few levels deep.
+constexpr int kMaxTreeDepth = 64;
+// The job passes the page number and eight zeros.
+constexpr int kFormatArgs = 9;
+
+// One conversion of a name format: its text and what it consumes.
+struct Conversion {
+    std::string spec;  // "%", flags, width, precision, length, conversion
+    int stars = 0;     // '*' widths and precisions, each taking an argument
+    std::string length;
+    char conv = 0;
+};
+
+// Splits a format into literal text and integer conversions. False for
+// anything printf could read or write memory with (%s, %n, %f, %c, %1$d, ...).
+bool ParseFormat(const char* format, std::vector<std::string>& literals,
+                 std::vector<Conversion>& convs) {
+    literals.assign(1, "");
+    convs.clear();
+    int consumed = 0;
+    for (const char* p = format; *p;) {
+        if (*p != '%') {
+            literals.back() += *p++;
+            continue;
+        }
+        ++p;
+        if (*p == '%') {
+            literals.back() += '%';
+            ++p;
+            continue;
+        }
+        Conversion c;
+        c.spec = "%";
+        while (*p && std::strchr("-+ #0", *p)) c.spec += *p++;
+        if (*p == '*') {
+            c.spec += *p++;
+            ++c.stars;
+        } else {
+            while (*p >= '0' && *p <= '9') c.spec += *p++;
+        }
+        if (*p == '$') return false;
+        if (*p == '.') {
+            c.spec += *p++;
+            if (*p == '*') {
+                c.spec += *p++;
+                ++c.stars;
+            } else {
+                while (*p >= '0' && *p <= '9') c.spec += *p++;
+            }
+        }
+        if ((p[0] == 'h' && p[1] == 'h') || (p[0] == 'l' && p[1] == 'l')) {
+            c.length.push_back(*p++);
+            c.length.push_back(*p++);
+        } else if (*p && std::strchr("hljzt", *p)) {
+            c.length.push_back(*p++);
+        }
+        if (!*p || !std::strchr("diouxX", *p)) return false;
+        c.conv = *p++;
+        c.spec += c.length;
+        c.spec += c.conv;
+        consumed += c.stars + 1;
+        if (consumed > kFormatArgs) return false;
+        convs.push_back(c);
+        literals.emplace_back();
+    }
+    return true;
+}
+
+// printf of one integer conversion with the argument type its length asks for.
+std::string FormatOne(const Conversion& c, const long* args, int& next) {
+    char buf[kNameBuffer * 2];
+    int star[2] = {0, 0};
+    for (int i = 0; i < c.stars; ++i) star[i] = static_cast<int>(args[next++]);
+    const long value = args[next++];
+    const bool isSigned = c.conv == 'd' || c.conv == 'i';
+    const char* f = c.spec.c_str();
+    auto emit = [&](auto v) {
+        switch (c.stars) {
+            case 0:
+                return std::snprintf(buf, sizeof buf, f, v);
+            case 1:
+                return std::snprintf(buf, sizeof buf, f, star[0], v);
+            default:
+                return std::snprintf(buf, sizeof buf, f, star[0], star[1], v);
+        }
+    };
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    int n;
+    if (c.length == "hh" || c.length == "h" || c.length.empty())
+        n = isSigned ? emit(static_cast<int>(value)) : emit(static_cast<unsigned>(value));
+    else if (c.length == "l")
+        n = isSigned ? emit(value) : emit(static_cast<unsigned long>(value));
+    else if (c.length == "ll")
+        n = isSigned ? emit(static_cast<long long>(value))
+                     : emit(static_cast<unsigned long long>(value));
+    else if (c.length == "j")
+        n = isSigned ? emit(static_cast<intmax_t>(value)) : emit(static_cast<uintmax_t>(value));
+    else if (c.length == "z")
+        n = isSigned ? emit(static_cast<ptrdiff_t>(value)) : emit(static_cast<size_t>(value));
+    else
+        n = isSigned ? emit(static_cast<ptrdiff_t>(value)) : emit(static_cast<size_t>(value));
+#pragma GCC diagnostic pop
+    if (n < 0) return std::string();
+    // A width past the buffer is cut here; the caller refuses such a name anyway.
+    return std::string(buf, std::min<size_t>(static_cast<size_t>(n), sizeof buf - 1));
+}
+
+// A text key's 16-bit form; bytes that are not code page 932 keep their
+// values, so no destination is dropped for its name.
+std::u16string KeyText(corvina::CPDFString* key) {
+    corvina::CPDFText text;
+    text.Assign(key->Text(), key->Length());
+    if (const char16_t* wide = text.GetUnicode()) return std::u16string(wide);
+    std::u16string out;
+    for (int i = 0; i < key->Length(); ++i)
+        out += static_cast<char16_t>(static_cast<unsigned char>(key->Text()[i]));
+    return out;
+}
+
+}  // namespace
 
 bool CNameLess::operator()(const std::u16string& a, const std::u16string& b) const {
     // wcscmp order: unsigned units, and the first zero unit ends a name.
@@ -19,7 +171,25 @@ bool CNameLess::operator()(const std::u16string& a, const std::u16string& b) con
     return x < y;
 }
 
-CPDFDriver::~CPDFDriver() = default;
+CPDFDriver* CreateDriver(const char* tempPath) {
+    std::unique_ptr<corvina::CPDFLib> lib = corvina::CPDFLib::Create(tempPath);
+    if (!lib) {
+        WriteLog(AppLog(), "cannot initialize corvina");
+        return nullptr;
+    }
+    auto* driver = new CPDFDriver();
+    driver->lib_ = std::move(lib);
+    return driver;
+}
+
+void DestroyDriver(CPDFDriver* driver) {
+    delete driver;
+}
+
+CPDFDriver::~CPDFDriver() {
+    if (doc_ && lib_) lib_->Close(doc_);
+    doc_ = nullptr;
+}
 
 bool CPDFDriver::SetParams(long startPage, long endPage, const char* format, const char* fitType,
                            bool overwrite, bool remove) {
@@ -32,18 +202,254 @@ bool CPDFDriver::SetParams(long startPage, long endPage, const char* format, con
     return true;
 }
 
-bool CPDFDriver::Execute(const char*, const char*) {
-    return false;
+bool CPDFDriver::IsSafeFormat(const char* format) {
+    std::vector<std::string> literals;
+    std::vector<Conversion> convs;
+    return format && ParseFormat(format, literals, convs);
 }
 
-bool CPDFDriver::IsSafeFormat(const char*) {
+void CPDFDriver::Fail(const char* format, const char* arg) {
+    char text[1024];
+    std::snprintf(text, sizeof text, format, arg);
+    theApp.SetLastErrorText(text);
+    WriteLog(AppLog(), "%%%%[ Error: %s ]%%%%", text);
+}
+
+bool CPDFDriver::Execute(const char* inputPath, const char* outputPath) {
+    try {
+        // A format printf could misuse is refused before any file is touched.
+        if (!remove_ && !IsSafeFormat(format_.c_str())) {
+            WriteLog(AppLog(), "Invalid Format: %s", format_.c_str());
+            return false;
+        }
+
+        std::string input = inputPath ? inputPath : "";
+        if (!input.empty() && input.back() == '/') input.pop_back();
+        struct stat st;
+        if (::stat(input.c_str(), &st) != 0) {
+            Fail("file not found: %s", inputPath ? inputPath : "");
+            return false;
+        }
+
+        CPDFException openError;
+        doc_ = lib_->Open(inputPath, nullptr, &openError);
+        if (!doc_) {
+            Fail("cannot open PDF Document: %s", inputPath);
+            WriteErrorReport(AppLog(), openError);
+            return false;
+        }
+
+        catalog_ = doc_->GetCatalog();
+        if (!catalog_) throw CPDFException();
+        names_dict_ = catalog_->Get_Names();
+        pageCount_ = doc_->GetPageCount();
+
+        if (!doc_->Save(outputPath, false, false)) {
+            Fail("cannot save PDF Document: %s", outputPath ? outputPath : "");
+            WriteErrorReport(AppLog(), doc_->GetLastError());
+        }
+
+        if (!CollectDests()) throw CPDFException();
+
+        if (!remove_) {
+            const long first = startPage_ < 1 ? 1 : startPage_;
+            const long last = (endPage_ == 0 || endPage_ >= pageCount_) ? pageCount_ : endPage_;
+            for (long p = first; p <= last; ++p) {
+                CPDFObjRef pageRef;
+                if (!doc_->GetPage(static_cast<int32_t>(p - 1), &pageRef)) {
+                    char text[64];
+                    std::snprintf(text, sizeof text, "cannot get PDF Page: %ld", p);
+                    theApp.SetLastErrorText(text);
+                    WriteLog(AppLog(), "%%%%[ Error: %s ]%%%%", text);
+                    WriteErrorReport(AppLog(), doc_->GetLastError());
+                    throw CPDFException();
+                }
+                if (!AddDest(p, pageRef)) throw CPDFException();
+                doc_->ReleaseObj(pageRef, true);
+            }
+            if (!WriteDests()) throw CPDFException();
+        } else if (!RemoveAllDests()) {
+            throw CPDFException();
+        }
+
+        if (!doc_->Flush()) {
+            const char* current = doc_->GetFilePath();
+            Fail("cannot flush PDF Document: %s", current ? current : "");
+            WriteErrorReport(AppLog(), doc_->GetLastError());
+            throw CPDFException();
+        }
+        lib_->Close(doc_);
+        doc_ = nullptr;
+        return true;
+    } catch (...) {
+        // Closing discards an output that Flush did not finish; the input is
+        // untouched.
+        if (doc_) lib_->Close(doc_);
+        doc_ = nullptr;
+        return false;
+    }
+}
+
+bool CPDFDriver::CollectDests() {
+    if (!names_dict_) return true;
+    auto* root = names_dict_->GetAs<CPDFDict>(doc_, "Dests");
+    if (!root) return true;
+    std::set<CPDFObjRef> visited;
+    if (!ReadNameTreeNode(root, 0, visited)) return false;
+    names_dict_->RemoveKey(doc_, "Dests");
     return true;
 }
 
-CPDFDriver* CreateDriver(const char*) {
-    return new CPDFDriver();
+bool CPDFDriver::ReadNameTreeNode(CPDFDict* node, int depth, std::set<CPDFObjRef>& visited) {
+    if (depth > kMaxTreeDepth) {
+        Fail("cannot read Dests name tree: %s", "nested too deep");
+        return false;
+    }
+    if (node->Has("Kids")) {
+        auto* kids = node->GetAs<CPDFArray>(doc_, "Kids");
+        while (kids && kids->Count() > 0) {
+            CPDFObjRef kidRef;
+            auto* kid = dynamic_cast<CPDFDict*>(kids->GetObj(doc_, 0, &kidRef));
+            // A kid that is no node, or one already read (a loop), has no
+            // names to add.
+            const bool fresh = !kidRef.IsSet() || visited.insert(kidRef).second;
+            if (kid && fresh && !ReadNameTreeNode(kid, depth + 1, visited)) return false;
+            kids->Erase(0);  // the detached atom goes with this statement
+            // The old tree goes away whole, not only its root.
+            if (kidRef.IsSet() && fresh) doc_->RemoveObj(kidRef);
+        }
+        return true;
+    }
+    auto* names = node->GetAs<CPDFArray>(doc_, "Names");
+    if (!names) return true;
+    // An odd last key has no value and is skipped.
+    for (int i = 0; i + 1 < names->Count();) {
+        auto* key = dynamic_cast<corvina::CPDFString*>(names->GetObj(doc_, i));
+        CPDFAtom* value = names->GetAt(i + 1);
+        if (!key || !value) {
+            i += 2;
+            continue;
+        }
+        const std::u16string name = KeyText(key);
+        if (value->Kind() == CPDFAtom::RefKind) {
+            names_[name] = *static_cast<corvina::CPDFObjRef*>(value);
+            i += 2;
+            continue;
+        }
+        CPDFObject* direct = corvina::AsObject(value);
+        if (!direct || !(direct->Is(CPDFObject::Array) || direct->Is(CPDFObject::Dictionary))) {
+            i += 2;
+            continue;
+        }
+        // A destination written in the tree itself becomes an indirect object
+        // of its own, so it survives the tree's replacement.
+        std::unique_ptr<CPDFAtom> taken = names->Erase(i + 1);
+        std::unique_ptr<CPDFObject> obj(static_cast<CPDFObject*>(taken.release()));
+        CPDFObjRef ref;
+        if (!doc_->RegistObj(std::move(obj), &ref)) return false;
+        names_[name] = ref;
+        ++i;  // the next key moved into the erased slot
+    }
+    return true;
 }
 
-void DestroyDriver(CPDFDriver* driver) {
-    delete driver;
+bool CPDFDriver::MakeName(long page, std::string& mbName, std::u16string& name) {
+    std::vector<std::string> literals;
+    std::vector<Conversion> convs;
+    if (!ParseFormat(format_.c_str(), literals, convs)) {
+        WriteLog(AppLog(), "Invalid Format: %s", format_.c_str());
+        return false;
+    }
+    const long args[kFormatArgs] = {page, 0, 0, 0, 0, 0, 0, 0, 0};
+    int next = 0;
+    mbName = literals[0];
+    for (size_t i = 0; i < convs.size(); ++i) {
+        mbName += FormatOne(convs[i], args, next);
+        mbName += literals[i + 1];
+    }
+    // Names longer than the job's buffer are refused, never cut.
+    if (mbName.size() > kNameBuffer - 1) {
+        WriteLog(AppLog(), "Invalid Format: %s", format_.c_str());
+        return false;
+    }
+    if (!corvina::detail::CP932ToUTF16(mbName.c_str(), mbName.size(), name)) name.clear();
+    return true;
+}
+
+bool CPDFDriver::AddDest(long page, const CPDFObjRef& pageRef) {
+    std::string mbName;
+    std::u16string name;
+    if (!MakeName(page, mbName, name)) return false;
+    auto found = names_.find(name);
+    if (found != names_.end()) {
+        if (!overwrite_) {
+            WriteLog(AppLog(), "Named destination already exists: %s", mbName.c_str());
+            return true;
+        }
+        doc_->RemoveObj(found->second);
+        names_.erase(found);
+    }
+
+    char text[kNameBuffer];
+    const int n =
+        std::snprintf(text, sizeof text, "[%ld %ld R %s]", static_cast<long>(pageRef.objNum),
+                      static_cast<long>(pageRef.genNum), fitType_.c_str());
+    std::unique_ptr<CPDFArray> array;
+    if (n > 0 && static_cast<size_t>(n) < sizeof text) {
+        try {
+            corvina::MemInStream in(text, n);
+            array = CPDFArray::SerializeObject(doc_, in, nullptr);
+        } catch (const CPDFException&) {
+            array.reset();
+        }
+    }
+    auto dest = std::make_unique<corvina::CPDFDestination>();
+    if (!array || !corvina::CPDFDestination::Recognize(doc_, array.get()) ||
+        !dest->Load(doc_, array.get())) {
+        WriteLog(AppLog(), "Invalid FitType: %s", fitType_.c_str());
+        return false;
+    }
+    array.reset();
+
+    auto point = std::make_unique<corvina::CPDFLinkPoint>();
+    if (!point->Create(doc_, std::move(dest))) return false;
+    CPDFObjRef ref;
+    if (!doc_->RegistObj(std::move(point), &ref)) return false;
+    names_[name] = ref;
+    // Written at once: the tree needs only its reference.
+    doc_->ReleaseObj(ref, true);
+    return true;
+}
+
+bool CPDFDriver::WriteDests() {
+    if (names_.empty()) return true;
+    auto array = std::make_unique<CPDFArray>();
+    array->ReserveSlots(static_cast<int>(names_.size() * 2));
+    for (const auto& [name, ref] : names_) {
+        auto key = std::make_unique<corvina::CPDFText>();
+        key->SetUnicode(name.c_str(), static_cast<int>(name.size()));
+        if (!array->Push_Back(std::move(key)) ||
+            !array->Push_Back(std::make_unique<CPDFObjRef>(ref)))
+            return false;
+    }
+    auto node = std::make_unique<corvina::CPDFNameTreeNode>();
+    node->Attach(doc_);
+    if (!node->Set_Names(std::move(array), false)) return false;
+
+    if (!names_dict_) {
+        auto dict = std::make_unique<corvina::CPDFNameDict>();
+        dict->Attach(doc_);
+        corvina::CPDFNameDict* raw = dict.get();
+        if (!catalog_->Set_Names(std::move(dict), true)) return false;
+        names_dict_ = raw;
+    }
+    if (!names_dict_->Set_Dests(std::move(node), true)) return false;
+    names_.clear();
+    return true;
+}
+
+bool CPDFDriver::RemoveAllDests() {
+    for (const auto& entry : names_) doc_->RemoveObj(entry.second);
+    names_.clear();
+    return true;
 }

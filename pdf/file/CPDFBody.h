@@ -32,15 +32,21 @@ public:
     std::unique_ptr<CPDFObject> TakeObj(const CPDFObjRef& ref);
     void RemoveObj(const CPDFObjRef& ref);
     bool Resize(int32_t size);
-    int32_t Size() const { return static_cast<int32_t>(slots_.size()); }
+    int32_t Size() const { return size_; }
     // The slot's object whatever its generation (for the writer's walk).
     CPDFObject* SlotObj(int32_t objNum, CPDFObjRef* ref) const;
 
 private:
     struct Slot {
-        CPDFObjRef ref;
+        int32_t objNum = -1;
+        int32_t genNum = -1;
         std::unique_ptr<CPDFObject> obj;
     };
+    Slot* Find(const CPDFObjRef& ref);
+    bool Cover(int32_t objNum);
+
+    // The body's size; storage grows only as far as objects are placed.
+    int32_t size_ = 0;
     std::vector<Slot> slots_;
 };
 

@@ -48,6 +48,9 @@ public:
     bool UpdateObj(const CPDFObjRef& ref);
     void RemoveObj(const CPDFObjRef& ref);
     bool ReleaseObj(const CPDFObjRef& ref, bool force);
+    // Drops an unchanged object read from the file, to be read again when
+    // next asked for. Only for objects nobody holds a pointer to.
+    void UnloadObj(const CPDFObjRef& ref);
 
     // Pages.
     CPDFPage* GetPage(int32_t index, CPDFObjRef* ref);

@@ -41,12 +41,20 @@ public:
     // Takes the free-list head for a new object: fills entry, marks it in use.
     XRefEntry* TakeFreeHead();
 
-    int32_t Size() const { return static_cast<int32_t>(slots_.size()); }
+    int32_t Size() const { return size_; }
     int32_t FreeHead() const { return freeHead_; }
     void SetFreeHead(int32_t head) { freeHead_ = head; }
 
 private:
+    XRefEntry* Slot(int32_t objNum);
+    const XRefEntry* Slot(int32_t objNum) const;
+    bool Cover(int32_t objNum);
+    void ReadSection(InStream& in);
+
     int32_t freeHead_ = 0;
+    // The table's size; storage below grows only as far as entries are placed,
+    // so a large Size costs nothing until its numbers are used.
+    int32_t size_ = 0;
     // objNum == -1 marks an empty slot.
     std::vector<XRefEntry> slots_;
 };

@@ -50,6 +50,11 @@ public:
     bool ReplaceObj(CPDFDoc* doc, int index, std::unique_ptr<CPDFObject> value,
                     const CPDFObjRef& through);
     bool CopyEntries(CPDFArray& dst, CPDFDoc* dstDoc, CPDFDoc* srcDoc, bool overwrite) const;
+
+private:
+    // Steps of 10 slots for ordinary arrays; very long ones grow by half so
+    // that parsing them stays linear.
+    int NewSize(int n) const override;
 };
 
 }  // namespace corvina

@@ -19,8 +19,7 @@ public:
     ~CPDFDict() override;
 
     // Returns a CPDFStream instead when the dictionary opens a stream.
-    static std::unique_ptr<CPDFObject> SerializeObject(CPDFDoc* doc, InStream& in,
-                                                       CryptKey crypt);
+    static std::unique_ptr<CPDFObject> SerializeObject(CPDFDoc* doc, InStream& in, CryptKey crypt);
     void Serialize(CPDFDoc* doc, InStream& in, CryptKey crypt);
     // "<<" CR LF, "/Key value" CR LF per entry in key order, ">>".
     void Serialize(OutStream& out, CryptKey crypt) override;
@@ -64,6 +63,11 @@ public:
     // Removes the entry; a referenced object is deleted from the document too.
     void RemoveKey(CPDFDoc* doc, const char* key);
     bool CopyEntries(CPDFDict& dst, CPDFDoc* dstDoc, CPDFDoc* srcDoc, bool overwrite) const;
+
+private:
+    // SetObj with the key as a name (keys may hold any byte).
+    bool StoreObj(CPDFDoc* doc, const CPDFName& key, std::unique_ptr<CPDFObject> value,
+                  bool indirect, CPDFObjRef* ref);
 };
 
 }  // namespace corvina

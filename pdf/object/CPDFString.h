@@ -18,8 +18,9 @@ public:
         : CPDFObject(String, "String"), TempString<char>(data, length) {}
     explicit CPDFString(const char* text) : CPDFObject(String, "String"), TempString<char>(text) {}
 
-    static std::unique_ptr<CPDFString> SerializeObject(CPDFDoc* doc, InStream& in,
-                                                       CryptKey crypt);
+    // Null at "<<", which opens a dictionary (CPDFObject::SerializeObject and
+    // CPDFDict::SerializeObject read those).
+    static std::unique_ptr<CPDFString> SerializeObject(CPDFDoc* doc, InStream& in, CryptKey crypt);
     void Serialize(CPDFDoc* doc, InStream& in, CryptKey crypt);
     void Serialize(OutStream& out, CryptKey crypt) override;
     std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;

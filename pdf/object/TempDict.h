@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <new>
 #include <utility>
 
 namespace corvina {
@@ -67,6 +70,16 @@ private:
     }
     void Relink(Node* oldChild, Node* newChild);
     void UpdateEnds();
+    // Guards against the chains that sorted input builds despite the local
+    // rotation: a node inserted far deeper than the entry count warrants makes
+    // the smallest too-deep subtree above it perfectly balanced again.
+    void RebalanceAbove(Node* node);
+    static int SubtreeSize(Node* top);
+    static Node* NextWithin(Node* n, Node* top);
+    static Node* BuildBalanced(Node** nodes, int lo, int hi, Node* parent);
+    // Depth beyond 2 log2(count) that the tree may reach before rebalancing;
+    // small dictionaries never get near it.
+    static constexpr int kDepthSlack = 32;
 
     Node* root_ = nullptr;
     int count_ = 0;
@@ -160,8 +173,84 @@ bool TempDict<K, V>::Insert(const K& key, V value) {
         hi->left = hi->right = nullptr;
     }
     ++count_;
+    int depth = 0;
+    for (Node* a = node->parent; a; a = a->parent) ++depth;
+    if (depth > kDepthSlack && (depth - kDepthSlack >= 62 ||
+                                (uint64_t{1} << (depth - kDepthSlack)) >
+                                    static_cast<uint64_t>(count_) * static_cast<uint64_t>(count_)))
+        RebalanceAbove(node);
     UpdateEnds();
     return true;
+}
+
+template <class K, class V>
+typename TempDict<K, V>::Node* TempDict<K, V>::NextWithin(Node* n, Node* top) {
+    if (n->right) {
+        n = n->right;
+        while (n->left) n = n->left;
+        return n;
+    }
+    while (n != top && n->parent->right == n) n = n->parent;
+    return n == top ? nullptr : n->parent;
+}
+
+template <class K, class V>
+int TempDict<K, V>::SubtreeSize(Node* top) {
+    if (!top) return 0;
+    Node* n = top;
+    while (n->left) n = n->left;
+    int size = 0;
+    for (; n; n = NextWithin(n, top)) ++size;
+    return size;
+}
+
+template <class K, class V>
+typename TempDict<K, V>::Node* TempDict<K, V>::BuildBalanced(Node** nodes, int lo, int hi,
+                                                             Node* parent) {
+    // Recursion depth is log2 of the subtree size.
+    if (lo > hi) return nullptr;
+    const int mid = lo + (hi - lo) / 2;
+    Node* n = nodes[mid];
+    n->parent = parent;
+    n->left = BuildBalanced(nodes, lo, mid - 1, n);
+    n->right = BuildBalanced(nodes, mid + 1, hi, n);
+    return n;
+}
+
+template <class K, class V>
+void TempDict<K, V>::RebalanceAbove(Node* node) {
+    // The scapegoat: the lowest ancestor whose height above node exceeds
+    // 2 log2 of its subtree size. The root always qualifies here.
+    int size = 1;
+    int height = 0;
+    Node* child = node;
+    Node* top = nullptr;
+    for (Node* a = node->parent; a; child = a, a = a->parent) {
+        ++height;
+        size += 1 + SubtreeSize(a->left == child ? a->right : a->left);
+        if (height >= 62 ||
+            (uint64_t{1} << height) > static_cast<uint64_t>(size) * static_cast<uint64_t>(size)) {
+            top = a;
+            break;
+        }
+    }
+    if (!top) return;
+    Node** nodes = new (std::nothrow) Node*[static_cast<std::size_t>(size)];
+    if (!nodes) return;  // the tree stays valid, only deeper
+    int k = 0;
+    Node* n = top;
+    while (n->left) n = n->left;
+    for (; n; n = NextWithin(n, top)) nodes[k++] = n;
+    Node* parent = top->parent;
+    const bool wasLeft = parent && parent->left == top;
+    Node* sub = BuildBalanced(nodes, 0, k - 1, parent);
+    if (!parent)
+        root_ = sub;
+    else if (wasLeft)
+        parent->left = sub;
+    else
+        parent->right = sub;
+    delete[] nodes;
 }
 
 template <class K, class V>

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <type_traits>
 
@@ -34,8 +35,7 @@ public:
     TempString() = default;
     explicit TempString(const C* text) { Assign(text, -1); }
     TempString(const C* data, int length) { Assign(data, length); }
-    TempString(const TempString& other)
-        : initialSize_(other.initialSize_), growBy_(other.growBy_) {
+    TempString(const TempString& other) : initialSize_(other.initialSize_), growBy_(other.growBy_) {
         Assign(other.data_, other.length_);
     }
     TempString& operator=(const TempString& other) {
@@ -77,7 +77,10 @@ public:
     // length -1: up to the first zero.
     bool Assign(const C* data, int length) {
         if (data && length < 0) length = Ope::Length(data);
-        if (data && data == data_) {  // self-assignment of a prefix
+        if (data && data_ && std::less_equal<const C*>()(data_, data) &&
+            std::less<const C*>()(data, data_ + capacity_)) {
+            // A part of the own buffer, which Free() would release under it.
+            std::memmove(data_, data, static_cast<size_t>(length) * sizeof(C));
             length_ = length;
             data_[length_] = 0;
             return true;
@@ -86,7 +89,12 @@ public:
         length_ = 0;
         if (!data || length <= 0) return true;
         if (!Reserve(length + 1)) return false;
+        // data lies outside the freed buffer (the overlap returned above); the
+        // optimizer cannot see that through the virtual Free().
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuse-after-free"
         std::memcpy(data_, data, static_cast<size_t>(length) * sizeof(C));
+#pragma GCC diagnostic pop
         length_ = length;
         data_[length_] = 0;
         return true;
@@ -95,7 +103,12 @@ public:
     bool Append(const C* data, int length) {
         if (length < 0) length = Ope::Length(data);
         if (length == 0) return true;
+        // Appending from the own buffer: the pointer moves when it grows.
+        const bool own = data_ && std::less_equal<const C*>()(data_, data) &&
+                         std::less<const C*>()(data, data_ + capacity_);
+        const long offset = own ? data - data_ : 0;
         if (!Reserve(length_ + length + 1)) return false;
+        if (own) data = data_ + offset;
         std::memmove(data_ + length_, data, static_cast<size_t>(length) * sizeof(C));
         length_ += length;
         data_[length_] = 0;
@@ -128,7 +141,9 @@ public:
     int Length() const { return length_; }
     int Capacity() const { return capacity_; }
     int Compare(const TempString& other) const { return Ope::Compare(Text(), other.Text()); }
-    int Compare(const C* text) const { return Ope::Compare(Text(), text ? text : Text() + length_); }
+    int Compare(const C* text) const {
+        return Ope::Compare(Text(), text ? text : Text() + length_);
+    }
     bool operator==(const TempString& other) const { return Compare(other) == 0; }
     bool operator<(const TempString& other) const { return Compare(other) < 0; }
 

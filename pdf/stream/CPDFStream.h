@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "pdf/object/CPDFDict.h"
@@ -9,6 +10,7 @@
 namespace corvina {
 
 class CPDFArray;
+class CPDFNumber;
 
 // A stream: its dictionary and its data, which stays in the document's source
 // file (offset and length set) until something needs the bytes.
@@ -55,6 +57,14 @@ public:
 private:
     bool LoadData();
     bool UpdateLength();
+    // Makes an indirect Length direct; restores the input's position.
+    void DirectLength(InStream& in);
+    // Deferred data: handed to sink in pieces through the document's input,
+    // or read into a buffer through a window on the document's file.
+    void CopySource(const std::function<void(char*, int)>& sink) const;
+    bool ReadSource(TempHugeString<char>& into) const;
+    // True when p points into the data buffer (an insertion copies such input).
+    bool Owns(const char* p) const;
 
     CPDFDoc* doc_ = nullptr;
     TempHugeString<char> data_;

@@ -1,5 +1,7 @@
 #include "pdf/structure/CPDFCatalog.h"
 
+#include "pdf/file/CPDFDoc.h"
+
 #include <exception>
 #include <string>
 #include <unordered_set>
@@ -58,12 +60,19 @@ bool TypePageTree(CPDFDoc* doc, CPDFPages* root) {
             CPDFArray* array = kids();
             if (!array || i >= array->Count()) break;
             CPDFObjRef ref;
+            const CPDFAtom* atom = array->GetAt(i);
+            const bool wasLoaded = !atom || atom->Kind() != CPDFAtom::RefKind ||
+                                   doc->FindObj(*static_cast<const CPDFObjRef*>(atom), false);
             CPDFObject* kid = array->GetObj(doc, i, &ref);
             if (!kid) return false;
             CPDFDict* plain = detail::AsPlainDict(kid);
-            if (plain && CPDFPages::Recognize(doc, plain) &&
-                !detail::TypeAt<CPDFPages>(doc, kids, i, plain, ref))
-                return false;
+            if (plain && CPDFPages::Recognize(doc, plain)) {
+                if (!detail::TypeAt<CPDFPages>(doc, kids, i, plain, ref)) return false;
+            } else if (!wasLoaded && plain) {
+                // A leaf read only to learn that it is no node: reading every
+                // page at open must not keep every page in memory.
+                doc->UnloadObj(ref);
+            }
         }
         stack.push_back({node, 0});
         return true;
@@ -73,8 +82,14 @@ bool TypePageTree(CPDFDoc* doc, CPDFPages* root) {
         Frame& top = stack.back();
         CPDFArray* kids = top.node->Get_Kids();
         CPDFPages* child = nullptr;
-        while (!child && kids && top.next < kids->Count())
-            child = dynamic_cast<CPDFPages*>(kids->GetObj(doc, top.next++));
+        while (!child && kids && top.next < kids->Count()) {
+            // Typed nodes are loaded; what is not loaded is a leaf.
+            const CPDFAtom* atom = kids->GetAt(top.next++);
+            CPDFObject* obj = atom && atom->Kind() == CPDFAtom::RefKind
+                                  ? doc->FindObj(*static_cast<const CPDFObjRef*>(atom), false)
+                                  : AsObject(const_cast<CPDFAtom*>(atom));
+            child = dynamic_cast<CPDFPages*>(obj);
+        }
         if (!child) {
             done.insert(top.node);
             stack.pop_back();

@@ -82,7 +82,17 @@ Hit Locate(CPDFPages& node, int32_t position) {
         return hit;
     }
     int64_t seen = 0;
-    for (int i = 0; i < kids->Count(); ++i) {
+    int start = 0;
+    CPDFPages::Cursor& cursor = node.WalkCursor();
+    if (cursor.kids == kids && cursor.count == kids->Count() && cursor.position <= position) {
+        start = cursor.index;
+        seen = cursor.seen;
+    }
+    // Remembers the element a hit was found at and the pages before it.
+    auto remember = [&](int index, int64_t before) {
+        cursor = {kids, kids->Count(), index, before, position};
+    };
+    for (int i = start; i < kids->Count(); ++i) {
         CPDFAtom* atom = kids->GetAt(i);
         const bool indirect = atom && atom->Kind() == CPDFAtom::RefKind;
         CPDFObjRef ref;
@@ -121,6 +131,7 @@ Hit Locate(CPDFPages& node, int32_t position) {
             const CPDFNumber* childCount = child ? CountOf(doc, *child) : nullptr;
             if (!childCount) return hit;
             if (position < seen + childCount->IntValue()) {
+                remember(i, seen);
                 hit.kind = Hit::Node;
                 hit.index = i;
                 hit.ref = ref;
@@ -131,6 +142,7 @@ Hit Locate(CPDFPages& node, int32_t position) {
             seen += childCount->IntValue();
         } else if (name->Equals(kPage)) {
             if (position == seen) {
+                remember(i, seen);
                 hit.kind = Hit::Leaf;
                 hit.index = i;
                 hit.ref = ref;
@@ -289,6 +301,7 @@ CPDFArray* CPDFPages::Get_Kids(CPDFObjRef* ref) {
 }
 
 bool CPDFPages::Set_Kids(std::unique_ptr<CPDFArray> kids, bool indirect, CPDFObjRef* ref) {
+    cursor_ = Cursor();
     return SetObj(doc_, kKids, std::move(kids), indirect, ref);
 }
 

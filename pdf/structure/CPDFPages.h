@@ -34,6 +34,21 @@ public:
     bool Set_Count(std::unique_ptr<CPDFInt> count, bool indirect, CPDFObjRef* ref = nullptr);
     CPDFPages* Get_Parent(CPDFObjRef* ref = nullptr);
     bool Set_Parent(const CPDFObjRef& parent);
+
+    // Where the last walk over Kids stopped, so that asking for the pages in
+    // order costs one pass over a wide node instead of one pass per page. It
+    // holds only while Kids is the same array with the same length.
+    struct Cursor {
+        const CPDFArray* kids = nullptr;
+        int count = -1;
+        int index = 0;
+        int64_t seen = 0;
+        int32_t position = 0;
+    };
+    Cursor& WalkCursor() { return cursor_; }
+
+private:
+    Cursor cursor_;
 };
 
 }  // namespace corvina

@@ -1,0 +1,606 @@
+#include "pdf/file/CPDFDoc.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
+#include "pdf/file/CPDFEncryptDict.h"
+#include "pdf/file/CPDFLib.h"
+#include "pdf/object/CPDFNumber.h"
+#include "pdf/structure/CPDFCatalog.h"
+#include "pdf/structure/CPDFInfoDict.h"
+#include "pdf/structure/CPDFPage.h"
+#include "pdf/structure/CPDFPages.h"
+
+namespace corvina {
+namespace {
+
+// The document reads with a larger window than the default: every object load
+// seeks, and a seek inside the buffer costs nothing.
+constexpr int kInputBuffer = 65536;
+// Loads nest only through an indirect stream Length; a deeper chain is a loop.
+constexpr int kMaxLoadDepth = 8;
+// Objects PDF itself allows; tables beyond this are not real files.
+constexpr int32_t kMaxObjects = 8388607;
+
+}  // namespace
+
+CPDFDoc::CPDFDoc() = default;
+
+CPDFDoc::~CPDFDoc() {
+    ReleaseAll();
+}
+
+void CPDFDoc::Keep(const CPDFException& e) {
+    if (lastError_.IsEmpty()) lastError_ = e;
+}
+
+void CPDFDoc::KeepUnknown(const char* method) {
+    if (lastError_.IsEmpty())
+        lastError_.Set("CPDFDoc", method, CPDFException::InternalError, nullptr);
+}
+
+void CPDFDoc::Raise(const char* method, int type, const char* factor) {
+    throw CPDFException("CPDFDoc", method, type, factor);
+}
+
+// ---------------------------------------------------------------- opening
+
+bool CPDFDoc::Open(CPDFLib* lib, const char* path, const char* password) {
+    lastError_.Clear();
+    const bool ok = Guarded("Open", false, [&] {
+        lib_ = lib;
+        filePath_ = path ? path : "";
+        input_ = std::make_unique<FileInStream>(kInputBuffer);
+        // An empty path would mean standard input, which cannot be searched
+        // from its end.
+        if (filePath_.empty()) {
+            errno = ENOENT;
+            Raise("Open", CPDFException::RuntimeLibraryError, nullptr);
+        }
+        if (!input_->Open(filePath_.c_str(), "rb", 0, -1, kInputBuffer)) {
+            errno = input_->SavedErrno();
+            Raise("Open", CPDFException::RuntimeLibraryError, nullptr);
+        }
+        if (!ReadStructure()) Raise("Open", CPDFException::InternalError, "CPDFDoc::Serialize()");
+
+        spare_ = std::make_unique<CPDFXRef>();
+        if (!spare_->Create(this, nullptr))
+            Raise("Open", CPDFException::InternalError, "CPDFXRef::Create()");
+
+        if (!header_->Realize(this))
+            Raise("Open", CPDFException::InternalError, "CPDFHeader::Realize()");
+        for (auto& b : bodies_)
+            if (!b->Realize(this))
+                Raise("Open", CPDFException::InternalError, "CPDFBody::Realize()");
+        for (auto& x : xrefs_)
+            if (!x->Realize(this))
+                Raise("Open", CPDFException::InternalError, "CPDFXRef::Realize()");
+        for (auto& t : trailers_)
+            if (!t->Realize(this))
+                Raise("Open", CPDFException::InternalError, "CPDFTrailer::Realize()");
+
+        CreateWorkingSection("Open");
+
+        // A latest startxref of 0 is the first-page trailer of a linearized file.
+        linearize_ = trailers_.size() > 1 && trailers_[1]->StartXRef() == 0;
+        if (linearize_) {
+            for (size_t i = 1; i < trailers_.size(); ++i) {
+                if (trailers_[i]->StartXRef() != 0) {
+                    if (!trailers_[0]->Set_Prev(trailers_[i]->StartXRef()))
+                        Raise("Open", CPDFException::InternalError, "CPDFTrailer::Set_Prev()");
+                    break;
+                }
+            }
+        }
+
+        if (CPDFObject* encrypt = trailers_[0]->Get_Encrypt()) {
+            auto* dict = dynamic_cast<CPDFEncryptDict*>(encrypt);
+            if (!dict || !dict->IsSupportedHandler())
+                Raise("Open", CPDFException::UserError, "invalid security handler");
+            // Decryption is not built; a document that needs it is refused
+            // whatever password comes with it.
+            (void)password;
+            Raise("Open", CPDFException::UserError, "encrypted document");
+        }
+
+        TypeRootObjects();
+        return true;
+    });
+    if (!ok) ReleaseAll();
+    return ok;
+}
+
+bool CPDFDoc::ReadStructure() {
+    return Guarded("Serialize", false, [&] {
+        header_ = std::make_unique<CPDFHeader>();
+        header_->Serialize(this, *input_);
+        FindStartXRef();
+        std::set<int32_t> seen;
+        seen.insert(static_cast<int32_t>(input_->Tell()));
+        for (;;) {
+            bodies_.push_back(std::make_unique<CPDFBody>());
+            auto xref = std::make_unique<CPDFXRef>();
+            xref->Serialize(this, *input_);
+            if (!bodies_.back()->Resize(xref->Size()))
+                Raise("Serialize", CPDFException::InternalError, "CPDFBody::Resize()");
+            xrefs_.push_back(std::move(xref));
+            auto trailer = std::make_unique<CPDFTrailer>();
+            trailer->Serialize(this, *input_);
+            trailers_.push_back(std::move(trailer));
+            CPDFNumber* prev = trailers_.back()->Get_Prev();
+            if (!prev) break;
+            const int32_t offset = prev->IntValue();
+            // A Prev that leads back to a section already read would loop for ever.
+            if (!seen.insert(offset).second)
+                Raise("Serialize", CPDFException::InvalidFormat,
+                      FormatFactor("invalidtoken: Prev %d", offset).c_str());
+            if (offset < 0 || input_->Seek(offset) != 0)
+                Raise("Serialize", CPDFException::InvalidFormat, "ioerror");
+        }
+        return true;
+    });
+}
+
+void CPDFDoc::FindStartXRef() {
+    static const char kKeyword[] = "startxref";
+    const int length = input_->Length();
+    int n = length - 32;
+    int found = -1;
+    for (int attempt = 0; attempt < 10 && found < 0; ++attempt, n -= 32) {
+        const int start = n > 0 ? n : 0;
+        if (input_->Seek(start) != 0) Raise("Serialize", CPDFException::InvalidFormat, "ioerror");
+        for (;;) {
+            const int at = input_->Search(kKeyword, 9);
+            if (at < 0) break;
+            if (at > 0) {
+                char around[10];
+                if (input_->Seek(at - 1) != 0 || input_->Read(around, 10) != 10)
+                    Raise("Serialize", CPDFException::InvalidFormat, "ioerror");
+                if (around[0] == '\r' || around[0] == '\n') {
+                    found = at;
+                    break;
+                }
+            }
+            if (input_->Seek(at + 1) != 0)
+                Raise("Serialize", CPDFException::InvalidFormat, "ioerror");
+        }
+        if (start == 0) break;
+    }
+    if (found < 0) Raise("Serialize", CPDFException::InvalidFormat, "Cannot find startxref");
+    char word[256];
+    if (input_->Seek(found + 9) != 0 || !input_->ReadToken(word, sizeof word))
+        Raise("Serialize", CPDFException::InvalidFormat, "ioerror");
+    const long offset = std::atol(word);
+    if (offset < 0 || offset > length || input_->Seek(static_cast<int>(offset)) != 0)
+        Raise("Serialize", CPDFException::InvalidFormat, "ioerror");
+}
+
+void CPDFDoc::CreateWorkingSection(const char* method) {
+    CPDFBody* latestBody = bodies_.front().get();
+    CPDFXRef* latestXRef = xrefs_.front().get();
+    CPDFTrailer* latestTrailer = trailers_.front().get();
+
+    auto body = std::make_unique<CPDFBody>();
+    if (!body->Create(this, latestBody))
+        Raise(method, CPDFException::InternalError, "CPDFBody::Create()");
+    auto xref = std::make_unique<CPDFXRef>();
+    if (!xref->Create(this, latestXRef))
+        Raise(method, CPDFException::InternalError, "CPDFXRef::Create()");
+
+    // New numbers must stay clear of objects that only older sections hold.
+    for (auto& x : xrefs_) fullSize_ = std::max(fullSize_, x->Size());
+    if (CPDFNumber* size = latestTrailer->Get_Size()) {
+        const int32_t declared = std::min(size->IntValue() - 1, kMaxObjects);
+        fullSize_ = std::max(fullSize_, declared);
+    }
+    if (!xref->Resize(fullSize_) || !body->Resize(xref->Size()))
+        Raise(method, CPDFException::InternalError, "CPDFXRef::Create()");
+
+    auto trailer = std::make_unique<CPDFTrailer>();
+    bodies_.insert(bodies_.begin(), std::move(body));
+    xrefs_.insert(xrefs_.begin(), std::move(xref));
+    if (!trailer->Create(this, latestTrailer))
+        Raise(method, CPDFException::InternalError, "CPDFTrailer::Create()");
+    trailers_.insert(trailers_.begin(), std::move(trailer));
+}
+
+void CPDFDoc::TypeRootObjects() {
+    CPDFTrailer* trailer = trailers_.front().get();
+    CPDFObjRef rootRef;
+    CPDFObject* root = trailer->Get_RootObj(&rootRef);
+    if (!root) Raise("Open", CPDFException::InternalError, nullptr);
+    if (IsFDF()) return;
+
+    if (root->IsParsed()) {
+        auto* plain = dynamic_cast<CPDFDict*>(root);
+        // Every user of the catalog expects the typed form: a Root that is not a
+        // catalog is refused here, with a reason, rather than later without one.
+        if (!plain || !CPDFCatalog::Recognize(this, plain))
+            Raise("Open", CPDFException::InvalidFormat, "typecheck: Catalog");
+        auto catalog = std::make_unique<CPDFCatalog>();
+        if (!catalog->Load(this, plain))
+            Raise("Open", CPDFException::InternalError, "CPDFCatalog::Load()");
+        if (!trailer->Dict().ReplaceObj(this, "Root", std::move(catalog), rootRef))
+            Raise("Open", CPDFException::InternalError, "CPDFTrailer::Set_Root()");
+    }
+
+    CPDFObjRef infoRef;
+    CPDFObject* info = trailer->Get_InfoObj(&infoRef);
+    if (info && info->IsParsed()) {
+        if (auto* plain = dynamic_cast<CPDFDict*>(info)) {
+            auto typed = std::make_unique<CPDFInfoDict>();
+            if (!typed->Load(this, plain))
+                Raise("Open", CPDFException::InternalError, "CPDFInfoDict::Load()");
+            if (!trailer->Dict().ReplaceObj(this, "Info", std::move(typed), infoRef))
+                Raise("Open", CPDFException::InternalError, "CPDFTrailer::Set_Info()");
+        }
+    }
+}
+
+// ---------------------------------------------------------------- object access
+
+CPDFObject* CPDFDoc::GetObj(const CPDFObjRef& ref) {
+    lastError_.Clear();
+    return Guarded("GetObj", static_cast<CPDFObject*>(nullptr), [&] { return GetObjInner(ref); });
+}
+
+CPDFObject* CPDFDoc::GetObjInner(const CPDFObjRef& ref) {
+    if (!ref.IsSet()) Raise("GetObj", CPDFException::UserError, "Object reference is not defined.");
+    for (size_t i = 0; i < bodies_.size(); ++i) {
+        CPDFBody* body = bodies_[i].get();
+        if (CPDFObject* obj = body->GetObj(ref)) return obj;
+        // Written and released during this save.
+        if (spare_ && spare_->GetEntry(ref.objNum)) return nullptr;
+        XRefEntry* entry = xrefs_[i]->GetEntry(ref.objNum);
+        if (!entry) continue;
+        // A newer section that frees the number hides what older ones held.
+        if (!entry->inUse) return nullptr;
+        auto loaded = LoadObj(ref, entry->offset);
+        if (!loaded) Raise("GetObj", CPDFException::InternalError, "CPDFDoc::LoadObj()");
+        CPDFObject* raw = loaded.get();
+        if (ref.objNum > body->Size() && !body->Resize(ref.objNum))
+            Raise("GetObj", CPDFException::InternalError, "CPDFBody::SetObj()");
+        if (!body->SetObj(ref, std::move(loaded)))
+            Raise("GetObj", CPDFException::InternalError, "CPDFBody::SetObj()");
+        return raw;
+    }
+    return nullptr;
+}
+
+std::unique_ptr<CPDFObject> CPDFDoc::LoadObj(const CPDFObjRef& ref, int32_t offset) {
+    lastError_.Clear();
+    return Guarded("LoadObj", std::unique_ptr<CPDFObject>(), [&] {
+        if (!ref.IsSet())
+            Raise("LoadObj", CPDFException::UserError, "Object reference is not defined.");
+        if (loadDepth_ >= kMaxLoadDepth)
+            Raise("LoadObj", CPDFException::InvalidFormat,
+                  FormatFactor("invalidobjref: %d %d", ref.objNum, ref.genNum).c_str());
+        struct DepthGuard {
+            int& depth;
+            explicit DepthGuard(int& d) : depth(d) { ++depth; }
+            ~DepthGuard() { --depth; }
+        } guard(loadDepth_);
+
+        if (!input_ || offset < 0 || input_->Seek(offset) != 0)
+            Raise("LoadObj", CPDFException::InvalidFormat, "ioerror");
+        char num[256], gen[256], word[256];
+        if (!input_->ReadToken(num, sizeof num) || !input_->ReadToken(gen, sizeof gen) ||
+            !input_->ReadToken(word, sizeof word))
+            Raise("LoadObj", CPDFException::InvalidFormat, "ioerror");
+        if (std::strcmp(word, "obj") != 0)
+            Raise("LoadObj", CPDFException::InvalidFormat,
+                  FormatFactor("invalidtoken: %s", word).c_str());
+        const long n = std::atol(num), g = std::atol(gen);
+        if (n != ref.objNum || g != ref.genNum)
+            Raise("LoadObj", CPDFException::InvalidFormat,
+                  FormatFactor("invalidobjref: %d %d", static_cast<int>(n), static_cast<int>(g))
+                      .c_str());
+        unsigned char keyBuf[10];
+        std::unique_ptr<CPDFObject> obj =
+            CPDFObject::SerializeObject(this, *input_, ObjectKey(ref, keyBuf));
+        if (!obj) {
+            if (!input_->ReadToken(word, sizeof word))
+                Raise("LoadObj", CPDFException::InvalidFormat, "ioerror");
+            Raise("LoadObj", CPDFException::InvalidFormat,
+                  FormatFactor("invalidtoken: %s", word).c_str());
+        }
+        if (!input_->ReadToken(word, sizeof word))
+            Raise("LoadObj", CPDFException::InvalidFormat, "ioerror");
+        if (std::strcmp(word, "endobj") != 0)
+            Raise("LoadObj", CPDFException::InvalidFormat,
+                  FormatFactor("invalidtoken: %s", word).c_str());
+        return obj;
+    });
+}
+
+CPDFObject* CPDFDoc::FindObj(const CPDFObjRef& ref, bool skipNewest, CPDFBody** body) {
+    if (body) *body = nullptr;
+    for (size_t i = skipNewest ? 1 : 0; i < bodies_.size(); ++i) {
+        if (CPDFObject* obj = bodies_[i]->GetObj(ref)) {
+            if (body) *body = bodies_[i].get();
+            return obj;
+        }
+    }
+    return nullptr;
+}
+
+XRefEntry* CPDFDoc::FindEntry(int32_t objNum, bool skipNewest, CPDFXRef** xref) {
+    if (xref) *xref = nullptr;
+    for (size_t i = skipNewest ? 1 : 0; i < xrefs_.size(); ++i) {
+        if (XRefEntry* entry = xrefs_[i]->GetEntry(objNum)) {
+            if (xref) *xref = xrefs_[i].get();
+            return entry;
+        }
+    }
+    return nullptr;
+}
+
+bool CPDFDoc::RegistObj(std::unique_ptr<CPDFObject> obj, CPDFObjRef* ref) {
+    lastError_.Clear();
+    return Guarded("RegistObj", false, [&] {
+        CPDFBody* body = GetBody();
+        CPDFXRef* xref = GetXRef();
+        CPDFTrailer* trailer = GetTrailer();
+        if (!body) Raise("RegistObj", CPDFException::InternalError, "CPDFDoc::GetBody()");
+        if (!xref) Raise("RegistObj", CPDFException::InternalError, "CPDFDoc::GetXRef()");
+        if (!trailer) Raise("RegistObj", CPDFException::InternalError, "CPDFDoc::GetTrailer()");
+        if (!obj) Raise("RegistObj", CPDFException::InternalError, nullptr);
+
+        if (ref && ref->IsSet()) {
+            CPDFBody* holder = nullptr;
+            if (!FindObj(*ref, false, &holder))
+                Raise("RegistObj", CPDFException::InternalError, "CPDFDoc::FindObj()");
+            if (!holder->SetObj(*ref, std::move(obj)))
+                Raise("RegistObj", CPDFException::InternalError, "CPDFBody::SetObj()");
+            return true;
+        }
+
+        CPDFObjRef fresh;
+        if (IsFDF()) {
+            if (!body->AddObj(std::move(obj), &fresh))
+                Raise("RegistObj", CPDFException::InternalError, "CPDFBody::AddObj()");
+            int32_t num = 0;
+            if (!xref->AddEntry(&num))
+                Raise("RegistObj", CPDFException::InternalError, "CPDFXRef::AddEntry()");
+        } else {
+            // Reuse a free number, but never one the file marked as not for
+            // reuse (generation 65535) or a head that leads nowhere.
+            const XRefEntry* head = xref->GetEntry(xref->FreeHead());
+            if (head && !head->inUse && head->genNum < 65535) {
+                XRefEntry* entry = xref->TakeFreeHead();
+                if (!entry)
+                    Raise("RegistObj", CPDFException::InternalError, "CPDFXRef::GetEntry()");
+                fresh = CPDFObjRef(entry->objNum, entry->genNum);
+                if (fresh.objNum > body->Size() && !body->Resize(fresh.objNum))
+                    Raise("RegistObj", CPDFException::InternalError, "CPDFBody::SetObj()");
+                if (!body->SetObj(fresh, std::move(obj)))
+                    Raise("RegistObj", CPDFException::InternalError, "CPDFBody::SetObj()");
+            } else {
+                if (!trailer->Get_Size())
+                    Raise("RegistObj", CPDFException::InternalError, "CPDFTrailer::Get_Size()");
+                int32_t num = 0;
+                if (!xref->AddEntry(&num))
+                    Raise("RegistObj", CPDFException::InternalError, "CPDFXRef::AddEntry()");
+                fresh = CPDFObjRef(num, 0);
+                if (!body->Resize(num) || !body->SetObj(fresh, std::move(obj)))
+                    Raise("RegistObj", CPDFException::InternalError, "CPDFBody::AddObj()");
+                if (!trailer->Set_Size(num + 1))
+                    Raise("RegistObj", CPDFException::InternalError, "CPDFTrailer::Set_Size()");
+            }
+        }
+        if (ref) *ref = fresh;
+        return true;
+    });
+}
+
+bool CPDFDoc::UpdateObj(const CPDFObjRef& ref) {
+    lastError_.Clear();
+    return Guarded("UpdateObj", false, [&] {
+        const int user = CPDFException::UserError;
+        if (!ref.IsSet()) Raise("UpdateObj", user, "Object reference is not defined.");
+        CPDFBody* body = GetBody();
+        CPDFXRef* xref = GetXRef();
+        if (!body) Raise("UpdateObj", user, "CPDFDoc::GetBody()");
+        if (!xref) Raise("UpdateObj", user, "CPDFDoc::GetXRef()");
+        if (!body->GetObj(ref)) {
+            CPDFBody* holder = nullptr;
+            if (!FindObj(ref, true, &holder)) Raise("UpdateObj", user, "CPDFDoc::FindObj()");
+            if (ref.objNum > body->Size() && !body->Resize(ref.objNum))
+                Raise("UpdateObj", user, "CPDFBody::SetObj()");
+            if (!body->SetObj(ref, holder->TakeObj(ref)))
+                Raise("UpdateObj", user, "CPDFBody::SetObj()");
+        }
+        if (!xref->GetEntry(ref.objNum)) {
+            XRefEntry* older = FindEntry(ref.objNum, true);
+            if (!older) Raise("UpdateObj", user, "CPDFDoc::FindEntry()");
+            XRefEntry entry{older->objNum, older->genNum, 0, true};
+            if ((entry.objNum > xref->Size() && !xref->Resize(entry.objNum)) ||
+                !xref->SetEntry(entry))
+                Raise("UpdateObj", user, "CPDFXRef::SetEntry()");
+        } else if (!xref->UpdateEntry(ref.objNum)) {
+            Raise("UpdateObj", user, "CPDFXRef::UpdateEntry()");
+        }
+        return true;
+    });
+}
+
+void CPDFDoc::RemoveObj(const CPDFObjRef& ref) {
+    if (!ref.IsSet()) return;
+    for (auto& body : bodies_) body->RemoveObj(ref);
+    CPDFXRef* xref = GetXRef();
+    if (!xref) return;
+    if (xref->GetEntry(ref.objNum)) {
+        xref->FreeEntry(ref.objNum);
+        return;
+    }
+    XRefEntry* older = FindEntry(ref.objNum, true);
+    if (!older || !older->inUse) return;
+    XRefEntry copy = *older;
+    if (copy.objNum > xref->Size() && !xref->Resize(copy.objNum)) return;
+    if (xref->SetEntry(copy)) xref->FreeEntry(ref.objNum);
+}
+
+bool CPDFDoc::ReleaseObj(const CPDFObjRef& ref, bool force) {
+    lastError_.Clear();
+    return Guarded("ReleaseObj", false, [&] {
+        CPDFBody* holder = nullptr;
+        CPDFObject* obj = FindObj(ref, false, &holder);
+        if (!obj) return true;
+        if (!force && !obj->IsReleasable()) return true;
+        // Releasing walks the references of what it frees; past this depth the
+        // rest stays loaded and is written by Flush as usual.
+        if (releaseDepth_ >= 64) return true;
+        struct DepthGuard {
+            int& depth;
+            explicit DepthGuard(int& d) : depth(d) { ++depth; }
+            ~DepthGuard() { --depth; }
+        } guard(releaseDepth_);
+        if (saveCalled_) {
+            const int32_t offset = StoreObj(ref, obj);
+            if (offset < 0)
+                Raise("ReleaseObj", CPDFException::InternalError, "CPDFDoc::StoreObj()");
+            XRefEntry entry{ref.objNum, ref.genNum, offset, true};
+            if ((ref.objNum > spare_->Size() && !spare_->Resize(ref.objNum)) ||
+                !spare_->SetEntry(entry))
+                Raise("ReleaseObj", CPDFException::InternalError, "CPDFXRef::SetEntry()");
+        }
+        std::unique_ptr<CPDFObject> taken = holder->TakeObj(ref);
+        if (taken && !taken->Release(this))
+            Raise("ReleaseObj", CPDFException::InternalError, "CPDFObject::Release()");
+        return true;
+    });
+}
+
+void CPDFDoc::UnloadObj(const CPDFObjRef& ref) {
+    // The working section holds what this revision changed; it stays.
+    for (size_t i = 1; i < bodies_.size(); ++i) {
+        CPDFObject* obj = bodies_[i]->GetObj(ref);
+        if (obj && obj->IsParsed()) bodies_[i]->RemoveObj(ref);
+    }
+}
+
+CryptKey CPDFDoc::KeyFor(const unsigned char* key, const CPDFObjRef& ref,
+                         unsigned char* buf) const {
+    if (!key) return nullptr;
+    std::memcpy(buf, key, 5);
+    buf[5] = static_cast<unsigned char>(ref.objNum & 0xFF);
+    buf[6] = static_cast<unsigned char>((ref.objNum >> 8) & 0xFF);
+    buf[7] = static_cast<unsigned char>((ref.objNum >> 16) & 0xFF);
+    buf[8] = static_cast<unsigned char>(ref.genNum & 0xFF);
+    buf[9] = static_cast<unsigned char>((ref.genNum >> 8) & 0xFF);
+    return buf;
+}
+
+CryptKey CPDFDoc::ObjectKey(const CPDFObjRef& ref, unsigned char* buf) const {
+    return KeyFor(docKey_.get(), ref, buf);
+}
+
+bool CPDFDoc::FindLinearRef(const CPDFObjRef&, CPDFObjRef*) const {
+    return false;
+}
+
+bool CPDFDoc::LinearizeObj(const CPDFObjRef&) {
+    return true;
+}
+
+// ---------------------------------------------------------------- pages
+
+bool CPDFDoc::IsFDF() const {
+    return header_ && header_->IsFDF();
+}
+
+CPDFCatalog* CPDFDoc::GetCatalog(CPDFObjRef* ref) {
+    CPDFTrailer* trailer = GetTrailer();
+    return trailer ? trailer->Get_Root(ref) : nullptr;
+}
+
+CPDFPage* CPDFDoc::GetPage(int32_t index, CPDFObjRef* ref) {
+    lastError_.Clear();
+    return Guarded("GetPage", static_cast<CPDFPage*>(nullptr), [&] {
+        const int internal = CPDFException::InternalError;
+        if (IsFDF()) Raise("GetPage", internal, "There is no CPDFPage for FDF file");
+        CPDFTrailer* trailer = GetTrailer();
+        if (!trailer) Raise("GetPage", internal, "CPDFDoc::GetTrailer()");
+        CPDFCatalog* catalog = trailer->Get_Root();
+        if (!catalog) Raise("GetPage", internal, "CPDFTrailer::Get_Root()");
+        CPDFPages* pages = catalog->Get_Pages();
+        if (!pages) Raise("GetPage", internal, "CPDFCatalog::Get_Pages()");
+        CPDFPage* page = pages->GetPage(index, ref);
+        if (!page) Raise("GetPage", internal, "CPDFPages::GetPage()");
+        return page;
+    });
+}
+
+int32_t CPDFDoc::GetPageCount() {
+    lastError_.Clear();
+    return Guarded("GetPageCount", -1, [&] {
+        const int internal = CPDFException::InternalError;
+        if (IsFDF())
+            Raise("GetPageCount", CPDFException::UserError, "There is no CPDFPage for FDF file.");
+        CPDFTrailer* trailer = GetTrailer();
+        if (!trailer) Raise("GetPageCount", internal, "CPDFDoc::GetTrailer()");
+        CPDFCatalog* catalog = trailer->Get_Root();
+        if (!catalog) Raise("GetPageCount", internal, "CPDFTrailer::Get_Root()");
+        CPDFPages* pages = catalog->Get_Pages();
+        if (!pages) Raise("GetPageCount", internal, "CPDFCatalog::Get_Pages()");
+        CPDFNumber* count = pages->Get_Count();
+        if (!count) Raise("GetPageCount", internal, "CPDFPages::Get_Count()");
+        return count->IntValue();
+    });
+}
+
+bool CPDFDoc::DeletePage(int32_t position, int32_t count) {
+    lastError_.Clear();
+    return Guarded("DeletePage", false, [&] {
+        const int user = CPDFException::UserError;
+        const int internal = CPDFException::InternalError;
+        if (IsFDF()) Raise("DeletePage", user, "There is no CPDFPage for FDF file.");
+        CPDFTrailer* trailer = GetTrailer();
+        if (!trailer) Raise("DeletePage", internal, "CPDFDoc::GetTrailer()");
+        CPDFCatalog* catalog = trailer->Get_Root();
+        if (!catalog) Raise("DeletePage", internal, "CPDFTrailer::Get_Root()");
+        CPDFObjRef rootRef;
+        CPDFPages* pages = catalog->Get_Pages(&rootRef);
+        if (!pages || !rootRef.IsSet()) Raise("DeletePage", internal, "CPDFCatalog::Get_Pages()");
+        CPDFNumber* total = pages->Get_Count();
+        if (!total) Raise("DeletePage", internal, "CPDFPages::Get_Count()");
+        const int32_t pageCount = total->IntValue();
+        if (position < 0 || position > pageCount - 1)
+            Raise("DeletePage", user, "Page position is out of range.");
+        if (count == -1) count = pageCount - position;
+        if (count < 0 || static_cast<int64_t>(position) + count > pageCount)
+            Raise("DeletePage", user, "Page position is out of range.");
+        for (int32_t i = 0; i < count; ++i)
+            if (!pages->DeletePage(position, rootRef))
+                Raise("DeletePage", internal, "CPDFPages::DeletePage()");
+        return true;
+    });
+}
+
+// ---------------------------------------------------------------- closing
+
+void CPDFDoc::Close() {
+    lastError_.Clear();
+    ReleaseAll();
+}
+
+void CPDFDoc::ReleaseAll() {
+    // Objects first: they may still refer to the input while being destroyed.
+    bodies_.clear();
+    xrefs_.clear();
+    trailers_.clear();
+    header_.reset();
+    filePath_.clear();
+    if (input_) input_->Close();
+    input_.reset();
+    incremental_ = false;
+    linearize_ = false;
+    docKey_.reset();
+    spare_.reset();
+    DiscardSave();
+    fullSize_ = 0;
+}
+
+}  // namespace corvina

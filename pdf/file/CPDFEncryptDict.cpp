@@ -1,0 +1,92 @@
+#include "pdf/file/CPDFEncryptDict.h"
+
+#include <memory>
+
+#include "pdf/object/CPDFInt.h"
+#include "pdf/object/CPDFName.h"
+
+namespace corvina {
+
+namespace {
+
+constexpr int kEncryptDictType = 40;
+
+constexpr char kFilter[] = "Filter";
+constexpr char kV[] = "V";
+constexpr char kR[] = "R";
+constexpr char kO[] = "O";
+constexpr char kU[] = "U";
+constexpr char kP[] = "P";
+constexpr char kStandard[] = "Standard";
+
+bool IsInteger(const CPDFObject* obj) {
+    return obj && obj->Is(CPDFObject::Number | CPDFObject::Integer);
+}
+bool IsString(const CPDFObject* obj) {
+    return obj && obj->Is(CPDFObject::String | CPDFObject::Text);
+}
+
+}  // namespace
+
+CPDFEncryptDict::CPDFEncryptDict() : CPDFDocStruct(kEncryptDictType) {}
+
+bool CPDFEncryptDict::Recognize(CPDFDoc* doc, CPDFDict* plain) {
+    if (!plain) return false;
+    CPDFObject* filter = plain->GetObj(doc, kFilter);
+    if (!filter || filter->TypeCode() != CPDFObject::Name) return false;
+    if (IsNameEqual(filter, kStandard)) {
+        if (!IsInteger(plain->GetObj(doc, kR))) return false;
+        if (!IsString(plain->GetObj(doc, kO))) return false;
+        if (!IsString(plain->GetObj(doc, kU))) return false;
+    }
+    return IsInteger(plain->GetObj(doc, kP));
+}
+
+bool CPDFEncryptDict::Load(CPDFDoc* doc, CPDFDict* plain) {
+    SetDoc(doc);
+    if (!plain) return false;
+    Swap(*plain);
+    return true;
+}
+
+bool CPDFEncryptDict::Realize(CPDFDoc* doc) {
+    SetDoc(doc);
+    CPDFObjRef ref;
+    CPDFObject* p = GetObj(doc_, kP, &ref);
+    if (!p) return false;
+    if (!ref.IsSet()) return true;
+    if (!IsInteger(p)) return false;
+    return Set_P(static_cast<CPDFNumber*>(p)->IntValue());
+}
+
+bool CPDFEncryptDict::IsSupportedHandler() {
+    if (!IsNameEqual(Get_Filter(), kStandard)) return false;
+    CPDFNumber* r = Get_R();
+    CPDFNumber* v = Get_V();
+    return r && r->IntValue() == 2 && v && v->IntValue() == 1;
+}
+
+CPDFName* CPDFEncryptDict::Get_Filter(CPDFObjRef* ref) {
+    return GetAs<CPDFName>(doc_, kFilter, ref);
+}
+CPDFNumber* CPDFEncryptDict::Get_V(CPDFObjRef* ref) {
+    return GetAs<CPDFNumber>(doc_, kV, ref);
+}
+CPDFNumber* CPDFEncryptDict::Get_R(CPDFObjRef* ref) {
+    return GetAs<CPDFNumber>(doc_, kR, ref);
+}
+CPDFString* CPDFEncryptDict::Get_O(CPDFObjRef* ref) {
+    return GetAs<CPDFString>(doc_, kO, ref);
+}
+CPDFString* CPDFEncryptDict::Get_U(CPDFObjRef* ref) {
+    return GetAs<CPDFString>(doc_, kU, ref);
+}
+CPDFNumber* CPDFEncryptDict::Get_P(CPDFObjRef* ref) {
+    return GetAs<CPDFNumber>(doc_, kP, ref);
+}
+
+bool CPDFEncryptDict::Set_P(int32_t p) {
+    return SetObj(doc_, kP, std::make_unique<CPDFInt>(p), false);
+}
+
+}  // namespace corvina

@@ -1,0 +1,48 @@
+#include "pdf/file/CPDFHeader.h"
+
+#include <cstdio>
+
+#include "pdf/io/InStream.h"
+#include "pdf/io/OutStream.h"
+#include "pdf/object/CPDFException.h"
+
+namespace corvina {
+
+namespace {
+
+[[noreturn]] void Raise(const std::string& factor) {
+    throw CPDFException("CPDFHeader", "Serialize", CPDFException::InvalidFormat, factor.c_str());
+}
+
+// Four bytes above 127 so that transfer programs treat the file as binary.
+constexpr char kBinaryMarker[] = "\xE2\xE3\xCF\xD3";
+
+}  // namespace
+
+void CPDFHeader::Serialize(CPDFDoc* doc, InStream& in) {
+    doc_ = doc;
+    char line[256];
+    const int n = in.ReadLine(line, sizeof line);
+    if (n <= 0) Raise("ioerror");
+    line[n < static_cast<int>(sizeof line) ? n : sizeof line - 1] = 0;
+
+    long major = 0;
+    long minor = 0;
+    if (std::sscanf(line, "%%PDF-%ld.%ld", &major, &minor) == 2) {
+        fdf_ = false;
+    } else if (std::sscanf(line, "%%FDF-%ld.%ld", &major, &minor) == 2) {
+        fdf_ = true;
+    } else {
+        Raise(FormatFactor("invalidheader: %s", line));
+    }
+    major_ = major;
+    minor_ = minor;
+}
+
+void CPDFHeader::Serialize(OutStream& out) {
+    out.Printf(fdf_ ? "%%FDF-%ld.%ld" : "%%PDF-%ld.%ld", major_, minor_);
+    out.WriteEol();
+    out.Printf("%%%s\r\n", kBinaryMarker);
+}
+
+}  // namespace corvina

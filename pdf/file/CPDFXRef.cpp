@@ -1,0 +1,286 @@
+#include "pdf/file/CPDFXRef.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "pdf/io/InStream.h"
+#include "pdf/io/OutStream.h"
+#include "pdf/object/CPDFException.h"
+
+namespace corvina {
+
+namespace {
+
+// PDF's own implementation limit on indirect objects; a subsection reaching
+// beyond it is hostile or broken, not a reason to allocate.
+constexpr long kMaxObjNum = 8388607;
+// Object 0 is written with the largest generation: it is never reused.
+constexpr int kFreeHeadGen = 65535;
+constexpr int kMaxGen = 65535;
+
+[[noreturn]] void Raise(int type, const char* factor) {
+    throw CPDFException("CPDFXRef", "Serialize", type, factor);
+}
+[[noreturn]] void RaiseIo() {
+    Raise(CPDFException::InvalidFormat, "ioerror");
+}
+[[noreturn]] void RaiseToken(const char* word) {
+    Raise(CPDFException::InvalidFormat, FormatFactor("invalidtoken: %s", word).c_str());
+}
+
+bool IsDigits(const char* word) {
+    if (!*word) return false;
+    for (const char* p = word; *p; ++p)
+        if (*p < '0' || *p > '9') return false;
+    return true;
+}
+
+// Decimal value of a word of digits; saturates instead of overflowing.
+long Decimal(const char* word) {
+    return std::strtol(word, nullptr, 10);
+}
+
+void WriteLine(OutStream& out, int32_t offset, int32_t gen, bool inUse) {
+    out.Printf("%010d %05d %c \n", static_cast<int>(offset), static_cast<int>(gen),
+               inUse ? 'n' : 'f');
+}
+
+}  // namespace
+
+XRefEntry* CPDFXRef::Slot(int32_t objNum) {
+    if (objNum <= 0 || objNum > static_cast<int32_t>(slots_.size())) return nullptr;
+    XRefEntry& e = slots_[objNum - 1];
+    return e.objNum == -1 ? nullptr : &e;
+}
+
+const XRefEntry* CPDFXRef::Slot(int32_t objNum) const {
+    return const_cast<CPDFXRef*>(this)->Slot(objNum);
+}
+
+bool CPDFXRef::Cover(int32_t objNum) {
+    const size_t need = static_cast<size_t>(objNum);
+    if (slots_.size() >= need) return true;
+    try {
+        if (slots_.capacity() < need) {
+            size_t cap = slots_.capacity() * 2;
+            if (cap < need) cap = need;
+            slots_.reserve((cap + 99) / 100 * 100);
+        }
+        slots_.resize(need);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+void CPDFXRef::Serialize(CPDFDoc* doc, InStream& in) {
+    doc_ = doc;
+    ReadSection(in);
+}
+
+void CPDFXRef::ReadSection(InStream& in) {
+    char word[256];
+    auto next = [&]() {
+        if (!in.ReadToken(word, sizeof word)) RaiseIo();
+    };
+
+    next();
+    if (std::strcmp(word, "xref") != 0) RaiseToken(word);
+    for (;;) {
+        const int mark = in.Tell();
+        next();
+        if (std::strcmp(word, "trailer") == 0) {
+            if (mark < 0 || in.Seek(mark) != 0) RaiseIo();
+            return;
+        }
+        if (!IsDigits(word)) RaiseToken(word);
+        const long first = Decimal(word);
+        if (first > kMaxObjNum) RaiseToken(word);
+        next();
+        if (!IsDigits(word)) RaiseToken(word);
+        const long count = Decimal(word);
+        if (count == 0) Raise(CPDFException::InvalidFormat, "invalidtrailer");
+        if (count > kMaxObjNum + 1 || first + count - 1 > kMaxObjNum) RaiseToken(word);
+        // Grow only: subsections in any order keep what was read before.
+        Resize(static_cast<int32_t>(first + count - 1));
+
+        for (long i = 0; i < count; ++i) {
+            next();
+            if (std::strlen(word) != 10 || !IsDigits(word)) RaiseToken(word);
+            const long offset = Decimal(word);
+            if (offset > INT32_MAX) RaiseToken(word);
+            next();
+            if (std::strlen(word) != 5 || !IsDigits(word)) RaiseToken(word);
+            const long gen = Decimal(word);
+            next();
+            bool inUse = false;
+            if (std::strcmp(word, "n") == 0)
+                inUse = true;
+            else if (std::strcmp(word, "f") == 0)
+                inUse = false;
+            else
+                RaiseToken(word);
+
+            const int32_t objNum = static_cast<int32_t>(first + i);
+            if (objNum == 0) {
+                freeHead_ = static_cast<int32_t>(offset);
+                continue;
+            }
+            if (!Cover(objNum)) {
+                errno = ENOMEM;
+                Raise(CPDFException::RuntimeLibraryError, nullptr);
+            }
+            slots_[objNum - 1] =
+                XRefEntry{objNum, static_cast<int32_t>(gen), static_cast<int32_t>(offset), inUse};
+        }
+    }
+}
+
+void CPDFXRef::Serialize(OutStream& out) {
+    out.WriteText("xref");
+    out.WriteEol();
+
+    auto writeRun = [&](int32_t start, int32_t count) {
+        out.Printf("%ld %ld", static_cast<long>(start), static_cast<long>(count));
+        out.WriteEol();
+        for (int32_t n = start; n < start + count; ++n) {
+            if (n == 0) {
+                WriteLine(out, freeHead_, kFreeHeadGen, false);
+            } else {
+                const XRefEntry* e = Slot(n);
+                WriteLine(out, e->offset, e->genNum, e->inUse);
+            }
+        }
+    };
+
+    // Object 0 opens the first run; slots past the storage are all empty.
+    int32_t start = 0;
+    int32_t count = 1;
+    bool open = true;
+    const int32_t stored = static_cast<int32_t>(slots_.size());
+    const int32_t last = size_ < stored ? size_ : stored;
+    for (int32_t n = 1; n <= last; ++n) {
+        if (Slot(n)) {
+            if (!open) {
+                start = n;
+                count = 0;
+                open = true;
+            }
+            ++count;
+        } else if (open) {
+            writeRun(start, count);
+            open = false;
+        }
+    }
+    if (open) writeRun(start, count);
+}
+
+bool CPDFXRef::Create(CPDFDoc* doc, const CPDFXRef* source) {
+    doc_ = doc;
+    slots_.clear();
+    size_ = 0;
+    freeHead_ = 0;
+    if (!source) return true;
+    freeHead_ = source->freeHead_;
+    size_ = source->size_;
+    int32_t highest = 0;
+    for (const XRefEntry& e : source->slots_)
+        if (e.objNum != -1 && !e.inUse) highest = e.objNum;
+    if (!Cover(highest)) return false;
+    for (int32_t n = 1; n <= highest; ++n) {
+        const XRefEntry* e = source->Slot(n);
+        if (e && !e->inUse) slots_[n - 1] = *e;
+    }
+    return true;
+}
+
+XRefEntry* CPDFXRef::GetEntry(int32_t objNum) {
+    return objNum > size_ ? nullptr : Slot(objNum);
+}
+
+const XRefEntry* CPDFXRef::GetEntry(int32_t objNum) const {
+    return objNum > size_ ? nullptr : Slot(objNum);
+}
+
+bool CPDFXRef::AddEntry(int32_t* objNum) {
+    if (size_ >= INT32_MAX) return false;
+    const int32_t n = size_ + 1;
+    if (!Cover(n)) return false;
+    slots_[n - 1] = XRefEntry{n, 0, 0, true};
+    size_ = n;
+    if (objNum) *objNum = n;
+    return true;
+}
+
+bool CPDFXRef::SetEntry(const XRefEntry& entry) {
+    if (entry.objNum <= 0 || entry.objNum > size_) return false;
+    if (!Cover(entry.objNum)) return false;
+    slots_[entry.objNum - 1] = entry;
+    return true;
+}
+
+bool CPDFXRef::UpdateEntry(int32_t objNum) {
+    XRefEntry* e = GetEntry(objNum);
+    if (!e) return false;
+    if (e->inUse) return true;
+    // A list read from a file may loop or run through entries in use; the step
+    // bound and the checks turn that into a plain failure.
+    int32_t* link = &freeHead_;
+    int32_t cur = freeHead_;
+    for (size_t steps = 0; cur != 0 && steps <= slots_.size(); ++steps) {
+        if (cur == objNum) {
+            *link = e->offset;
+            e->offset = 0;
+            e->inUse = true;
+            return true;
+        }
+        XRefEntry* c = Slot(cur);
+        if (!c || c->inUse) return false;
+        link = &c->offset;
+        cur = c->offset;
+    }
+    return false;
+}
+
+int CPDFXRef::FreeEntry(int32_t objNum) {
+    XRefEntry* e = GetEntry(objNum);
+    if (!e) return 0;
+    if (!e->inUse) return 1;
+    int32_t* link = &freeHead_;
+    int32_t cur = freeHead_;
+    size_t steps = 0;
+    while (cur != 0 && cur < objNum) {
+        XRefEntry* c = Slot(cur);
+        if (!c || c->inUse || ++steps > slots_.size()) return 0;
+        link = &c->offset;
+        cur = c->offset;
+    }
+    // An entry in use cannot be on the list; meeting it means the list is broken.
+    if (cur == objNum) return 0;
+    e->offset = cur;
+    // A generation of 65535 is final: it must not wrap past five digits.
+    if (e->genNum < kMaxGen) ++e->genNum;
+    e->inUse = false;
+    *link = objNum;
+    return 1;
+}
+
+bool CPDFXRef::Resize(int32_t size) {
+    if (size < 0) return false;
+    if (size > size_) size_ = size;
+    return true;
+}
+
+XRefEntry* CPDFXRef::TakeFreeHead() {
+    if (freeHead_ == 0) return nullptr;
+    XRefEntry* e = GetEntry(freeHead_);
+    if (!e || e->inUse) return nullptr;
+    freeHead_ = e->offset;
+    e->offset = 0;
+    e->inUse = true;
+    return e;
+}
+
+}  // namespace corvina

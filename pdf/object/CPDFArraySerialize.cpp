@@ -1,0 +1,66 @@
+// Reading and writing the array syntax.
+#include "pdf/object/CPDFArray.h"
+
+#include "pdf/io/InStream.h"
+#include "pdf/io/OutStream.h"
+#include "pdf/object/CPDFException.h"
+#include "pdf/object/ContainerSupport.h"
+#include "pdf/object/SyntaxSupport.h"
+
+namespace corvina {
+
+namespace {
+
+[[noreturn]] void Raise(int type, const std::string& factor) {
+    throw CPDFException("CPDFArray", "Serialize", type, factor.c_str());
+}
+
+// No value starts here: name the word that stands in its place.
+[[noreturn]] void RaiseUnexpectedWord(InStream& in) {
+    char word[detail::kTokenSize];
+    if (!in.ReadToken(word, sizeof word)) Raise(CPDFException::InvalidFormat, "ioerror");
+    Raise(CPDFException::InvalidFormat, FormatFactor("invalidtoken: %s", word));
+}
+
+}  // namespace
+
+std::unique_ptr<CPDFArray> CPDFArray::SerializeObject(CPDFDoc* doc, InStream& in, CryptKey crypt) {
+    auto obj = std::make_unique<CPDFArray>();
+    obj->Serialize(doc, in, crypt);
+    return obj;
+}
+
+void CPDFArray::Serialize(CPDFDoc* doc, InStream& in, CryptKey crypt) {
+    parsed_ = 1;
+    detail::DepthGuard nesting(detail::DepthGuard::Parse);
+    if (nesting.Exceeded()) Raise(CPDFException::InvalidFormat, detail::kNestingFactor);
+
+    const int first = in.Get();
+    if (first < 0) Raise(CPDFException::InvalidFormat, "ioerror");
+    if (first != '[') Raise(CPDFException::InvalidFormat, FormatFactor("invalidtoken: %c", first));
+    for (;;) {
+        in.SkipWhitespaceAndComments();
+        const int c = in.Peek();
+        if (c < 0) Raise(CPDFException::InvalidFormat, "ioerror");
+        if (c == ']') {
+            in.Get();
+            return;
+        }
+        std::unique_ptr<CPDFAtom> value = detail::ReadReference(in);
+        if (!value) value = CPDFObject::SerializeObject(doc, in, crypt);
+        if (!value) RaiseUnexpectedWord(in);
+        if (!Push_Back(std::move(value)))
+            Raise(CPDFException::InternalError, "CPDFArray::Push_Back()");
+    }
+}
+
+void CPDFArray::Serialize(OutStream& out, CryptKey crypt) {
+    out.WriteChar('[');
+    for (int i = 0; i < count_; ++i) {
+        if (i > 0) out.WriteChar(' ');
+        detail::WriteAtom(out, items_[i], crypt);
+    }
+    out.WriteChar(']');
+}
+
+}  // namespace corvina

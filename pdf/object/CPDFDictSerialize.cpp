@@ -1,0 +1,104 @@
+// Reading and writing the dictionary syntax.
+#include "pdf/object/CPDFDict.h"
+
+#include "pdf/io/InStream.h"
+#include "pdf/io/OutStream.h"
+#include "pdf/object/CPDFException.h"
+#include "pdf/object/CPDFNumber.h"
+#include "pdf/object/CPDFString.h"
+#include "pdf/object/ContainerSupport.h"
+#include "pdf/object/SyntaxSupport.h"
+#include "pdf/stream/CPDFStream.h"
+
+namespace corvina {
+
+namespace {
+
+[[noreturn]] void Raise(const char* method, int type, const std::string& factor) {
+    throw CPDFException("CPDFDict", method, type, factor.c_str());
+}
+
+[[noreturn]] void RaiseFormat(const std::string& factor) {
+    Raise("Serialize", CPDFException::InvalidFormat, factor);
+}
+
+// No key or value starts here: name the word that stands in its place.
+[[noreturn]] void RaiseUnexpectedWord(InStream& in) {
+    char word[detail::kTokenSize];
+    if (!in.ReadToken(word, sizeof word)) RaiseFormat("ioerror");
+    RaiseFormat(FormatFactor("invalidtoken: %s", word));
+}
+
+// Two raw bytes as a text; false when the data ends first.
+bool ReadPair(InStream& in, char pair[3]) {
+    const int a = in.Get();
+    if (a < 0) return false;
+    const int b = in.Get();
+    if (b < 0) return false;
+    pair[0] = static_cast<char>(a);
+    pair[1] = static_cast<char>(b);
+    pair[2] = 0;
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<CPDFObject> CPDFDict::SerializeObject(CPDFDoc* doc, InStream& in, CryptKey crypt) {
+    const int second = in.Next();
+    if (second < 0) Raise("SerializeObject", CPDFException::InvalidFormat, "ioerror");
+    in.Back(1);
+    if (second != '<') return CPDFString::SerializeObject(doc, in, crypt);
+
+    auto dict = std::make_unique<CPDFDict>();
+    dict->Serialize(doc, in, crypt);
+    in.SkipWhitespaceAndComments();
+    if (in.Peek() == 's') {
+        // The dictionary opens a stream: the stream reader takes it over.
+        auto stream = std::make_unique<CPDFStream>(doc);
+        stream->Serialize(doc, in, std::move(dict), crypt);
+        return stream;
+    }
+    return dict;
+}
+
+void CPDFDict::Serialize(CPDFDoc* doc, InStream& in, CryptKey crypt) {
+    parsed_ = 1;
+    detail::DepthGuard nesting(detail::DepthGuard::Parse);
+    if (nesting.Exceeded()) RaiseFormat(detail::kNestingFactor);
+
+    char pair[3];
+    if (!ReadPair(in, pair)) RaiseFormat("ioerror");
+    if (pair[0] != '<' || pair[1] != '<') RaiseFormat(FormatFactor("invalidtoken: %s", pair));
+    for (;;) {
+        in.SkipWhitespaceAndComments();
+        if (!ReadPair(in, pair)) RaiseFormat("ioerror");
+        if (pair[0] == '>' && pair[1] == '>') return;
+        in.Back(2);
+
+        // Keys carry no key context: only string values are encrypted.
+        std::unique_ptr<CPDFObject> key = CPDFObject::SerializeObject(doc, in, nullptr);
+        if (!key) RaiseUnexpectedWord(in);
+        if (key->TypeCode() != Name) RaiseFormat(FormatFactor("typecheck: %s", key->TypeName()));
+
+        std::unique_ptr<CPDFAtom> value = detail::ReadReference(in);
+        if (!value) value = CPDFObject::SerializeObject(doc, in, crypt);
+        if (!value) RaiseUnexpectedWord(in);
+
+        if (!Insert(*static_cast<CPDFName*>(key.get()), std::move(value)))
+            Raise("Serialize", CPDFException::InternalError, "CPDFDict::Insert()");
+    }
+}
+
+void CPDFDict::Serialize(OutStream& out, CryptKey crypt) {
+    out.WriteText("<<");
+    out.WriteEol();
+    for (Node* node = First(); node; node = Next(node)) {
+        node->key.Serialize(out, nullptr);
+        out.WriteChar(' ');
+        detail::WriteAtom(out, node->value, crypt);
+        out.WriteEol();
+    }
+    out.WriteText(">>");
+}
+
+}  // namespace corvina

@@ -1,0 +1,63 @@
+#include "pdf/object/CPDFName.h"
+
+#include <new>
+
+#include "pdf/io/InStream.h"
+#include "pdf/io/OutStream.h"
+#include "pdf/object/CPDFException.h"
+#include "pdf/object/SyntaxSupport.h"
+
+namespace corvina {
+
+namespace {
+
+[[noreturn]] void Raise(int type, const std::string& factor) {
+    throw CPDFException("CPDFName", "Serialize", type, factor.c_str());
+}
+
+}  // namespace
+
+std::unique_ptr<CPDFName> CPDFName::SerializeObject(CPDFDoc* doc, InStream& in, CryptKey crypt) {
+    auto obj = std::make_unique<CPDFName>();
+    obj->Serialize(doc, in, crypt);
+    return obj;
+}
+
+void CPDFName::Serialize(CPDFDoc*, InStream& in, CryptKey) {
+    parsed_ = 1;
+    const int first = in.Get();
+    if (first < 0) Raise(CPDFException::InvalidFormat, "ioerror");
+    if (first != '/') Raise(CPDFException::InvalidFormat, FormatFactor("invalidtoken: %c", first));
+
+    detail::ByteBuffer raw;
+    detail::ChunkCollector collector(raw);
+    collector.Put('/');
+    for (int c = in.Peek();; c = in.Next()) {
+        // A name needs something after it: the end of the data is no end of name.
+        if (c < 0) Raise(CPDFException::InvalidFormat, "ioerror");
+        if (InStream::IsWhitespace(c) || InStream::IsDelimiter(c) || c == '%') break;
+        collector.Put(static_cast<char>(c));
+    }
+    int rawLength = 0;
+    char* text = collector.Collected(rawLength);
+    if (!text) Raise(CPDFException::InternalError, "TempString::Append()");
+    if (rawLength == 1) Raise(CPDFException::InvalidFormat, "ioerror");
+
+    const int length = detail::DecodeName(text, rawLength);
+    if (!Assign(text, length)) Raise(CPDFException::InternalError, "TempString::Assign()");
+}
+
+void CPDFName::Serialize(OutStream& out, CryptKey) {
+    out.WriteChar('/');
+    detail::WriteThroughTable(out, detail::kNameByteTable, Text(), Length());
+}
+
+std::unique_ptr<CPDFObject> CPDFName::Duplicate(CPDFDoc*, CPDFDoc*) const {
+    auto copy = std::unique_ptr<CPDFName>(new (std::nothrow) CPDFName());
+    if (!copy) return nullptr;
+    copy->CopyFlags(*this);
+    if (!copy->Assign(Text(), Length())) return nullptr;
+    return copy;
+}
+
+}  // namespace corvina

@@ -1,0 +1,28 @@
+#include "pdf/object/CPDFReal.h"
+
+#include <new>
+
+#include "pdf/io/OutStream.h"
+
+namespace corvina {
+
+void CPDFReal::Serialize(OutStream& out, CryptKey) {
+    char text[128];
+    OutStream::FormatReal(realValue_, text, sizeof text);
+    out.WriteText(text);
+}
+
+std::unique_ptr<CPDFObject> CPDFReal::Duplicate(CPDFDoc*, CPDFDoc*) const {
+    auto copy = std::unique_ptr<CPDFReal>(new (std::nothrow) CPDFReal());
+    if (!copy) return nullptr;
+    copy->CopyFlags(*this);
+    copy->SetBoth(intValue_, realValue_);
+    return copy;
+}
+
+bool CPDFReal::Load(CPDFDoc*, const CPDFNumber& plain) {
+    SetBoth(plain.IntValue(), plain.RealValue());
+    return true;
+}
+
+}  // namespace corvina

@@ -1,0 +1,313 @@
+#include "pdf/file/CPDFXRef.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "pdf/io/MemInStream.h"
+#include "pdf/io/MemOutStream.h"
+#include "pdf/object/CPDFException.h"
+
+using corvina::CPDFException;
+using corvina::CPDFXRef;
+using corvina::MemInStream;
+using corvina::MemOutStream;
+using corvina::XRefEntry;
+
+namespace {
+
+std::string Written(CPDFXRef& xref) {
+    MemOutStream out;
+    xref.Serialize(out);
+    return out.Data();
+}
+
+// Reads a section and returns the factor of the error, or "" on success.
+std::string ReadError(const std::string& bytes, CPDFXRef* into = nullptr) {
+    CPDFXRef local;
+    CPDFXRef& xref = into ? *into : local;
+    MemInStream in(bytes);
+    try {
+        xref.Serialize(nullptr, in);
+    } catch (const CPDFException& e) {
+        EXPECT_STREQ(e.GetModule(), "CPDFXRef");
+        EXPECT_STREQ(e.GetMethod(), "Serialize");
+        EXPECT_EQ(e.GetType(), CPDFException::InvalidFormat);
+        return e.GetFactor();
+    }
+    return "";
+}
+
+void Put(CPDFXRef& xref, int32_t num, int32_t gen, int32_t offset, bool inUse) {
+    ASSERT_TRUE(xref.SetEntry(XRefEntry{num, gen, offset, inUse}));
+}
+
+// A table whose objects 1..size are all in use at offset 100*n.
+void FillInUse(CPDFXRef& xref, int32_t size) {
+    ASSERT_TRUE(xref.Resize(size));
+    for (int32_t n = 1; n <= size; ++n) Put(xref, n, 0, 100 * n, true);
+}
+
+}  // namespace
+
+TEST(CPDFXRefWrite, EmptyTableIsObjectZeroAlone) {
+    CPDFXRef xref;
+    EXPECT_EQ(Written(xref), "xref\r\n0 1\r\n0000000000 65535 f \n");
+}
+
+TEST(CPDFXRefWrite, EmptySlotSplitsSubsections) {
+    CPDFXRef xref;
+    ASSERT_TRUE(xref.Resize(6));
+    Put(xref, 1, 0, 15, true);
+    Put(xref, 2, 0, 120, true);
+    Put(xref, 3, 2, 0, false);
+    Put(xref, 5, 0, 3000, true);
+    Put(xref, 6, 1, 1234567, true);
+    xref.SetFreeHead(3);
+    EXPECT_EQ(Written(xref),
+              "xref\r\n"
+              "0 4\r\n"
+              "0000000003 65535 f \n"
+              "0000000015 00000 n \n"
+              "0000000120 00000 n \n"
+              "0000000000 00002 f \n"
+              "5 2\r\n"
+              "0000003000 00000 n \n"
+              "0001234567 00001 n \n");
+}
+
+TEST(CPDFXRefWrite, EmptyFirstSlotLeavesObjectZeroOnItsOwn) {
+    CPDFXRef xref;
+    ASSERT_TRUE(xref.Resize(3));
+    Put(xref, 3, 0, 42, true);
+    EXPECT_EQ(Written(xref), "xref\r\n0 1\r\n0000000000 65535 f \n3 1\r\n0000000042 00000 n \n");
+}
+
+TEST(CPDFXRefRead, ReadsEntriesAndStopsAtTrailer) {
+    // Entry lines ending in space LF, CR LF and space CR read alike.
+    const std::string bytes =
+        "xref\r\n0 4\r\n"
+        "0000000003 65535 f \n"
+        "0000000017 00000 n\r\n"
+        "0000000081 00002 n \r"
+        "0000000000 00001 f \n"
+        "trailer\r\n<<>>";
+    CPDFXRef xref;
+    MemInStream in(bytes);
+    xref.Serialize(nullptr, in);
+    EXPECT_EQ(xref.Size(), 3);
+    EXPECT_EQ(xref.FreeHead(), 3);
+    const XRefEntry* e2 = xref.GetEntry(2);
+    ASSERT_NE(e2, nullptr);
+    EXPECT_EQ(e2->objNum, 2);
+    EXPECT_EQ(e2->genNum, 2);
+    EXPECT_EQ(e2->offset, 81);
+    EXPECT_TRUE(e2->inUse);
+    const XRefEntry* e3 = xref.GetEntry(3);
+    ASSERT_NE(e3, nullptr);
+    EXPECT_FALSE(e3->inUse);
+    EXPECT_EQ(e3->genNum, 1);
+    char word[256];
+    ASSERT_NE(in.ReadToken(word, sizeof word), nullptr);
+    EXPECT_STREQ(word, "trailer");
+}
+
+TEST(CPDFXRefRead, RoundTripIsByteExact) {
+    CPDFXRef xref;
+    ASSERT_TRUE(xref.Resize(9));
+    Put(xref, 1, 0, 10, true);
+    Put(xref, 2, 0, 20, true);
+    Put(xref, 4, 7, 0, false);
+    Put(xref, 7, 0, 70, true);
+    Put(xref, 8, 0, 80, true);
+    Put(xref, 9, 3, 4, false);
+    xref.SetFreeHead(4);
+    const std::string first = Written(xref);
+    CPDFXRef again;
+    MemInStream in(first + "trailer");
+    again.Serialize(nullptr, in);
+    EXPECT_EQ(Written(again), first);
+}
+
+TEST(CPDFXRefRead, SubsectionsOutOfOrderGrowTheTable) {
+    CPDFXRef xref;
+    EXPECT_EQ(ReadError("xref\n5 2\n0000000500 00000 n \n0000000600 00000 n \n"
+                        "0 3\n0000000000 65535 f \n0000000100 00000 n \n0000000200 00000 n \n"
+                        "trailer",
+                        &xref),
+              "");
+    EXPECT_EQ(xref.Size(), 6);
+    for (int n : {1, 2, 5, 6}) {
+        ASSERT_NE(xref.GetEntry(n), nullptr) << n;
+        EXPECT_EQ(xref.GetEntry(n)->offset, n * 100);
+    }
+    EXPECT_EQ(xref.GetEntry(3), nullptr);
+    EXPECT_EQ(xref.GetEntry(4), nullptr);
+}
+
+TEST(CPDFXRefRead, Errors) {
+    EXPECT_EQ(ReadError("xref\n0 0\ntrailer"), "invalidtrailer");
+    EXPECT_EQ(ReadError("xref\n0 1\n000000000 65535 f \ntrailer"), "invalidtoken: 000000000");
+    EXPECT_EQ(ReadError("xref\n0 1\n0000000000 0000 f \ntrailer"), "invalidtoken: 0000");
+    EXPECT_EQ(ReadError("xref\n0 1\n0000000000 65535 x \ntrailer"), "invalidtoken: x");
+    EXPECT_EQ(ReadError("xref\n0 1\n00000000a0 65535 f \ntrailer"), "invalidtoken: 00000000a0");
+    EXPECT_EQ(ReadError("xref\n0 2\n0000000000 65535 f \ntrailer"), "invalidtoken: trailer");
+    EXPECT_EQ(ReadError("xref\n0 2\n0000000000 65535 f \n"), "ioerror");
+    EXPECT_EQ(ReadError("xref\n0"), "ioerror");
+    EXPECT_EQ(ReadError(""), "ioerror");
+    EXPECT_EQ(ReadError("xreff\n0 1\n"), "invalidtoken: xreff");
+    // A cross-reference stream starts with its object line.
+    EXPECT_EQ(ReadError("12 0 obj\n<</Type/XRef>>"), "invalidtoken: 12");
+}
+
+TEST(CPDFXRefRead, HostileSubsectionsAreRejectedBeforeAllocating) {
+    EXPECT_EQ(ReadError("xref\n-1 2\n"), "invalidtoken: -1");
+    EXPECT_EQ(ReadError("xref\n0 -2\n"), "invalidtoken: -2");
+    EXPECT_EQ(ReadError("xref\n0 99999999\n"), "invalidtoken: 99999999");
+    EXPECT_EQ(ReadError("xref\n8388600 9\n"), "invalidtoken: 9");
+    EXPECT_EQ(ReadError("xref\n99999999999999999999999 1\n"),
+              "invalidtoken: 99999999999999999999999");
+    EXPECT_EQ(ReadError("xref\n2147483647 2147483647\n"), "invalidtoken: 2147483647");
+    // An offset of ten digits beyond 32 bits.
+    EXPECT_EQ(ReadError("xref\n0 2\n0000000000 65535 f \n9999999999 00000 n \ntrailer"),
+              "invalidtoken: 9999999999");
+    // The last number the limit allows is accepted.
+    CPDFXRef xref;
+    EXPECT_EQ(ReadError("xref\n8388607 1\n0000000009 00000 n \ntrailer", &xref), "");
+    EXPECT_EQ(xref.Size(), 8388607);
+}
+
+TEST(CPDFXRefEntries, GetAddSet) {
+    CPDFXRef xref;
+    FillInUse(xref, 2);
+    EXPECT_EQ(xref.GetEntry(0), nullptr);
+    EXPECT_EQ(xref.GetEntry(-1), nullptr);
+    EXPECT_EQ(xref.GetEntry(3), nullptr);
+    int32_t n = 0;
+    ASSERT_TRUE(xref.AddEntry(&n));
+    EXPECT_EQ(n, 3);
+    EXPECT_EQ(xref.Size(), 3);
+    const XRefEntry* e = xref.GetEntry(3);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->genNum, 0);
+    EXPECT_EQ(e->offset, 0);
+    EXPECT_TRUE(e->inUse);
+
+    EXPECT_FALSE(xref.SetEntry(XRefEntry{-1, 0, 0, true}));
+    EXPECT_FALSE(xref.SetEntry(XRefEntry{4, 0, 0, true}));
+    EXPECT_TRUE(xref.SetEntry(XRefEntry{2, 5, 999, false}));
+    EXPECT_EQ(xref.GetEntry(2)->genNum, 5);
+    EXPECT_EQ(xref.GetEntry(2)->offset, 999);
+    EXPECT_FALSE(xref.GetEntry(2)->inUse);
+
+    // Resize never shrinks.
+    EXPECT_TRUE(xref.Resize(1));
+    EXPECT_EQ(xref.Size(), 3);
+    EXPECT_FALSE(xref.Resize(-1));
+}
+
+TEST(CPDFXRefFreeList, FreedNumbersStayInAscendingOrder) {
+    CPDFXRef xref;
+    FillInUse(xref, 8);
+    EXPECT_NE(xref.FreeEntry(7), 0);
+    EXPECT_NE(xref.FreeEntry(3), 0);
+    EXPECT_NE(xref.FreeEntry(5), 0);
+    EXPECT_EQ(xref.FreeHead(), 3);
+    EXPECT_EQ(xref.GetEntry(3)->offset, 5);
+    EXPECT_EQ(xref.GetEntry(5)->offset, 7);
+    EXPECT_EQ(xref.GetEntry(7)->offset, 0);
+    for (int n : {3, 5, 7}) {
+        EXPECT_EQ(xref.GetEntry(n)->genNum, 1) << n;
+        EXPECT_FALSE(xref.GetEntry(n)->inUse) << n;
+    }
+    // Freeing a free entry changes nothing; an empty slot fails.
+    EXPECT_NE(xref.FreeEntry(5), 0);
+    EXPECT_EQ(xref.GetEntry(5)->genNum, 1);
+    ASSERT_TRUE(xref.Resize(10));
+    EXPECT_EQ(xref.FreeEntry(10), 0);
+
+    XRefEntry* taken = xref.TakeFreeHead();
+    ASSERT_NE(taken, nullptr);
+    EXPECT_EQ(taken->objNum, 3);
+    EXPECT_EQ(taken->genNum, 1);
+    EXPECT_EQ(taken->offset, 0);
+    EXPECT_TRUE(taken->inUse);
+    EXPECT_EQ(xref.FreeHead(), 5);
+}
+
+TEST(CPDFXRefFreeList, UpdateEntryUnlinksFromTheMiddle) {
+    CPDFXRef xref;
+    FillInUse(xref, 8);
+    for (int n : {3, 5, 7}) ASSERT_NE(xref.FreeEntry(n), 0);
+    EXPECT_TRUE(xref.UpdateEntry(5));
+    EXPECT_EQ(xref.GetEntry(3)->offset, 7);
+    EXPECT_TRUE(xref.GetEntry(5)->inUse);
+    EXPECT_EQ(xref.GetEntry(5)->offset, 0);
+    EXPECT_EQ(xref.GetEntry(5)->genNum, 1);
+    EXPECT_TRUE(xref.UpdateEntry(5));  // already in use
+    EXPECT_TRUE(xref.UpdateEntry(3));
+    EXPECT_EQ(xref.FreeHead(), 7);
+    EXPECT_FALSE(xref.UpdateEntry(9));
+}
+
+TEST(CPDFXRefFreeList, BrokenListsFailWithoutChange) {
+    CPDFXRef xref;
+    FillInUse(xref, 8);
+    // The list runs into an entry in use.
+    xref.SetFreeHead(2);
+    Put(xref, 2, 1, 4, false);  // 2 -> 4, but 4 is in use
+    EXPECT_EQ(xref.FreeEntry(6), 0);
+    EXPECT_TRUE(xref.GetEntry(6)->inUse);
+    EXPECT_EQ(xref.GetEntry(6)->genNum, 0);
+    EXPECT_EQ(xref.GetEntry(2)->offset, 4);
+
+    // A loop: 2 -> 3 -> 2. Neither operation may hang.
+    Put(xref, 2, 1, 3, false);
+    Put(xref, 3, 1, 2, false);
+    EXPECT_EQ(xref.FreeEntry(6), 0);
+    Put(xref, 5, 1, 0, false);
+    EXPECT_FALSE(xref.UpdateEntry(5));
+    EXPECT_FALSE(xref.GetEntry(5)->inUse);
+
+    // A head pointing at an entry in use gives nothing to take.
+    CPDFXRef other;
+    FillInUse(other, 3);
+    other.SetFreeHead(2);
+    EXPECT_EQ(other.TakeFreeHead(), nullptr);
+    other.SetFreeHead(0);
+    EXPECT_EQ(other.TakeFreeHead(), nullptr);
+}
+
+TEST(CPDFXRefFreeList, GenerationStopsAtItsLargestValue) {
+    CPDFXRef xref;
+    ASSERT_TRUE(xref.Resize(1));
+    Put(xref, 1, 65535, 10, true);
+    EXPECT_NE(xref.FreeEntry(1), 0);
+    EXPECT_EQ(xref.GetEntry(1)->genNum, 65535);
+    EXPECT_EQ(Written(xref), "xref\r\n0 2\r\n0000000001 65535 f \n0000000000 65535 f \n");
+}
+
+TEST(CPDFXRefCreate, CopiesHeadSizeAndFreeEntriesOnly) {
+    CPDFXRef source;
+    FillInUse(source, 6);
+    ASSERT_NE(source.FreeEntry(2), 0);
+    ASSERT_NE(source.FreeEntry(4), 0);
+    CPDFXRef xref;
+    ASSERT_TRUE(xref.Create(nullptr, &source));
+    EXPECT_EQ(xref.Size(), 6);
+    EXPECT_EQ(xref.FreeHead(), 2);
+    EXPECT_EQ(xref.GetEntry(1), nullptr);
+    EXPECT_EQ(xref.GetEntry(6), nullptr);
+    ASSERT_NE(xref.GetEntry(2), nullptr);
+    EXPECT_EQ(xref.GetEntry(2)->offset, 4);
+    EXPECT_EQ(xref.GetEntry(4)->genNum, 1);
+    // New numbers continue after the source's size.
+    int32_t n = 0;
+    ASSERT_TRUE(xref.AddEntry(&n));
+    EXPECT_EQ(n, 7);
+
+    CPDFXRef fresh;
+    ASSERT_TRUE(fresh.Create(nullptr, nullptr));
+    EXPECT_EQ(fresh.Size(), 0);
+    EXPECT_EQ(fresh.FreeHead(), 0);
+}

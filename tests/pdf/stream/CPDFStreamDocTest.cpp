@@ -1,0 +1,188 @@
+// Streams read from a document's file: deferred data, Length resolution and
+// copying the source range on writing.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "pdf/file/CPDFDoc.h"
+#include "pdf/io/FileInStream.h"
+#include "pdf/io/MemOutStream.h"
+#include "pdf/object/CPDFException.h"
+#include "pdf/object/CPDFNumber.h"
+#include "pdf/stream/CPDFStream.h"
+#include "support/OpenedPdf.h"
+
+using corvina::CPDFAtom;
+using corvina::CPDFDoc;
+using corvina::CPDFException;
+using corvina::CPDFNumber;
+using corvina::CPDFObject;
+using corvina::CPDFObjRef;
+using corvina::CPDFStream;
+using corvina::MemOutStream;
+
+namespace {
+
+// A one-page document whose object 4 (and on) the test supplies.
+PdfBuilder Base() {
+    PdfBuilder pdf;
+    pdf.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .Obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+        .Obj(3, "<< /Type /Page /Parent 2 0 R >>")
+        .Root(1);
+    return pdf;
+}
+
+class Opened : public OpenedPdf {
+public:
+    using OpenedPdf::OpenedPdf;
+    CPDFStream* Stream(int num) const {
+        return dynamic_cast<CPDFStream*>(Doc()->GetObj(CPDFObjRef(num, 0)));
+    }
+};
+
+std::string Written(CPDFStream& s) {
+    MemOutStream out;
+    s.Serialize(out, nullptr);
+    return out.Data();
+}
+
+std::string Data(CPDFStream& s) {
+    return std::string(s.GetData(), s.GetDataLength());
+}
+
+std::string Hundred() {
+    std::string data;
+    for (int i = 0; i < 99; ++i) data += static_cast<char>('A' + i % 26);
+    return data + "\n";
+}
+
+}  // namespace
+
+TEST(CPDFStreamDoc, DataStaysInTheFileUntilNeeded) {
+    PdfBuilder pdf = Base();
+    pdf.Obj(4, "<< /Length 100 >>\nstream\n" + Hundred() + "endstream");
+    Opened opened(pdf);
+    ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
+    CPDFStream* s = opened.Stream(4);
+    ASSERT_NE(s, nullptr);
+    EXPECT_TRUE(s->IsDeferred());
+    EXPECT_EQ(s->SourceLength(), 100);
+    EXPECT_EQ(opened.Dir().Read(opened.Path()).substr(s->SourceOffset(), 100), Hundred());
+
+    // Appending loads the 100 bytes first.
+    ASSERT_TRUE(s->AppendData("0123456789", 10));
+    EXPECT_FALSE(s->IsDeferred());
+    EXPECT_EQ(Data(*s), Hundred() + "0123456789");
+    EXPECT_EQ(s->Get_Length()->IntValue(), 110);
+}
+
+TEST(CPDFStreamDoc, WritingCopiesTheSourceRangeUnchanged) {
+    PdfBuilder pdf = Base();
+    // No line end before "endstream": none is added for data still in the file.
+    pdf.Obj(4, "<< /Length 3 >>\nstream\r\nabcendstream");
+    Opened opened(pdf);
+    ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
+    CPDFStream* s = opened.Stream(4);
+    ASSERT_NE(s, nullptr);
+    ASSERT_TRUE(s->IsDeferred());
+    const int before = opened.Doc()->GetInput()->Tell();
+    EXPECT_EQ(Written(*s), "<<\r\n/Length 3\r\n>>\r\nstream\r\nabcendstream");
+    EXPECT_EQ(opened.Doc()->GetInput()->Tell(), before);  // the input is left where it was
+    EXPECT_TRUE(s->IsDeferred());
+    EXPECT_EQ(Data(*s), "abc");
+    EXPECT_EQ(Written(*s), "<<\r\n/Length 3\r\n>>\r\nstream\r\nabc\r\nendstream");
+}
+
+TEST(CPDFStreamDoc, DuplicateSharesTheRangeOnlyWithinTheDocument) {
+    PdfBuilder pdf = Base();
+    pdf.Obj(4, "<< /Length 100 >>\nstream\n" + Hundred() + "endstream");
+    Opened opened(pdf);
+    ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
+    CPDFStream* s = opened.Stream(4);
+    ASSERT_NE(s, nullptr);
+    std::unique_ptr<CPDFObject> same = s->Duplicate(opened.Doc(), opened.Doc());
+    ASSERT_NE(same, nullptr);
+    auto* sameStream = static_cast<CPDFStream*>(same.get());
+    EXPECT_TRUE(sameStream->IsDeferred());
+    EXPECT_EQ(sameStream->SourceOffset(), s->SourceOffset());
+    EXPECT_EQ(sameStream->SourceLength(), 100);
+
+    std::unique_ptr<CPDFObject> away = s->Duplicate(nullptr, opened.Doc());
+    ASSERT_NE(away, nullptr);
+    auto* awayStream = static_cast<CPDFStream*>(away.get());
+    EXPECT_FALSE(awayStream->IsDeferred());
+    EXPECT_EQ(Data(*awayStream), Hundred());
+    EXPECT_TRUE(s->IsDeferred());
+}
+
+TEST(CPDFStreamDoc, IndirectLengthBecomesDirect) {
+    PdfBuilder pdf = Base();
+    pdf.Obj(4, "<< /Length 5 0 R >>\nstream\nxyz\nendstream").Obj(5, "4");
+    Opened opened(pdf);
+    ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
+    CPDFStream* s = opened.Stream(4);
+    ASSERT_NE(s, nullptr) << opened.Doc()->GetLastError().GetFactor();
+    const CPDFAtom* length = s->Find("Length");
+    ASSERT_NE(length, nullptr);
+    EXPECT_EQ(length->Kind(), CPDFAtom::ObjectKind);
+    EXPECT_EQ(s->Get_Length()->IntValue(), 4);
+    EXPECT_EQ(Data(*s), "xyz\n");
+}
+
+TEST(CPDFStreamDoc, MissingLengthFailsTheLoad) {
+    PdfBuilder pdf = Base();
+    pdf.Obj(4, "<< /Filter /X >>\nstream\nxyz\nendstream");
+    Opened opened(pdf);
+    ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
+    EXPECT_EQ(opened.Stream(4), nullptr);
+    const CPDFException& e = opened.Doc()->GetLastError();
+    EXPECT_STREQ(e.GetModule(), "CPDFStream");
+    EXPECT_STREQ(e.GetMethod(), "Serialize");
+    EXPECT_EQ(e.GetType(), CPDFException::InternalError);
+}
+
+TEST(CPDFStreamDoc, LengthsReferringToEachOtherEndCleanly) {
+    PdfBuilder pdf = Base();
+    pdf.Obj(4, "<< /Length 5 0 R >>\nstream\nx\nendstream")
+        .Obj(5, "<< /Length 4 0 R >>\nstream\ny\nendstream")
+        .Obj(6, "<< /Length 6 0 R >>\nstream\nz\nendstream");
+    Opened opened(pdf);
+    ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
+    // Whatever each yields, the loads terminate and leave the document usable.
+    opened.Stream(4);
+    opened.Stream(6);
+    EXPECT_NE(opened.Doc()->GetObj(CPDFObjRef(3, 0)), nullptr);
+}
+
+TEST(CPDFStreamDoc, ChangesUpdateAnIndirectLengthInPlace) {
+    Opened opened(Base());
+    ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
+    CPDFStream s(opened.Doc());
+    CPDFObjRef ref;
+    ASSERT_TRUE(s.SetObj(opened.Doc(), "Length", std::make_unique<CPDFNumber>(0), true, &ref));
+    ASSERT_TRUE(ref.IsSet());
+    ASSERT_TRUE(s.SetData("abcd", 4));
+    const CPDFAtom* length = s.Find("Length");
+    ASSERT_NE(length, nullptr);
+    EXPECT_EQ(length->Kind(), CPDFAtom::RefKind);
+    auto* number = dynamic_cast<CPDFNumber*>(opened.Doc()->GetObj(ref));
+    ASSERT_NE(number, nullptr);
+    EXPECT_EQ(number->IntValue(), 4);
+}
+
+TEST(CPDFStreamDoc, SavedFileCarriesTheDataVerbatim) {
+    PdfBuilder pdf = Base();
+    const std::string data = "q 1 0 0 1 0 0 cm Q\r\n";
+    pdf.Obj(4, "<< /Length 20 >>\nstream\r\n" + data + "endstream");
+    Opened opened(pdf);
+    ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
+    const std::string out = opened.Dir().File("out.pdf");
+    ASSERT_TRUE(opened.Doc()->Save(out.c_str(), false, false))
+        << opened.Doc()->GetLastError().GetFactor();
+    ASSERT_TRUE(opened.Doc()->Flush()) << opened.Doc()->GetLastError().GetFactor();
+    const std::string bytes = ScratchDir::Read(out);
+    EXPECT_NE(bytes.find("<<\r\n/Length 20\r\n>>\r\nstream\r\n" + data + "endstream\r\nendobj"),
+              std::string::npos);
+}

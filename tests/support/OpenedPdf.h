@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "pdf/file/CPDFDoc.h"
+#include "pdf/file/CPDFLib.h"
+#include "pdf/object/CPDFException.h"
+#include "support/PdfBuilder.h"
+#include "support/ScratchDir.h"
+
+// A document opened from a builder's bytes, written into its own scratch
+// directory; Doc() is null when the open failed (Error() says why).
+class OpenedPdf {
+public:
+    explicit OpenedPdf(const PdfBuilder& pdf) {
+        lib_ = corvina::CPDFLib::Create(dir_.Path().c_str());
+        if (!lib_) return;
+        path_ = dir_.Write("in.pdf", pdf.Bytes());
+        doc_ = lib_->Open(path_.c_str(), nullptr, &error_);
+    }
+    ~OpenedPdf() {
+        if (doc_) lib_->Close(doc_);
+    }
+    OpenedPdf(const OpenedPdf&) = delete;
+    OpenedPdf& operator=(const OpenedPdf&) = delete;
+
+    corvina::CPDFDoc* Doc() const { return doc_; }
+    const corvina::CPDFException& Error() const { return error_; }
+    const std::string& Path() const { return path_; }
+    const ScratchDir& Dir() const { return dir_; }
+
+private:
+    ScratchDir dir_;
+    std::unique_ptr<corvina::CPDFLib> lib_;
+    std::string path_;
+    corvina::CPDFDoc* doc_ = nullptr;
+    corvina::CPDFException error_;
+};
