@@ -41,12 +41,16 @@ void CPDFDate::SetTime(std::time_t when, bool withZone) {
 }
 
 std::unique_ptr<CPDFObject> CPDFDate::Duplicate(CPDFDoc* dstDoc, CPDFDoc* /*srcDoc*/) const {
-    auto copy = std::make_unique<CPDFDate>();
-    copy->CopyFlags(*this);
-    copy->SetDoc(dstDoc);
-    copy->SetLiteral(IsLiteral());
-    if (!copy->Assign(Text(), Length())) return nullptr;
-    return copy;
+    try {
+        auto copy = std::make_unique<CPDFDate>();
+        copy->CopyFlags(*this);
+        copy->SetDoc(dstDoc);
+        copy->SetLiteral(IsLiteral());
+        if (!copy->Assign(Text(), Length())) return nullptr;
+        return copy;
+    } catch (...) {
+        return nullptr;
+    }
 }
 
 }  // namespace corvina

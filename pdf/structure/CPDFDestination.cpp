@@ -3,6 +3,7 @@
 #include "pdf/file/CPDFDoc.h"
 #include "pdf/object/CPDFName.h"
 #include "pdf/structure/StructType.h"
+#include "pdf/structure/TypedLoad.h"
 
 namespace corvina {
 
@@ -46,25 +47,31 @@ bool CPDFDestination::Load(CPDFDoc* doc, CPDFArray* plain) {
 }
 
 std::unique_ptr<CPDFObject> CPDFDestination::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const {
-    const CPDFAtom* first = GetAt(0);
-    if (!first) return nullptr;
-    auto copy = std::make_unique<CPDFDestination>();
-    copy->CopyFlags(*this);
-    copy->SetDoc(dstDoc);
-    if (first->Kind() == CPDFAtom::RefKind) {
-        // The page is not carried over: whoever moves pages sets it.
-        const CPDFObjRef& page = *static_cast<const CPDFObjRef*>(first);
-        if (!srcDoc || !page.IsSet() || !srcDoc->GetObj(page)) return nullptr;
-        if (!copy->Push_Back(std::make_unique<CPDFObjRef>())) return nullptr;
-    } else {
-        const CPDFObject* page = AsObject(first);
-        if (!page) return nullptr;
-        std::unique_ptr<CPDFObject> pageCopy = page->Duplicate(dstDoc, srcDoc);
-        if (!pageCopy || !copy->Push_Back(std::move(pageCopy))) return nullptr;
+    try {
+        detail::CopyGuard guard;
+        if (guard.Exceeded()) return nullptr;
+        const CPDFAtom* first = GetAt(0);
+        if (!first) return nullptr;
+        auto copy = std::make_unique<CPDFDestination>();
+        copy->CopyFlags(*this);
+        copy->SetDoc(dstDoc);
+        if (first->Kind() == CPDFAtom::RefKind) {
+            // The page is not carried over: whoever moves pages sets it.
+            const CPDFObjRef& page = *static_cast<const CPDFObjRef*>(first);
+            if (!srcDoc || !page.IsSet() || !srcDoc->GetObj(page)) return nullptr;
+            if (!copy->Push_Back(std::make_unique<CPDFObjRef>())) return nullptr;
+        } else {
+            const CPDFObject* page = AsObject(first);
+            if (!page) return nullptr;
+            std::unique_ptr<CPDFObject> pageCopy = page->Duplicate(dstDoc, srcDoc);
+            if (!pageCopy || !copy->Push_Back(std::move(pageCopy))) return nullptr;
+        }
+        // Without overwrite the copy skips position 0, which it already has.
+        if (!CopyEntries(*copy, dstDoc, srcDoc, false)) return nullptr;
+        return copy;
+    } catch (...) {
+        return nullptr;
     }
-    // Without overwrite the copy skips position 0, which it already has.
-    if (!CopyEntries(*copy, dstDoc, srcDoc, false)) return nullptr;
-    return copy;
 }
 
 }  // namespace corvina

@@ -61,11 +61,7 @@ bool CPDFInfoDict::Load(CPDFDoc* doc, CPDFDict* plain) {
 }
 
 std::unique_ptr<CPDFObject> CPDFInfoDict::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const {
-    auto copy = std::make_unique<CPDFInfoDict>();
-    copy->CopyFlags(*this);
-    copy->SetDoc(dstDoc);
-    if (!CopyEntries(*copy, dstDoc, srcDoc, true)) return nullptr;
-    return copy;
+    return detail::DuplicateDict<CPDFInfoDict>(*this, dstDoc, srcDoc);
 }
 
 #define CORVINA_INFO_ACCESSORS(Key, Type)                                                   \

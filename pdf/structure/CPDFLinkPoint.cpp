@@ -46,11 +46,7 @@ bool CPDFLinkPoint::Load(CPDFDoc* doc, CPDFDict* plain) {
 }
 
 std::unique_ptr<CPDFObject> CPDFLinkPoint::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const {
-    auto copy = std::make_unique<CPDFLinkPoint>();
-    copy->CopyFlags(*this);
-    copy->SetDoc(dstDoc);
-    if (!CopyEntries(*copy, dstDoc, srcDoc, true)) return nullptr;
-    return copy;
+    return detail::DuplicateDict<CPDFLinkPoint>(*this, dstDoc, srcDoc);
 }
 
 CPDFObject* CPDFLinkPoint::Get_D(CPDFObjRef* ref) {

@@ -98,11 +98,7 @@ bool CPDFNameDict::Load(CPDFDoc* doc, CPDFDict* plain) {
 }
 
 std::unique_ptr<CPDFObject> CPDFNameDict::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const {
-    auto copy = std::make_unique<CPDFNameDict>();
-    copy->CopyFlags(*this);
-    copy->SetDoc(dstDoc);
-    if (!CopyEntries(*copy, dstDoc, srcDoc, true)) return nullptr;
-    return copy;
+    return detail::DuplicateDict<CPDFNameDict>(*this, dstDoc, srcDoc);
 }
 
 #define CORVINA_TREE_ACCESSORS(Key)                                                     \

@@ -35,7 +35,9 @@ bool CPDFNameTreeNode::Walk(WalkFn fn, void* data) {
 }
 
 std::unique_ptr<CPDFObject> CPDFNameTreeNode::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const {
-    return detail::DuplicateTreeNode(*this, kNames, dstDoc, srcDoc);
+    // Kids and the pairs stay with the tree.
+    return detail::DuplicateDict<CPDFNameTreeNode>(*this, dstDoc, srcDoc,
+                                                   {detail::kTreeKids, kNames});
 }
 
 CPDFArray* CPDFNameTreeNode::Get_Kids(CPDFObjRef* ref) {

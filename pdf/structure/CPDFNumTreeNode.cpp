@@ -35,7 +35,9 @@ bool CPDFNumTreeNode::Walk(WalkFn fn, void* data) {
 }
 
 std::unique_ptr<CPDFObject> CPDFNumTreeNode::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const {
-    return detail::DuplicateTreeNode(*this, kNums, dstDoc, srcDoc);
+    // Kids and the pairs stay with the tree.
+    return detail::DuplicateDict<CPDFNumTreeNode>(*this, dstDoc, srcDoc,
+                                                  {detail::kTreeKids, kNums});
 }
 
 CPDFArray* CPDFNumTreeNode::Get_Kids(CPDFObjRef* ref) {

@@ -47,11 +47,7 @@ bool CPDFPageLabelDict::Load(CPDFDoc* doc, CPDFDict* plain) {
 }
 
 std::unique_ptr<CPDFObject> CPDFPageLabelDict::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const {
-    auto copy = std::make_unique<CPDFPageLabelDict>();
-    copy->CopyFlags(*this);
-    copy->SetDoc(dstDoc);
-    if (!CopyEntries(*copy, dstDoc, srcDoc, true)) return nullptr;
-    return copy;
+    return detail::DuplicateDict<CPDFPageLabelDict>(*this, dstDoc, srcDoc);
 }
 
 CPDFObject* CPDFPageLabelDict::Get_P(CPDFObjRef* ref) {

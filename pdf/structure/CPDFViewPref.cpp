@@ -1,6 +1,7 @@
 #include "pdf/structure/CPDFViewPref.h"
 
 #include "pdf/structure/StructType.h"
+#include "pdf/structure/TypedLoad.h"
 
 namespace corvina {
 
@@ -17,11 +18,7 @@ bool CPDFViewPref::Load(CPDFDoc* doc, CPDFDict* plain) {
 }
 
 std::unique_ptr<CPDFObject> CPDFViewPref::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const {
-    auto copy = std::make_unique<CPDFViewPref>();
-    copy->CopyFlags(*this);
-    copy->SetDoc(dstDoc);
-    if (!CopyEntries(*copy, dstDoc, srcDoc, true)) return nullptr;
-    return copy;
+    return detail::DuplicateDict<CPDFViewPref>(*this, dstDoc, srcDoc);
 }
 
 }  // namespace corvina

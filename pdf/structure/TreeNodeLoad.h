@@ -6,7 +6,6 @@
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/object/CPDFInt.h"
-#include "pdf/object/CPDFNull.h"
 #include "pdf/object/CPDFText.h"
 #include "pdf/structure/TypedLoad.h"
 
@@ -65,23 +64,6 @@ bool WalkTreeNode(Node& node, Fn fn, void* data) {
         Node* kid = dynamic_cast<Node*>(kids->GetObj(node.GetDoc(), i));
         if (kid && !fn(kid, data)) return false;
     }
-}
-
-// A copy of every entry but Kids and the pair array.
-template <class Node>
-std::unique_ptr<CPDFObject> DuplicateTreeNode(const Node& node, const char* pairsKey,
-                                              CPDFDoc* dstDoc, CPDFDoc* srcDoc) {
-    auto copy = std::make_unique<Node>();
-    copy->CopyFlags(node);
-    copy->SetDoc(dstDoc);
-    // Placeholders keep the copy (which does not overwrite) off the two keys.
-    if (!copy->Insert(kTreeKids, std::make_unique<CPDFNull>()) ||
-        !copy->Insert(pairsKey, std::make_unique<CPDFNull>()))
-        return nullptr;
-    if (!node.CopyEntries(*copy, dstDoc, srcDoc, false)) return nullptr;
-    copy->Detach(kTreeKids);
-    copy->Detach(pairsKey);
-    return copy;
 }
 
 }  // namespace corvina::detail

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <utility>
 
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFDict.h"
+#include "pdf/object/CPDFNull.h"
 #include "pdf/object/CPDFNumber.h"
 #include "pdf/object/CPDFObjRef.h"
 #include "pdf/object/CPDFObject.h"
@@ -81,6 +83,39 @@ bool StoreAt(CPDFDoc* doc, CPDFArray* holder, int index, std::unique_ptr<CPDFObj
 // MediaBox, Resources, CropBox, ArtBox, TrimBox, BleedBox: plain rectangles
 // become CPDFRect, a plain Resources dictionary a CPDFResDict.
 bool LoadPageBoxes(CPDFDoc* doc, CPDFDict& holder);
+
+// Bounds the nesting of the typed classes' Duplicate: values read from a file
+// may refer to themselves, and a copy follows references.
+class CopyGuard {
+public:
+    CopyGuard();
+    ~CopyGuard();
+    CopyGuard(const CopyGuard&) = delete;
+    CopyGuard& operator=(const CopyGuard&) = delete;
+    bool Exceeded() const;
+};
+
+// Duplicate of a typed dictionary T: a T holding copies of every entry but
+// the skipped keys (placeholders keep the copy, which then does not
+// overwrite, off them). Null on failure; never throws.
+template <class T>
+std::unique_ptr<CPDFObject> DuplicateDict(const CPDFDict& self, CPDFDoc* dstDoc, CPDFDoc* srcDoc,
+                                          std::initializer_list<const char*> skip = {}) {
+    try {
+        CopyGuard guard;
+        if (guard.Exceeded()) return nullptr;
+        auto copy = std::make_unique<T>();
+        copy->CopyFlags(self);
+        copy->SetDoc(dstDoc);
+        for (const char* key : skip)
+            if (!copy->Insert(key, std::make_unique<CPDFNull>())) return nullptr;
+        if (!self.CopyEntries(*copy, dstDoc, srcDoc, skip.size() == 0)) return nullptr;
+        for (const char* key : skip) copy->Detach(key);
+        return copy;
+    } catch (...) {
+        return nullptr;
+    }
+}
 
 // Typed loads take the plain value by pointer or, for the scalar classes, by
 // reference.
