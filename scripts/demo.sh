@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the tool: first with no
-# arguments (the usage line), then with -v (the version banner). Both end
-# with exit code 1 by design.
+# Installs what is missing, builds, and runs the tool on a copy of the
+# sample document (three pages, one named destination "intro"), which it
+# replaces in place: shows the log, then the named destinations before and
+# after as pdfinfo lists them.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -9,8 +10,15 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/scripts/build.sh" build
 
 bin="$root/build/linkpoint"
-echo "\$ linkpoint"
-"$bin" || echo "(exit code $?)"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp "$root/samples/sample.pdf" "$work/sample.pdf"
+
+echo "\$ pdfinfo -dests sample.pdf"
+pdfinfo -dests "$work/sample.pdf"
 echo
-echo "\$ linkpoint -v"
-"$bin" -v || echo "(exit code $?)"
+echo "\$ linkpoint sample.pdf"
+(cd "$work" && "$bin" sample.pdf)
+echo
+echo "\$ pdfinfo -dests sample.pdf"
+pdfinfo -dests "$work/sample.pdf"

@@ -292,11 +292,23 @@ bool CPDFDriver::Execute(const char* inputPath, const char* outputPath) {
 
 bool CPDFDriver::CollectDests() {
     if (!names_dict_) return true;
-    auto* root = names_dict_->GetAs<CPDFDict>(doc_, "Dests");
+    CPDFObjRef rootRef;
+    auto* root = names_dict_->GetAs<CPDFDict>(doc_, "Dests", &rootRef);
     if (!root) return true;
+    // The root counts as visited, so a kid pointing back at it ends the walk.
     std::set<CPDFObjRef> visited;
+    if (rootRef.IsSet()) visited.insert(rootRef);
     if (!ReadNameTreeNode(root, 0, visited)) return false;
     names_dict_->RemoveKey(doc_, "Dests");
+
+    // The old tree goes away whole, once it has been read: only objects that
+    // are nodes, and none that a name still points at.
+    visited.erase(rootRef);
+    for (const auto& entry : names_) visited.erase(entry.second);
+    for (const CPDFObjRef& ref : visited) {
+        auto* node = dynamic_cast<CPDFDict*>(doc_->GetObj(ref));
+        if (node && (node->Has("Kids") || node->Has("Names"))) doc_->RemoveObj(ref);
+    }
     return true;
 }
 
@@ -315,8 +327,6 @@ bool CPDFDriver::ReadNameTreeNode(CPDFDict* node, int depth, std::set<CPDFObjRef
             const bool fresh = !kidRef.IsSet() || visited.insert(kidRef).second;
             if (kid && fresh && !ReadNameTreeNode(kid, depth + 1, visited)) return false;
             kids->Erase(0);  // the detached atom goes with this statement
-            // The old tree goes away whole, not only its root.
-            if (kidRef.IsSet() && fresh) doc_->RemoveObj(kidRef);
         }
         return true;
     }

@@ -21,8 +21,6 @@ namespace {
 constexpr int kInputBuffer = 65536;
 // Loads nest only through an indirect stream Length; a deeper chain is a loop.
 constexpr int kMaxLoadDepth = 8;
-// Objects PDF itself allows; tables beyond this are not real files.
-constexpr int32_t kMaxObjects = 8388607;
 
 }  // namespace
 
@@ -189,12 +187,10 @@ void CPDFDoc::CreateWorkingSection(const char* method) {
     if (!xref->Create(this, latestXRef))
         Raise(method, CPDFException::InternalError, "CPDFXRef::Create()");
 
-    // New numbers must stay clear of objects that only older sections hold.
+    // New numbers must stay clear of objects that only older sections hold:
+    // they start past the largest table read. The trailer's Size is not
+    // trusted for this; no object can lie beyond every table.
     for (auto& x : xrefs_) fullSize_ = std::max(fullSize_, x->Size());
-    if (CPDFNumber* size = latestTrailer->Get_Size()) {
-        const int32_t declared = std::min(size->IntValue() - 1, kMaxObjects);
-        fullSize_ = std::max(fullSize_, declared);
-    }
     if (!xref->Resize(fullSize_) || !body->Resize(xref->Size()))
         Raise(method, CPDFException::InternalError, "CPDFXRef::Create()");
 
@@ -546,7 +542,9 @@ int32_t CPDFDoc::GetPageCount() {
         CPDFPages* pages = catalog->Get_Pages();
         if (!pages) Raise("GetPageCount", internal, "CPDFCatalog::Get_Pages()");
         CPDFNumber* count = pages->Get_Count();
-        if (!count) Raise("GetPageCount", internal, "CPDFPages::Get_Count()");
+        // A negative count is no count: the result would read as "none".
+        if (!count || count->IntValue() < 0)
+            Raise("GetPageCount", internal, "CPDFPages::Get_Count()");
         return count->IntValue();
     });
 }
