@@ -1,12 +1,11 @@
 #include "pdf/structure/CPDFCatalog.h"
 
-#include "pdf/file/CPDFDoc.h"
-
 #include <exception>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
+#include "pdf/file/CPDFDoc.h"
 #include "pdf/file/CPDFLib.h"
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFException.h"
@@ -61,8 +60,9 @@ bool TypePageTree(CPDFDoc* doc, CPDFPages* root) {
             if (!array || i >= array->Count()) break;
             CPDFObjRef ref;
             const CPDFAtom* atom = array->GetAt(i);
-            const bool wasLoaded = !atom || atom->Kind() != CPDFAtom::RefKind ||
-                                   doc->FindObj(*static_cast<const CPDFObjRef*>(atom), false);
+            const bool wasLoaded =
+                !atom || atom->Kind() != CPDFAtom::RefKind ||
+                (doc && doc->FindObj(*static_cast<const CPDFObjRef*>(atom), false));
             CPDFObject* kid = array->GetObj(doc, i, &ref);
             if (!kid) return false;
             CPDFDict* plain = detail::AsPlainDict(kid);
@@ -85,9 +85,12 @@ bool TypePageTree(CPDFDoc* doc, CPDFPages* root) {
         while (!child && kids && top.next < kids->Count()) {
             // Typed nodes are loaded; what is not loaded is a leaf.
             const CPDFAtom* atom = kids->GetAt(top.next++);
-            CPDFObject* obj = atom && atom->Kind() == CPDFAtom::RefKind
-                                  ? doc->FindObj(*static_cast<const CPDFObjRef*>(atom), false)
-                                  : AsObject(const_cast<CPDFAtom*>(atom));
+            CPDFObject* obj = nullptr;
+            if (atom && atom->Kind() == CPDFAtom::RefKind) {
+                if (doc) obj = doc->FindObj(*static_cast<const CPDFObjRef*>(atom), false);
+            } else {
+                obj = AsObject(const_cast<CPDFAtom*>(atom));
+            }
             child = dynamic_cast<CPDFPages*>(obj);
         }
         if (!child) {

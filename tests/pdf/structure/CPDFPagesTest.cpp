@@ -184,6 +184,44 @@ TEST(CPDFPagesTest, TwoLevelsSkipByCount) {
     EXPECT_EQ(-1, PageAt(*root, 5));
 }
 
+TEST(CPDFPagesTest, AnyOrderGivesThePagesOfAFreshWalk) {
+    // A wide node: the walk resumes where the previous one stopped when asked
+    // for a later page, and starts again otherwise.
+    std::string kids;
+    for (int n = 3; n < 33; ++n) kids += Ref(n) + " ";
+    PdfBuilder pdf = Tree(kids, 30);
+    for (int n = 3; n < 33; ++n) pdf.Obj(n, PageBody(2));
+    OpenedDoc opened(pdf);
+    CPDFObjRef rootRef;
+    CPDFPages* root = Root(opened, &rootRef);
+    ASSERT_TRUE(root) << opened.Error().GetFactor();
+    for (int p = 0; p < 30; ++p) EXPECT_EQ(3 + p, PageAt(*root, p));
+    for (int p = 29; p >= 0; --p) EXPECT_EQ(3 + p, PageAt(*root, p));
+    for (int p : {17, 4, 4, 28, 0, 29, 13}) EXPECT_EQ(3 + p, PageAt(*root, p));
+
+    EXPECT_EQ(13, PageAt(*root, 10));
+    ASSERT_TRUE(root->DeletePage(5, rootRef));
+    EXPECT_EQ(14, PageAt(*root, 10));
+    EXPECT_EQ(7, PageAt(*root, 4));
+    EXPECT_EQ(9, PageAt(*root, 5));
+    ASSERT_TRUE(root->DeletePage(28, rootRef));
+    EXPECT_EQ(31, PageAt(*root, 27));
+    EXPECT_EQ(-1, PageAt(*root, 28));
+}
+
+TEST(CPDFPagesTest, WalkAfterDeletingInAnEarlierNode) {
+    OpenedDoc opened(TwoLevels());
+    CPDFObjRef rootRef;
+    CPDFPages* root = Root(opened, &rootRef);
+    ASSERT_TRUE(root) << opened.Error().GetFactor();
+    EXPECT_EQ(23, PageAt(*root, 4));
+    ASSERT_TRUE(root->DeletePage(0, rootRef));
+    EXPECT_EQ(23, PageAt(*root, 3));
+    EXPECT_EQ(12, PageAt(*root, 0));
+    EXPECT_EQ(21, PageAt(*root, 1));
+    EXPECT_EQ(-1, PageAt(*root, 4));
+}
+
 TEST(CPDFPagesTest, CountsAreTrusted) {
     // The root claims 7 pages where there are 5: the last positions give nothing.
     OpenedDoc tooMany(TwoLevels(2, 7));
