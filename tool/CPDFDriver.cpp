@@ -41,7 +41,7 @@ constexpr int kFormatArgs = 9;
 
 // One conversion of a name format: its text and what it consumes.
 struct Conversion {
-    std::string spec;  // "%", flags, width, precision, length, conversion
+    std::string text;  // "%", flags, width, precision, length, conversion
     int stars = 0;     // '*' widths and precisions, each taking an argument
     std::string length;
     char conv = 0;
@@ -66,22 +66,22 @@ bool ParseFormat(const char* format, std::vector<std::string>& literals,
             continue;
         }
         Conversion c;
-        c.spec = "%";
-        while (*p && std::strchr("-+ #0", *p)) c.spec += *p++;
+        c.text = "%";
+        while (*p && std::strchr("-+ #0", *p)) c.text += *p++;
         if (*p == '*') {
-            c.spec += *p++;
+            c.text += *p++;
             ++c.stars;
         } else {
-            while (*p >= '0' && *p <= '9') c.spec += *p++;
+            while (*p >= '0' && *p <= '9') c.text += *p++;
         }
         if (*p == '$') return false;
         if (*p == '.') {
-            c.spec += *p++;
+            c.text += *p++;
             if (*p == '*') {
-                c.spec += *p++;
+                c.text += *p++;
                 ++c.stars;
             } else {
-                while (*p >= '0' && *p <= '9') c.spec += *p++;
+                while (*p >= '0' && *p <= '9') c.text += *p++;
             }
         }
         if ((p[0] == 'h' && p[1] == 'h') || (p[0] == 'l' && p[1] == 'l')) {
@@ -92,8 +92,8 @@ bool ParseFormat(const char* format, std::vector<std::string>& literals,
         }
         if (!*p || !std::strchr("diouxX", *p)) return false;
         c.conv = *p++;
-        c.spec += c.length;
-        c.spec += c.conv;
+        c.text += c.length;
+        c.text += c.conv;
         consumed += c.stars + 1;
         if (consumed > kFormatArgs) return false;
         convs.push_back(c);
@@ -109,7 +109,7 @@ std::string FormatOne(const Conversion& c, const long* args, int& next) {
     for (int i = 0; i < c.stars; ++i) star[i] = static_cast<int>(args[next++]);
     const long value = args[next++];
     const bool isSigned = c.conv == 'd' || c.conv == 'i';
-    const char* f = c.spec.c_str();
+    const char* f = c.text.c_str();
     auto emit = [&](auto v) {
         switch (c.stars) {
             case 0:
