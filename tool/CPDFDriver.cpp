@@ -239,9 +239,12 @@ bool CPDFDriver::Execute(const char* inputPath, const char* outputPath) {
             return false;
         }
 
-        catalog_ = doc_->GetCatalog();
+        catalog_ = doc_->GetCatalog(&catalogRef_);
         if (!catalog_) throw CPDFException();
-        names_dict_ = catalog_->Get_Names();
+        names_dict_ = catalog_->Get_Names(&namesRef_);
+        // Releasing written pages walks what they refer to; the name
+        // dictionary the job still writes into must survive that.
+        if (names_dict_) names_dict_->SetReleasable(false);
         pageCount_ = doc_->GetPageCount();
 
         if (!doc_->Save(outputPath, false, false)) {
@@ -290,6 +293,13 @@ bool CPDFDriver::Execute(const char* inputPath, const char* outputPath) {
     }
 }
 
+bool CPDFDriver::MayRemove(const CPDFObjRef& ref) {
+    if (!ref.IsSet() || ref == catalogRef_ || ref == namesRef_) return false;
+    // Catalog, page tree nodes and pages are loaded and not releasable.
+    const CPDFObject* loaded = doc_->FindObj(ref, false);
+    return !loaded || loaded->IsReleasable();
+}
+
 bool CPDFDriver::CollectDests() {
     if (!names_dict_) return true;
     CPDFObjRef rootRef;
@@ -299,7 +309,10 @@ bool CPDFDriver::CollectDests() {
     std::set<CPDFObjRef> visited;
     if (rootRef.IsSet()) visited.insert(rootRef);
     if (!ReadNameTreeNode(root, 0, visited)) return false;
-    names_dict_->RemoveKey(doc_, "Dests");
+    if (MayRemove(rootRef))
+        names_dict_->RemoveKey(doc_, "Dests");
+    else
+        names_dict_->Detach("Dests");
 
     // The old tree goes away whole, once it has been read: only objects that
     // are nodes, and none that a name still points at.
@@ -307,7 +320,8 @@ bool CPDFDriver::CollectDests() {
     for (const auto& entry : names_) visited.erase(entry.second);
     for (const CPDFObjRef& ref : visited) {
         auto* node = dynamic_cast<CPDFDict*>(doc_->GetObj(ref));
-        if (node && (node->Has("Kids") || node->Has("Names"))) doc_->RemoveObj(ref);
+        if (node && (node->Has("Kids") || node->Has("Names")) && MayRemove(ref))
+            doc_->RemoveObj(ref);
     }
     return true;
 }
@@ -396,7 +410,7 @@ bool CPDFDriver::AddDest(long page, const CPDFObjRef& pageRef) {
             WriteLog(AppLog(), "Named destination already exists: %s", mbName.c_str());
             return true;
         }
-        doc_->RemoveObj(found->second);
+        if (MayRemove(found->second)) doc_->RemoveObj(found->second);
         names_.erase(found);
     }
 
@@ -459,7 +473,8 @@ bool CPDFDriver::WriteDests() {
 }
 
 bool CPDFDriver::RemoveAllDests() {
-    for (const auto& entry : names_) doc_->RemoveObj(entry.second);
+    for (const auto& entry : names_)
+        if (MayRemove(entry.second)) doc_->RemoveObj(entry.second);
     names_.clear();
     return true;
 }

@@ -50,11 +50,16 @@ private:
     bool WriteDests();
     bool RemoveAllDests();
     void Fail(const char* format, const char* arg);
+    // False for the objects the job holds on to (catalog, name dictionary,
+    // page tree): a name or tree node that points at one must not delete it.
+    bool MayRemove(const corvina::CPDFObjRef& ref);
 
     std::unique_ptr<corvina::CPDFLib> lib_;
     corvina::CPDFDoc* doc_ = nullptr;
     corvina::CPDFCatalog* catalog_ = nullptr;
     corvina::CPDFNameDict* names_dict_ = nullptr;
+    corvina::CPDFObjRef catalogRef_;
+    corvina::CPDFObjRef namesRef_;
     long pageCount_ = 0;
     NameMap names_;
     long startPage_ = 0;

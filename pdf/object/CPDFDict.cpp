@@ -65,10 +65,16 @@ void CPDFDict::RemoveKey(CPDFDoc* doc, const char* key) {
     if (doc) doc->GetLastError().Clear();
     Node* node = TempDict::Find(key);
     if (!node) return;
-    if (doc && node->value && node->value->Kind() == CPDFAtom::RefKind)
-        doc->RemoveObj(*static_cast<CPDFObjRef*>(node->value));
-    releaseFn_(&node->value);
+    // The entry goes first: the referenced object may be this very dictionary
+    // (or hold it), and removing it from the document destroys it.
+    std::unique_ptr<CPDFAtom> value(node->value);
+    node->value = nullptr;
     EraseNode(node);
+    if (doc && value && value->Kind() == CPDFAtom::RefKind) {
+        const CPDFObjRef ref = *static_cast<CPDFObjRef*>(value.get());
+        value.reset();
+        doc->RemoveObj(ref);
+    }
 }
 
 bool CPDFDict::CopyEntries(CPDFDict& dst, CPDFDoc* dstDoc, CPDFDoc* srcDoc, bool overwrite) const {

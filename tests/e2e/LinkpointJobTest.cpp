@@ -346,6 +346,28 @@ TEST_F(LinkpointJobTest, TreeWithKidsLoopEnds) {
     }
 }
 
+// Names and tree nodes that point at what the job works on: the name
+// dictionary as its own Dests, a name whose value is the catalog or the name
+// dictionary. Nothing the job holds may be deleted under it, whatever the
+// options.
+TEST_F(LinkpointJobTest, NamesPointingAtTheJobsOwnObjectsAreNotDeleted) {
+    const std::string selfTree =
+        "6 0 obj\n<< /Dests 6 0 R /Names [(a) 1 0 R (b) 6 0 R] >>\nendobj\n";
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{}, {"-o"}, {"-d"}, {"-o", "-fm", "a"}}) {
+        const std::string in = dir_.Write("in.pdf", E2EPdf::Flat(3, "/Names 6 0 R", selfTree));
+        const std::string out = dir_.File("out.pdf");
+        std::vector<std::string> args = {in, out};
+        args.insert(args.end(), options.begin(), options.end());
+        const RunResult r = Linkpoint(args);
+        ASSERT_TRUE(r.code == 0 || r.code == 1) << r.code << r.out;
+        if (r.code == 0) {
+            EXPECT_TRUE(e2e::QpdfCheck(out));
+            EXPECT_EQ(RunProbe(out).pages, 3);
+        }
+    }
+}
+
 TEST_F(LinkpointJobTest, ZeroPaddedFormat) {
     const std::string in = dir_.Write("in.pdf", E2EPdf::Flat(3));
     const std::string out = dir_.File("out.pdf");
