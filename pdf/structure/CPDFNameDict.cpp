@@ -27,14 +27,14 @@ constexpr char kAP[] = "AP";
 // The array is fetched again for every pair because a replacement may
 // replace the array itself.
 
-// Every value must resolve, the missing last value of an odd-length array
-// included.
+// Every value must resolve. The last key of an odd-length array has no value
+// and is passed over: one stray key must not make the document unreadable.
 bool ConvertDests(CPDFNameTreeNode* node, void* data) {
     CPDFDoc* doc = static_cast<CPDFDoc*>(data);
     auto names = [node] { return node->Get_Names(); };
     for (int i = 1;; i += 2) {
         CPDFArray* array = names();
-        if (!array || i - 1 >= array->Count()) return true;
+        if (!array || i >= array->Count()) return true;
         CPDFObjRef ref;
         CPDFObject* value = array->GetObj(doc, i, &ref);
         if (!value) return false;

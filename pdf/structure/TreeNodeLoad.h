@@ -27,9 +27,9 @@ bool LoadTreeNode(Node& node, CPDFDoc* doc, CPDFDict* plain, const char* pairsKe
         CPDFArray* kids = node.template GetAs<CPDFArray>(doc, kTreeKids);
         if (!kids || i >= kids->Count()) break;
         CPDFObjRef ref;
-        CPDFObject* kid = kids->GetObj(doc, i, &ref);
-        if (!kid) return false;
-        CPDFDict* plainKid = AsPlainDict(kid);
+        // A kid that leads nowhere holds no entries; the rest of the tree
+        // stays readable.
+        CPDFDict* plainKid = AsPlainDict(kids->GetObj(doc, i, &ref));
         if (!plainKid) continue;
         auto child = std::make_unique<Node>();
         if (!LoadTreeNode<Node, Key>(*child, doc, plainKid, pairsKey, depth + 1)) return false;

@@ -167,9 +167,18 @@ TEST(CPDFNameTreeNodeTest, ThreeLevelDestsTree) {
     EXPECT_EQ("[(b) (b)]", structtest::Written(*limits));
 }
 
-TEST(CPDFNameTreeNodeTest, OddDestsTreeFailsTheOpening) {
+// A stray last key, or a kid that leads nowhere, leaves the rest of the tree
+// readable; a value that cannot be resolved still fails the opening.
+TEST(CPDFNameTreeNodeTest, OddDestsTreeAndDanglingKidStillOpen) {
     OpenedDoc odd(WithNames("/Dests << /Names [(a) [3 0 R /Fit] (b)] >>"));
-    EXPECT_EQ(nullptr, odd.Doc());
+    ASSERT_TRUE(odd.Doc()) << odd.Error().GetFactor();
+    CPDFNameTreeNode* dests = NamesOf(odd)->Get_Dests();
+    ASSERT_TRUE(dests);
+    EXPECT_TRUE(dynamic_cast<CPDFDestination*>(dests->Get_Names()->GetObj(odd.Doc(), 1)));
+
+    OpenedDoc kid(
+        WithNames("/Dests << /Kids [9 0 R 11 0 R] >>").Obj(11, "<< /Names [(k) [3 0 R /Fit]] >>"));
+    ASSERT_TRUE(kid.Doc()) << kid.Error().GetFactor();
 
     OpenedDoc dangling(WithNames("/Dests << /Names [(a) 9 0 R] >>").Obj(10, "null"));
     EXPECT_EQ(nullptr, dangling.Doc());
