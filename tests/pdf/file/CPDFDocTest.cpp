@@ -405,6 +405,26 @@ TEST(CPDFDocObjects, RegistObjAppendsWithoutFreeEntries) {
     EXPECT_EQ(Text(*f.Doc()->GetObj(three)), "33");
 }
 
+TEST(CPDFDocObjects, RegistObjPassesTheLargestTable) {
+    // The update's table ends at 4; object 6 lives only in the older one.
+    const std::string base = Section()
+                                 .Free(0, 0, 65535)
+                                 .Obj(1, kCatalog)
+                                 .Obj(2, "<< /Type /Pages /Kids [] /Count 0 >>")
+                                 .Obj(3, "(three)")
+                                 .Obj(4, "(old)")
+                                 .Obj(5, "(five)")
+                                 .Obj(6, "(six)")
+                                 .AppendTo("", "/Size 7 /Root 1 0 R");
+    Fixture f(Section().Obj(4, "(new)").AppendTo(base, "/Size 5 /Root 1 0 R"));
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    CPDFObjRef ref;
+    ASSERT_TRUE(f.Doc()->RegistObj(Num(1), &ref)) << f.Last();
+    EXPECT_EQ(ref, CPDFObjRef(7, 0));
+    EXPECT_EQ(TrailerSize(f.Doc()), 8);
+    EXPECT_EQ(Text(*f.Doc()->GetObj(CPDFObjRef(6, 0))), "(six)");
+}
+
 TEST(CPDFDocObjects, UpdateAndRemoveWorkOnTheWorkingSection) {
     Fixture f(Updated());
     ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
@@ -498,6 +518,7 @@ TEST(CPDFDocSave, ToAnotherPathWritesACompleteFile) {
     const std::string written = ScratchDir::Read(out);
     EXPECT_EQ(written.rfind("%PDF-1.4\r\n", 0), 0u);
     EXPECT_EQ(written.find("/Prev"), std::string::npos);
+    EXPECT_EQ(ScratchDir::List(f.Dir().Path()), "in.pdf out.pdf");
 
     CPDFException error;
     CPDFDoc* again = f.Lib()->Open(out.c_str(), nullptr, &error);
