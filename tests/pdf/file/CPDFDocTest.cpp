@@ -1,6 +1,7 @@
 // The document: opening, object access, pages and saving, on files built in
 // a scratch directory.
 #include "pdf/file/CPDFDoc.h"
+#include "pdf/io/TempName.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -210,11 +211,27 @@ std::string LocalDate(std::time_t t) {
 
 constexpr std::time_t kNow = 1700000000;
 
+// Creating a library points the process-wide temporary directory at the
+// test's scratch directory, which is gone afterwards; the tests that follow
+// get the setting back as it was.
+class KeepTempDir : public ::testing::Test {
+protected:
+    void TearDown() override { corvina::TempSettings::Directory() = saved_; }
+
+private:
+    std::string saved_ = corvina::TempSettings::Directory();
+};
+
+using CPDFDocOpen = KeepTempDir;
+using CPDFDocObjects = KeepTempDir;
+using CPDFDocPages = KeepTempDir;
+using CPDFDocSave = KeepTempDir;
+
 }  // namespace
 
 // ---- Opening ------------------------------------------------------------
 
-TEST(CPDFDocOpen, StartxrefBeyondTheLast320BytesIsTheReadersRecord) {
+TEST_F(CPDFDocOpen, StartxrefBeyondTheLast320BytesIsTheReadersRecord) {
     std::string bytes = Pages(1).Bytes();
     // 300 more bytes still leave the keyword inside the last 320...
     Fixture near(bytes + std::string(300 - 22, ' ') + "\n");
@@ -226,7 +243,7 @@ TEST(CPDFDocOpen, StartxrefBeyondTheLast320BytesIsTheReadersRecord) {
                                        "Cannot find startxref"}));
 }
 
-TEST(CPDFDocOpen, StartxrefMustFollowALineEnd) {
+TEST_F(CPDFDocOpen, StartxrefMustFollowALineEnd) {
     std::string bytes = Pages(1).Bytes();
     const size_t at = bytes.rfind("\nstartxref");
     ASSERT_NE(at, std::string::npos);
@@ -241,7 +258,7 @@ TEST(CPDFDocOpen, StartxrefMustFollowALineEnd) {
     EXPECT_NE(cr.Doc(), nullptr) << Of(cr.Error());
 }
 
-TEST(CPDFDocOpen, MissingFileIsARuntimeLibraryError) {
+TEST_F(CPDFDocOpen, MissingFileIsARuntimeLibraryError) {
     ScratchDir dir;
     auto lib = CPDFLib::Create(dir.Path().c_str());
     ASSERT_NE(lib, nullptr);
@@ -252,7 +269,7 @@ TEST(CPDFDocOpen, MissingFileIsARuntimeLibraryError) {
     EXPECT_EQ(std::string(error.GetModule()), "CPDFDoc");
 }
 
-TEST(CPDFDocOpen, TrailerWithoutSizeFailsToRealize) {
+TEST_F(CPDFDocOpen, TrailerWithoutSizeFailsToRealize) {
     Fixture f(Section()
                   .Free(0, 0, 65535)
                   .Obj(1, kCatalog)
@@ -265,7 +282,7 @@ TEST(CPDFDocOpen, TrailerWithoutSizeFailsToRealize) {
 
 // ---- Object access --------------------------------------------------------
 
-TEST(CPDFDocObjects, IncrementalUpdateIsReadNewestFirst) {
+TEST_F(CPDFDocObjects, IncrementalUpdateIsReadNewestFirst) {
     Fixture f(Updated());
     ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
     CPDFDoc* doc = f.Doc();
@@ -292,7 +309,7 @@ TEST(CPDFDocObjects, IncrementalUpdateIsReadNewestFirst) {
     EXPECT_TRUE(doc->GetLastError().IsEmpty()) << f.Last();
 }
 
-TEST(CPDFDocObjects, FreeEverywhereIsNullWithoutError) {
+TEST_F(CPDFDocObjects, FreeEverywhereIsNullWithoutError) {
     PdfBuilder pdf = Pages(1);
     pdf.Obj(5, "(five)");  // 4 becomes free
     Fixture f(pdf.Bytes());
@@ -308,7 +325,7 @@ TEST(CPDFDocObjects, FreeEverywhereIsNullWithoutError) {
                                 "Object reference is not defined."}));
 }
 
-TEST(CPDFDocObjects, LoadObjChecksTheNumberAndGenerationFound) {
+TEST_F(CPDFDocObjects, LoadObjChecksTheNumberAndGenerationFound) {
     PdfBuilder pdf = Pages(1);
     for (int n = 4; n <= 13; ++n) pdf.Obj(n, "(obj " + std::to_string(n) + ")");
     const std::string bytes = pdf.Bytes();
@@ -326,7 +343,7 @@ TEST(CPDFDocObjects, LoadObjChecksTheNumberAndGenerationFound) {
     EXPECT_TRUE(f.Doc()->GetLastError().IsEmpty());
 }
 
-TEST(CPDFDocObjects, NestedFailureIsTheRecordKept) {
+TEST_F(CPDFDocObjects, NestedFailureIsTheRecordKept) {
     // The table sends object 13 to where object 12 begins.
     PdfBuilder pdf = Pages(1);
     for (int n = 4; n <= 13; ++n) pdf.Obj(n, "(obj " + std::to_string(n) + ")");
@@ -352,7 +369,7 @@ TEST(CPDFDocObjects, NestedFailureIsTheRecordKept) {
     EXPECT_EQ(f.Last().factor, "Object reference is not defined.");
 }
 
-TEST(CPDFDocObjects, RegistObjReusesTheFreeListHead) {
+TEST_F(CPDFDocObjects, RegistObjReusesTheFreeListHead) {
     // Object 2 was deleted once: reusing its number takes generation 1.
     Fixture f(Section()
                   .Free(0, 2, 65535)
@@ -381,7 +398,7 @@ TEST(CPDFDocObjects, RegistObjReusesTheFreeListHead) {
     EXPECT_EQ(TrailerSize(doc), 5);
 }
 
-TEST(CPDFDocObjects, RegistObjAppendsWithoutFreeEntries) {
+TEST_F(CPDFDocObjects, RegistObjAppendsWithoutFreeEntries) {
     Fixture f(Pages(1).Bytes());
     ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
     CPDFObjRef ref;
@@ -405,7 +422,7 @@ TEST(CPDFDocObjects, RegistObjAppendsWithoutFreeEntries) {
     EXPECT_EQ(Text(*f.Doc()->GetObj(three)), "33");
 }
 
-TEST(CPDFDocObjects, RegistObjPassesTheLargestTable) {
+TEST_F(CPDFDocObjects, RegistObjPassesTheLargestTable) {
     // The update's table ends at 4; object 6 lives only in the older one.
     const std::string base = Section()
                                  .Free(0, 0, 65535)
@@ -425,7 +442,7 @@ TEST(CPDFDocObjects, RegistObjPassesTheLargestTable) {
     EXPECT_EQ(Text(*f.Doc()->GetObj(CPDFObjRef(6, 0))), "(six)");
 }
 
-TEST(CPDFDocObjects, UpdateAndRemoveWorkOnTheWorkingSection) {
+TEST_F(CPDFDocObjects, UpdateAndRemoveWorkOnTheWorkingSection) {
     Fixture f(Updated());
     ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
     CPDFDoc* doc = f.Doc();
@@ -465,7 +482,7 @@ TEST(CPDFDocObjects, UpdateAndRemoveWorkOnTheWorkingSection) {
 
 // ---- Pages ----------------------------------------------------------------
 
-TEST(CPDFDocPages, DeleteRangeIsChecked) {
+TEST_F(CPDFDocPages, DeleteRangeIsChecked) {
     Fixture f(Pages(3).Bytes());
     ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
     CPDFDoc* doc = f.Doc();
@@ -492,7 +509,7 @@ TEST(CPDFDocPages, DeleteRangeIsChecked) {
     EXPECT_EQ(doc->GetPageCount(), 0);
 }
 
-TEST(CPDFDocPages, DeleteAllOfThree) {
+TEST_F(CPDFDocPages, DeleteAllOfThree) {
     Fixture f(Pages(3).Bytes());
     ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
     ASSERT_TRUE(f.Doc()->DeletePage(0, -1)) << f.Last();
@@ -502,7 +519,7 @@ TEST(CPDFDocPages, DeleteAllOfThree) {
 
 // ---- Saving ---------------------------------------------------------------
 
-TEST(CPDFDocSave, ToAnotherPathWritesACompleteFile) {
+TEST_F(CPDFDocSave, ToAnotherPathWritesACompleteFile) {
     Fixture f(Pages(3).Bytes());
     ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
     f.Doc()->SetClock([] { return kNow; });
@@ -532,7 +549,7 @@ TEST(CPDFDocSave, ToAnotherPathWritesACompleteFile) {
                                 "CPDFDoc::Save() has not been called."}));
 }
 
-TEST(CPDFDocSave, SamePathReplacesThroughATemporaryFile) {
+TEST_F(CPDFDocSave, SamePathReplacesThroughATemporaryFile) {
     Fixture f(Pages(2).Bytes());
     ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
     ASSERT_EQ(::chmod(f.Path().c_str(), 0640), 0);
@@ -563,7 +580,7 @@ TEST(CPDFDocSave, SamePathReplacesThroughATemporaryFile) {
     EXPECT_EQ(again.Doc()->GetPageCount(), 1);
 }
 
-TEST(CPDFDocSave, CloseWithoutFlushLeavesTheInput) {
+TEST_F(CPDFDocSave, CloseWithoutFlushLeavesTheInput) {
     Fixture f(Pages(2).Bytes());
     ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
     const std::string input = ScratchDir::Read(f.Path());
@@ -583,7 +600,7 @@ TEST(CPDFDocSave, CloseWithoutFlushLeavesTheInput) {
     EXPECT_EQ(ScratchDir::List(g.Dir().Path()), before);
 }
 
-TEST(CPDFDocSave, IncrementalAppendsASectionWithPrev) {
+TEST_F(CPDFDocSave, IncrementalAppendsASectionWithPrev) {
     Fixture f(Pages(2).Bytes());
     ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
     f.Doc()->SetClock([] { return kNow; });
@@ -617,7 +634,7 @@ TEST(CPDFDocSave, IncrementalAppendsASectionWithPrev) {
     EXPECT_EQ(Text(*again.Doc()->GetObj(ref)), "42");
 }
 
-TEST(CPDFDocSave, FlushWithoutSaveFails) {
+TEST_F(CPDFDocSave, FlushWithoutSaveFails) {
     Fixture f(Pages(1).Bytes());
     ASSERT_NE(f.Doc(), nullptr);
     EXPECT_FALSE(f.Doc()->Flush());
@@ -625,7 +642,7 @@ TEST(CPDFDocSave, FlushWithoutSaveFails) {
                                 "CPDFDoc::Save() has not been called."}));
 }
 
-TEST(CPDFDocSave, DocInfoWithCreationDateGetsModDate) {
+TEST_F(CPDFDocSave, DocInfoWithCreationDateGetsModDate) {
     PdfBuilder pdf = Pages(1);
     pdf.Obj(4, "<< /CreationDate (D:19990101000000) /Producer (old) /Title (t) >>").Info(4);
     Fixture f(pdf.Bytes());
@@ -643,7 +660,7 @@ TEST(CPDFDocSave, DocInfoWithCreationDateGetsModDate) {
     EXPECT_EQ(f.Doc()->GetBody()->GetObj(ref), info);
 }
 
-TEST(CPDFDocSave, DocInfoIsCreatedWhenMissing) {
+TEST_F(CPDFDocSave, DocInfoIsCreatedWhenMissing) {
     Fixture f(Pages(1).Bytes());
     ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
     f.Doc()->SetClock([] { return kNow; });
@@ -660,7 +677,7 @@ TEST(CPDFDocSave, DocInfoIsCreatedWhenMissing) {
     EXPECT_NE(out.find("/Info 4 0 R"), std::string::npos) << out;
 }
 
-TEST(CPDFDocSave, FullRewriteMergesAllSections) {
+TEST_F(CPDFDocSave, FullRewriteMergesAllSections) {
     Fixture f(Updated());
     ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
     f.Doc()->SetClock([] { return kNow; });
@@ -692,7 +709,7 @@ TEST(CPDFDocSave, FullRewriteMergesAllSections) {
     EXPECT_EQ(again.Doc()->GetObj(CPDFObjRef(5, 0)), nullptr);
 }
 
-TEST(CPDFDocSave, GapInTheTableIsLeftOut) {
+TEST_F(CPDFDocSave, GapInTheTableIsLeftOut) {
     // Subsections 0 3 and 5 2: numbers 3 and 4 have no entry at all.
     Fixture f(Section()
                   .Free(0, 0, 65535)
@@ -718,7 +735,7 @@ TEST(CPDFDocSave, GapInTheTableIsLeftOut) {
     EXPECT_EQ(Text(*again.Doc()->GetObj(CPDFObjRef(6, 0))), "(six)");
 }
 
-TEST(CPDFDocSave, TinyRewriteIsByteExact) {
+TEST_F(CPDFDocSave, TinyRewriteIsByteExact) {
     PdfBuilder pdf;
     pdf.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
         .Obj(2, "<< /Type /Pages /Kids [] /Count 0 >>")

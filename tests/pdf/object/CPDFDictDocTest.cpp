@@ -8,6 +8,7 @@
 #include "pdf/file/CPDFDoc.h"
 #include "pdf/file/CPDFTrailer.h"
 #include "pdf/io/MemOutStream.h"
+#include "pdf/io/TempName.h"
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/object/CPDFNumber.h"
@@ -53,9 +54,22 @@ int32_t Size(CPDFDoc* doc) {
     return doc->GetTrailer()->Get_Size()->IntValue();
 }
 
+// Creating a library points the process-wide temporary directory at the
+// test's scratch directory, which is gone afterwards; the tests that follow
+// get the setting back as it was.
+class KeepTempDir : public ::testing::Test {
+protected:
+    void TearDown() override { corvina::TempSettings::Directory() = saved_; }
+
+private:
+    std::string saved_ = corvina::TempSettings::Directory();
+};
+
+using CPDFDictDoc = KeepTempDir;
+
 }  // namespace
 
-TEST(CPDFDictDoc, GetObjResolvesThroughTheDocument) {
+TEST_F(CPDFDictDoc, GetObjResolvesThroughTheDocument) {
     OpenedPdf pdf(Base());
     ASSERT_NE(pdf.Doc(), nullptr);
     CPDFDict* dict = Dict4(pdf.Doc());
@@ -80,7 +94,7 @@ TEST(CPDFDictDoc, GetObjResolvesThroughTheDocument) {
     EXPECT_EQ(dict->GetObj(pdf.Doc(), "Z", &ref), nullptr);
 }
 
-TEST(CPDFDictDoc, SetObjIndirectRegistersAnObject) {
+TEST_F(CPDFDictDoc, SetObjIndirectRegistersAnObject) {
     OpenedPdf pdf(Base());
     ASSERT_NE(pdf.Doc(), nullptr);
     CPDFDict* dict = Dict4(pdf.Doc());
@@ -104,7 +118,7 @@ TEST(CPDFDictDoc, SetObjIndirectRegistersAnObject) {
     EXPECT_EQ(Size(pdf.Doc()), 8);
 }
 
-TEST(CPDFDictDoc, RemoveKeyDeletesTheReferencedObject) {
+TEST_F(CPDFDictDoc, RemoveKeyDeletesTheReferencedObject) {
     OpenedPdf pdf(Base());
     ASSERT_NE(pdf.Doc(), nullptr);
     CPDFDict* dict = Dict4(pdf.Doc());
@@ -122,7 +136,7 @@ TEST(CPDFDictDoc, RemoveKeyDeletesTheReferencedObject) {
     EXPECT_EQ(dict->Count(), 2);
 }
 
-TEST(CPDFDictDoc, CopyEntriesOverwriteOrKeep) {
+TEST_F(CPDFDictDoc, CopyEntriesOverwriteOrKeep) {
     auto src = ParseText("<< /A 1 /B 2 >>");
     auto keep = ParseText("<< /A 9 >>");
     auto over = ParseText("<< /A 9 >>");
@@ -134,7 +148,7 @@ TEST(CPDFDictDoc, CopyEntriesOverwriteOrKeep) {
     EXPECT_EQ(WriteText(*over), "<<\r\n/A 1\r\n/B 2\r\n>>");
 }
 
-TEST(CPDFDictDoc, DuplicateCopiesASharedObjectOnce) {
+TEST_F(CPDFDictDoc, DuplicateCopiesASharedObjectOnce) {
     OpenedPdf src(Base());
     OpenedPdf dst(Base());
     ASSERT_NE(src.Doc(), nullptr);
@@ -165,7 +179,7 @@ TEST(CPDFDictDoc, DuplicateCopiesASharedObjectOnce) {
     EXPECT_EQ(WriteText(*plain), "<<\r\n/A (five)\r\n/B 7\r\n/C (five)\r\n/D [1 (six) 3]\r\n>>");
 }
 
-TEST(CPDFDictDoc, DuplicateLeavesOutWhatIsNotDuplicable) {
+TEST_F(CPDFDictDoc, DuplicateLeavesOutWhatIsNotDuplicable) {
     auto array = ParseText("[1 (x) 3 4]");
     auto* a = dynamic_cast<CPDFArray*>(array.get());
     ASSERT_NE(a, nullptr);
