@@ -570,6 +570,7 @@ TEST_F(CPDFDocSave, SamePathReplacesThroughATemporaryFile) {
     struct stat after {};
     ASSERT_EQ(::stat(f.Path().c_str(), &after), 0);
     EXPECT_EQ(after.st_mode & 07777, 0640u);
+    EXPECT_NE(after.st_ino, before.st_ino);  // replaced, not rewritten in place
     EXPECT_NE(ScratchDir::Read(f.Path()), input);
     EXPECT_EQ(std::string(f.Doc()->GetFilePath()), f.Path());
     EXPECT_EQ(f.Doc()->GetPageCount(), 1);
@@ -632,6 +633,20 @@ TEST_F(CPDFDocSave, IncrementalAppendsASectionWithPrev) {
     EXPECT_EQ(again.Doc()->GetPageCount(), 2);
     ASSERT_NE(again.Doc()->GetObj(ref), nullptr);
     EXPECT_EQ(Text(*again.Doc()->GetObj(ref)), "42");
+}
+
+TEST_F(CPDFDocSave, FailedSaveLeavesNothingToFlush) {
+    Fixture f(Pages(1).Bytes());
+    ASSERT_NE(f.Doc(), nullptr);
+    const std::string listing = ScratchDir::List(f.Dir().Path());
+    EXPECT_FALSE(f.Doc()->Save(f.Dir().File("absent/out.pdf").c_str(), false, false));
+    EXPECT_EQ(f.Last(), (Record{"CPDFDoc", "Save", CPDFException::RuntimeLibraryError,
+                                std::strerror(ENOENT)}));
+    EXPECT_FALSE(f.Doc()->Flush());
+    EXPECT_EQ(f.Last().factor, "CPDFDoc::Save() has not been called.");
+    EXPECT_EQ(ScratchDir::List(f.Dir().Path()), listing);
+    // The document is still usable.
+    EXPECT_EQ(f.Doc()->GetPageCount(), 1);
 }
 
 TEST_F(CPDFDocSave, FlushWithoutSaveFails) {
