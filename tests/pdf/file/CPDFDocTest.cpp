@@ -1,0 +1,789 @@
+// The document: opening, object access, pages and saving, on files built in
+// a scratch directory.
+#include "pdf/file/CPDFDoc.h"
+#include "pdf/io/TempName.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "pdf/file/CPDFLib.h"
+#include "pdf/file/CPDFTrailer.h"
+#include "pdf/file/CPDFXRef.h"
+#include "pdf/io/MemOutStream.h"
+#include "pdf/object/CPDFDict.h"
+#include "pdf/object/CPDFException.h"
+#include "pdf/object/CPDFNumber.h"
+#include "pdf/object/CPDFObjRef.h"
+#include "support/OpenedPdf.h"
+#include "support/PdfBuilder.h"
+#include "support/ScratchDir.h"
+
+using corvina::CPDFDict;
+using corvina::CPDFDoc;
+using corvina::CPDFException;
+using corvina::CPDFLib;
+using corvina::CPDFObject;
+using corvina::CPDFObjRef;
+using corvina::MemOutStream;
+using corvina::XRefEntry;
+
+namespace {
+
+struct Record {
+    std::string module, method;
+    int type = 0;
+    std::string factor;
+    bool operator==(const Record&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Record& r) {
+    return os << "{" << r.module << ", " << r.method << ", " << r.type << ", \"" << r.factor
+              << "\"}";
+}
+
+Record Of(const CPDFException& e) {
+    return {e.GetModule(), e.GetMethod(), e.GetType(), e.GetFactor()};
+}
+
+std::string Text(CPDFObject& obj) {
+    MemOutStream out;
+    obj.Serialize(out, nullptr);
+    return out.Data();
+}
+
+// One cross-reference section with its objects, appended to a file (or
+// starting one). Subsections are the runs of consecutive numbers given.
+class Section {
+public:
+    Section& Obj(int num, const std::string& body, int gen = 0) {
+        entries_[num] = {gen, 'n', 0, body};
+        return *this;
+    }
+    Section& Free(int num, int next, int gen) {
+        entries_[num] = {gen, 'f', next, ""};
+        return *this;
+    }
+    // trailer is the dictionary's inside; a /Prev to the file's last section
+    // is added when the file is not empty.
+    std::string AppendTo(std::string file, const std::string& trailer) const {
+        long prev = -1;
+        if (file.empty()) {
+            file = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+        } else {
+            const size_t at = file.rfind("startxref\n");
+            prev = std::stol(file.substr(at + 10));
+        }
+        std::map<int, long> offsets;
+        for (const auto& [num, e] : entries_) {
+            if (e.kind != 'n') continue;
+            offsets[num] = static_cast<long>(file.size());
+            file += std::to_string(num) + " " + std::to_string(e.gen) + " obj\n" + e.body +
+                    "\nendobj\n";
+        }
+        const long xref = static_cast<long>(file.size());
+        file += "xref\n";
+        auto it = entries_.begin();
+        while (it != entries_.end()) {
+            auto end = it;
+            int count = 0;
+            while (end != entries_.end() && end->first == it->first + count) {
+                ++end;
+                ++count;
+            }
+            file += std::to_string(it->first) + " " + std::to_string(count) + "\n";
+            for (; it != end; ++it) {
+                char line[32];
+                const long value = it->second.kind == 'n' ? offsets[it->first] : it->second.next;
+                std::snprintf(line, sizeof line, "%010ld %05d %c \n", value, it->second.gen,
+                              it->second.kind);
+                file += line;
+            }
+        }
+        file += "trailer\n<< " + trailer;
+        if (prev >= 0) file += " /Prev " + std::to_string(prev);
+        file += " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+        return file;
+    }
+
+private:
+    struct Entry {
+        int gen;
+        char kind;
+        int next;
+        std::string body;
+    };
+    std::map<int, Entry> entries_;
+};
+
+// A library and a document opened from bytes written into a scratch directory.
+class Fixture {
+public:
+    explicit Fixture(const std::string& bytes, const char* name = "in.pdf") {
+        lib_ = CPDFLib::Create(dir_.Path().c_str());
+        path_ = dir_.Write(name, bytes);
+        if (lib_) doc_ = lib_->Open(path_.c_str(), nullptr, &error_);
+    }
+    ~Fixture() {
+        if (doc_) lib_->Close(doc_);
+    }
+    Fixture(const Fixture&) = delete;
+    Fixture& operator=(const Fixture&) = delete;
+
+    CPDFDoc* Doc() const { return doc_; }
+    const CPDFException& Error() const { return error_; }
+    const std::string& Path() const { return path_; }
+    const ScratchDir& Dir() const { return dir_; }
+    CPDFLib* Lib() const { return lib_.get(); }
+    // Closes the document now (a later destructor does nothing).
+    void Close() {
+        if (doc_) lib_->Close(doc_);
+        doc_ = nullptr;
+    }
+    Record Last() const { return Of(doc_->GetLastError()); }
+
+private:
+    ScratchDir dir_;
+    std::unique_ptr<CPDFLib> lib_;
+    std::string path_;
+    CPDFDoc* doc_ = nullptr;
+    CPDFException error_;
+};
+
+const char* const kCatalog = "<< /Type /Catalog /Pages 2 0 R >>";
+
+PdfBuilder Pages(int count) {
+    PdfBuilder pdf;
+    std::string kids;
+    for (int i = 0; i < count; ++i) {
+        kids += (i ? " " : "") + std::to_string(3 + i) + " 0 R";
+        pdf.Obj(3 + i, "<< /Type /Page /Parent 2 0 R /N " + std::to_string(i) + " >>");
+    }
+    pdf.Obj(1, kCatalog)
+        .Obj(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(count) + " >>")
+        .Root(1);
+    return pdf;
+}
+
+// A file with one incremental update: object 4 is redefined, object 5 freed.
+std::string Updated() {
+    const std::string base = Section()
+                                 .Free(0, 0, 65535)
+                                 .Obj(1, kCatalog)
+                                 .Obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+                                 .Obj(3, "<< /Type /Page /Parent 2 0 R >>")
+                                 .Obj(4, "(old)")
+                                 .Obj(5, "(five)")
+                                 .Obj(6, "(six)")
+                                 .AppendTo("", "/Size 7 /Root 1 0 R");
+    return Section()
+        .Free(0, 5, 65535)
+        .Obj(4, "(new)")
+        .Free(5, 0, 1)
+        .AppendTo(base, "/Size 7 /Root 1 0 R");
+}
+
+std::unique_ptr<CPDFObject> Num(int32_t v) {
+    return std::make_unique<corvina::CPDFNumber>(v);
+}
+
+int32_t TrailerSize(CPDFDoc* doc) {
+    corvina::CPDFNumber* size = doc->GetTrailer()->Get_Size();
+    return size ? static_cast<int32_t>(size->IntValue()) : -1;
+}
+
+std::string LocalDate(std::time_t t) {
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char text[96];
+    std::snprintf(text, sizeof text, "D:%04d%02d%02d%02d%02d%02d", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    return text;
+}
+
+constexpr std::time_t kNow = 1700000000;
+
+// Creating a library points the process-wide temporary directory at the
+// test's scratch directory, which is gone afterwards; the tests that follow
+// get the setting back as it was.
+class KeepTempDir : public ::testing::Test {
+protected:
+    void TearDown() override { corvina::TempSettings::Directory() = saved_; }
+
+private:
+    std::string saved_ = corvina::TempSettings::Directory();
+};
+
+using CPDFDocOpen = KeepTempDir;
+using CPDFDocObjects = KeepTempDir;
+using CPDFDocPages = KeepTempDir;
+using CPDFDocSave = KeepTempDir;
+
+}  // namespace
+
+// ---- Opening ------------------------------------------------------------
+
+TEST_F(CPDFDocOpen, StartxrefBeyondTheLast320BytesIsTheReadersRecord) {
+    std::string bytes = Pages(1).Bytes();
+    // 300 more bytes still leave the keyword inside the last 320...
+    Fixture near(bytes + std::string(300 - 22, ' ') + "\n");
+    EXPECT_NE(near.Doc(), nullptr) << Of(near.Error());
+    // ...340 do not.
+    Fixture far(bytes + std::string(340, ' '));
+    ASSERT_EQ(far.Doc(), nullptr);
+    EXPECT_EQ(Of(far.Error()), (Record{"CPDFDoc", "Serialize", CPDFException::InvalidFormat,
+                                       "Cannot find startxref"}));
+}
+
+TEST_F(CPDFDocOpen, StartxrefMustFollowALineEnd) {
+    std::string bytes = Pages(1).Bytes();
+    const size_t at = bytes.rfind("\nstartxref");
+    ASSERT_NE(at, std::string::npos);
+    bytes[at] = ' ';
+    Fixture f(bytes);
+    ASSERT_EQ(f.Doc(), nullptr);
+    EXPECT_EQ(std::string(f.Error().GetFactor()), "Cannot find startxref");
+    EXPECT_EQ(f.Error().GetType(), CPDFException::InvalidFormat);
+
+    bytes[at] = '\r';
+    Fixture cr(bytes);
+    EXPECT_NE(cr.Doc(), nullptr) << Of(cr.Error());
+}
+
+TEST_F(CPDFDocOpen, MissingFileIsARuntimeLibraryError) {
+    ScratchDir dir;
+    auto lib = CPDFLib::Create(dir.Path().c_str());
+    ASSERT_NE(lib, nullptr);
+    CPDFException error;
+    EXPECT_EQ(lib->Open(dir.File("absent.pdf").c_str(), nullptr, &error), nullptr);
+    EXPECT_EQ(error.GetType(), CPDFException::RuntimeLibraryError);
+    EXPECT_EQ(std::string(error.GetFactor()), std::strerror(ENOENT));
+    EXPECT_EQ(std::string(error.GetModule()), "CPDFDoc");
+}
+
+TEST_F(CPDFDocOpen, TrailerWithoutSizeFailsToRealize) {
+    Fixture f(Section()
+                  .Free(0, 0, 65535)
+                  .Obj(1, kCatalog)
+                  .Obj(2, "<< /Type /Pages /Kids [] /Count 0 >>")
+                  .AppendTo("", "/Root 1 0 R"));
+    ASSERT_EQ(f.Doc(), nullptr);
+    EXPECT_EQ(std::string(f.Error().GetFactor()), "CPDFTrailer::Realize()");
+    EXPECT_EQ(f.Error().GetType(), CPDFException::InternalError);
+}
+
+// ---- Object access --------------------------------------------------------
+
+TEST_F(CPDFDocObjects, IncrementalUpdateIsReadNewestFirst) {
+    Fixture f(Updated());
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    CPDFDoc* doc = f.Doc();
+    EXPECT_EQ(doc->SectionCount(), 3);
+
+    CPDFObject* four = doc->GetObj(CPDFObjRef(4, 0));
+    ASSERT_NE(four, nullptr);
+    EXPECT_EQ(Text(*four), "(new)");
+    // Cached in the body of the section that defines it, and loaded once.
+    CPDFDoc* d = doc;
+    corvina::CPDFBody* holder = nullptr;
+    EXPECT_EQ(d->FindObj(CPDFObjRef(4, 0), false, &holder), four);
+    EXPECT_NE(holder, d->GetBody());
+    EXPECT_EQ(doc->GetObj(CPDFObjRef(4, 0)), four);
+
+    // An object only the older section holds is still reachable.
+    CPDFObject* six = doc->GetObj(CPDFObjRef(6, 0));
+    ASSERT_NE(six, nullptr);
+    EXPECT_EQ(Text(*six), "(six)");
+
+    // Freed in the update: stays deleted, whatever generation is asked for.
+    EXPECT_EQ(doc->GetObj(CPDFObjRef(5, 0)), nullptr);
+    EXPECT_EQ(doc->GetObj(CPDFObjRef(5, 1)), nullptr);
+    EXPECT_TRUE(doc->GetLastError().IsEmpty()) << f.Last();
+}
+
+TEST_F(CPDFDocObjects, FreeEverywhereIsNullWithoutError) {
+    PdfBuilder pdf = Pages(1);
+    pdf.Obj(5, "(five)");  // 4 becomes free
+    Fixture f(pdf.Bytes());
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    EXPECT_EQ(f.Doc()->GetObj(CPDFObjRef(4, 0)), nullptr);
+    EXPECT_TRUE(f.Doc()->GetLastError().IsEmpty()) << f.Last();
+    // Beyond every table, too.
+    EXPECT_EQ(f.Doc()->GetObj(CPDFObjRef(40, 0)), nullptr);
+    EXPECT_TRUE(f.Doc()->GetLastError().IsEmpty()) << f.Last();
+
+    EXPECT_EQ(f.Doc()->GetObj(CPDFObjRef()), nullptr);
+    EXPECT_EQ(f.Last(), (Record{"CPDFDoc", "GetObj", CPDFException::UserError,
+                                "Object reference is not defined."}));
+}
+
+TEST_F(CPDFDocObjects, LoadObjChecksTheNumberAndGenerationFound) {
+    PdfBuilder pdf = Pages(1);
+    for (int n = 4; n <= 13; ++n) pdf.Obj(n, "(obj " + std::to_string(n) + ")");
+    const std::string bytes = pdf.Bytes();
+    const int32_t at12 = static_cast<int32_t>(bytes.find("\n12 0 obj") + 1);
+    Fixture f(bytes);
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+
+    EXPECT_EQ(f.Doc()->LoadObj(CPDFObjRef(13, 0), at12), nullptr);
+    EXPECT_EQ(f.Last().type, CPDFException::InvalidFormat);
+    EXPECT_EQ(f.Last().factor, "invalidobjref: 12 0");
+
+    auto twelve = f.Doc()->LoadObj(CPDFObjRef(12, 0), at12);
+    ASSERT_NE(twelve, nullptr) << f.Last();
+    EXPECT_EQ(Text(*twelve), "(obj 12)");
+    EXPECT_TRUE(f.Doc()->GetLastError().IsEmpty());
+}
+
+TEST_F(CPDFDocObjects, NestedFailureIsTheRecordKept) {
+    // The table sends object 13 to where object 12 begins.
+    PdfBuilder pdf = Pages(1);
+    for (int n = 4; n <= 13; ++n) pdf.Obj(n, "(obj " + std::to_string(n) + ")");
+    std::string bytes = pdf.Bytes();
+    const std::string at12 = std::to_string(bytes.find("\n12 0 obj") + 1);
+    const std::string at13 = std::to_string(bytes.find("\n13 0 obj") + 1);
+    const std::string line13 = std::string(10 - at13.size(), '0') + at13 + " 00000 n";
+    const size_t pos = bytes.find(line13);
+    ASSERT_NE(pos, std::string::npos);
+    bytes.replace(pos, 10, std::string(10 - at12.size(), '0') + at12);
+    Fixture f(bytes);
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+
+    EXPECT_EQ(f.Doc()->GetObj(CPDFObjRef(13, 0)), nullptr);
+    // The load's own record, not GetObj's summary of it.
+    EXPECT_EQ(f.Last().type, CPDFException::InvalidFormat);
+    EXPECT_EQ(f.Last().factor, "invalidobjref: 12 0");
+
+    // The next operation starts afresh.
+    EXPECT_NE(f.Doc()->GetObj(CPDFObjRef(12, 0)), nullptr);
+    EXPECT_TRUE(f.Doc()->GetLastError().IsEmpty());
+    EXPECT_EQ(f.Doc()->GetObj(CPDFObjRef(-1, 0)), nullptr);
+    EXPECT_EQ(f.Last().factor, "Object reference is not defined.");
+}
+
+TEST_F(CPDFDocObjects, RegistObjReusesTheFreeListHead) {
+    // Object 2 was deleted once: reusing its number takes generation 1.
+    Fixture f(Section()
+                  .Free(0, 2, 65535)
+                  .Obj(1, "<< /Type /Catalog /Pages 3 0 R >>")
+                  .Free(2, 0, 1)
+                  .Obj(3, "<< /Type /Pages /Kids [] /Count 0 >>")
+                  .AppendTo("", "/Size 4 /Root 1 0 R"));
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    CPDFDoc* doc = f.Doc();
+
+    CPDFObjRef ref;
+    ASSERT_TRUE(doc->RegistObj(Num(7), &ref)) << f.Last();
+    EXPECT_EQ(ref, CPDFObjRef(2, 1));
+    EXPECT_EQ(TrailerSize(doc), 4);
+    ASSERT_NE(doc->GetObj(ref), nullptr);
+    EXPECT_EQ(Text(*doc->GetObj(ref)), "7");
+    const XRefEntry* entry = doc->GetXRef()->GetEntry(2);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_TRUE(entry->inUse);
+    EXPECT_EQ(entry->genNum, 1);
+
+    // The list is used up: the next number is the one after the table.
+    CPDFObjRef next;
+    ASSERT_TRUE(doc->RegistObj(Num(8), &next)) << f.Last();
+    EXPECT_EQ(next, CPDFObjRef(4, 0));
+    EXPECT_EQ(TrailerSize(doc), 5);
+}
+
+TEST_F(CPDFDocObjects, RegistObjAppendsWithoutFreeEntries) {
+    Fixture f(Pages(1).Bytes());
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    CPDFObjRef ref;
+    ASSERT_TRUE(f.Doc()->RegistObj(Num(1), &ref));
+    EXPECT_EQ(ref, CPDFObjRef(4, 0));
+    EXPECT_EQ(TrailerSize(f.Doc()), 5);
+    CPDFObjRef second;
+    ASSERT_TRUE(f.Doc()->RegistObj(Num(2), &second));
+    EXPECT_EQ(second, CPDFObjRef(5, 0));
+    EXPECT_EQ(TrailerSize(f.Doc()), 6);
+
+    // A defined reference replaces that object, also one read from the file.
+    ASSERT_TRUE(f.Doc()->RegistObj(Num(9), &second));
+    EXPECT_EQ(second, CPDFObjRef(5, 0));
+    EXPECT_EQ(Text(*f.Doc()->GetObj(second)), "9");
+    EXPECT_EQ(TrailerSize(f.Doc()), 6);
+    ASSERT_NE(f.Doc()->GetObj(CPDFObjRef(3, 0)), nullptr);
+    CPDFObjRef three(3, 0);
+    ASSERT_TRUE(f.Doc()->RegistObj(Num(33), &three)) << f.Last();
+    EXPECT_EQ(three, CPDFObjRef(3, 0));
+    EXPECT_EQ(Text(*f.Doc()->GetObj(three)), "33");
+}
+
+TEST_F(CPDFDocObjects, RegistObjPassesTheLargestTable) {
+    // The update's table ends at 4; object 6 lives only in the older one.
+    const std::string base = Section()
+                                 .Free(0, 0, 65535)
+                                 .Obj(1, kCatalog)
+                                 .Obj(2, "<< /Type /Pages /Kids [] /Count 0 >>")
+                                 .Obj(3, "(three)")
+                                 .Obj(4, "(old)")
+                                 .Obj(5, "(five)")
+                                 .Obj(6, "(six)")
+                                 .AppendTo("", "/Size 7 /Root 1 0 R");
+    Fixture f(Section().Obj(4, "(new)").AppendTo(base, "/Size 5 /Root 1 0 R"));
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    CPDFObjRef ref;
+    ASSERT_TRUE(f.Doc()->RegistObj(Num(1), &ref)) << f.Last();
+    EXPECT_EQ(ref, CPDFObjRef(7, 0));
+    EXPECT_EQ(TrailerSize(f.Doc()), 8);
+    EXPECT_EQ(Text(*f.Doc()->GetObj(CPDFObjRef(6, 0))), "(six)");
+}
+
+TEST_F(CPDFDocObjects, UpdateAndRemoveWorkOnTheWorkingSection) {
+    Fixture f(Updated());
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    CPDFDoc* doc = f.Doc();
+    CPDFObject* six = doc->GetObj(CPDFObjRef(6, 0));
+    ASSERT_NE(six, nullptr);
+    EXPECT_EQ(doc->GetXRef()->GetEntry(6), nullptr);
+
+    ASSERT_TRUE(doc->UpdateObj(CPDFObjRef(6, 0))) << f.Last();
+    EXPECT_EQ(doc->GetBody()->GetObj(CPDFObjRef(6, 0)), six);
+    const XRefEntry* entry = doc->GetXRef()->GetEntry(6);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_TRUE(entry->inUse);
+    EXPECT_EQ(entry->genNum, 0);
+    EXPECT_EQ(doc->GetObj(CPDFObjRef(6, 0)), six);
+
+    // Not loaded: nothing to update, and every failure is the caller's.
+    EXPECT_FALSE(doc->UpdateObj(CPDFObjRef(3, 0)));
+    EXPECT_EQ(f.Last().type, CPDFException::UserError);
+    EXPECT_FALSE(doc->UpdateObj(CPDFObjRef()));
+    EXPECT_EQ(f.Last(), (Record{"CPDFDoc", "UpdateObj", CPDFException::UserError,
+                                "Object reference is not defined."}));
+
+    // Removing an object loaded from the file, and one only an old table knows.
+    ASSERT_NE(doc->GetObj(CPDFObjRef(4, 0)), nullptr);
+    doc->RemoveObj(CPDFObjRef(4, 0));
+    doc->RemoveObj(CPDFObjRef(3, 0));
+    EXPECT_EQ(doc->GetObj(CPDFObjRef(4, 0)), nullptr);
+    EXPECT_EQ(doc->GetObj(CPDFObjRef(3, 0)), nullptr);
+    EXPECT_EQ(doc->FindObj(CPDFObjRef(4, 0), false), nullptr);
+    for (int n : {3, 4}) {
+        const XRefEntry* e = doc->GetXRef()->GetEntry(n);
+        ASSERT_NE(e, nullptr) << n;
+        EXPECT_FALSE(e->inUse) << n;
+    }
+    EXPECT_TRUE(doc->GetLastError().IsEmpty()) << f.Last();
+}
+
+// ---- Pages ----------------------------------------------------------------
+
+TEST_F(CPDFDocPages, DeleteRangeIsChecked) {
+    Fixture f(Pages(3).Bytes());
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    CPDFDoc* doc = f.Doc();
+    EXPECT_EQ(doc->GetPageCount(), 3);
+    const Record range{"CPDFDoc", "DeletePage", CPDFException::UserError,
+                       "Page position is out of range."};
+    EXPECT_FALSE(doc->DeletePage(3, 1));
+    EXPECT_EQ(f.Last(), range);
+    EXPECT_FALSE(doc->DeletePage(-1, 1));
+    EXPECT_EQ(f.Last(), range);
+    EXPECT_FALSE(doc->DeletePage(1, 3));
+    EXPECT_EQ(f.Last(), range);
+    EXPECT_FALSE(doc->DeletePage(0, -2));
+    EXPECT_EQ(f.Last(), range);
+    EXPECT_EQ(doc->GetPageCount(), 3);
+
+    ASSERT_TRUE(doc->DeletePage(1, 1)) << f.Last();
+    EXPECT_EQ(doc->GetPageCount(), 2);
+    CPDFObjRef ref;
+    ASSERT_NE(doc->GetPage(1, &ref), nullptr);
+    EXPECT_EQ(ref, CPDFObjRef(5, 0));
+
+    ASSERT_TRUE(doc->DeletePage(0, -1)) << f.Last();
+    EXPECT_EQ(doc->GetPageCount(), 0);
+}
+
+TEST_F(CPDFDocPages, DeleteAllOfThree) {
+    Fixture f(Pages(3).Bytes());
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    ASSERT_TRUE(f.Doc()->DeletePage(0, -1)) << f.Last();
+    EXPECT_EQ(f.Doc()->GetPageCount(), 0);
+    EXPECT_EQ(f.Doc()->GetPage(0, nullptr), nullptr);
+}
+
+// ---- Saving ---------------------------------------------------------------
+
+TEST_F(CPDFDocSave, ToAnotherPathWritesACompleteFile) {
+    Fixture f(Pages(3).Bytes());
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    f.Doc()->SetClock([] { return kNow; });
+    const std::string input = ScratchDir::Read(f.Path());
+    const std::string out = f.Dir().File("out.pdf");
+
+    ASSERT_TRUE(f.Doc()->Save(out.c_str(), true, false)) << f.Last();  // incremental ignored
+    ASSERT_TRUE(f.Doc()->Flush()) << f.Last();
+    EXPECT_EQ(ScratchDir::Read(f.Path()), input);
+    ASSERT_NE(f.Doc()->GetFilePath(), nullptr);
+    EXPECT_EQ(std::string(f.Doc()->GetFilePath()), out);
+    EXPECT_EQ(f.Doc()->SectionCount(), 2);
+    const std::string written = ScratchDir::Read(out);
+    EXPECT_EQ(written.rfind("%PDF-1.4\r\n", 0), 0u);
+    EXPECT_EQ(written.find("/Prev"), std::string::npos);
+    EXPECT_EQ(ScratchDir::List(f.Dir().Path()), "in.pdf out.pdf");
+
+    CPDFException error;
+    CPDFDoc* again = f.Lib()->Open(out.c_str(), nullptr, &error);
+    ASSERT_NE(again, nullptr) << Of(error);
+    EXPECT_EQ(again->GetPageCount(), 3);
+    f.Lib()->Close(again);
+
+    // Failing second flush: the save was used up.
+    EXPECT_FALSE(f.Doc()->Flush());
+    EXPECT_EQ(f.Last(), (Record{"CPDFDoc", "Flush", CPDFException::UserError,
+                                "CPDFDoc::Save() has not been called."}));
+}
+
+TEST_F(CPDFDocSave, SamePathReplacesThroughATemporaryFile) {
+    Fixture f(Pages(2).Bytes());
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    ASSERT_EQ(::chmod(f.Path().c_str(), 0640), 0);
+    struct stat before {};
+    ASSERT_EQ(::stat(f.Path().c_str(), &before), 0);
+    const std::string input = ScratchDir::Read(f.Path());
+
+    ASSERT_TRUE(f.Doc()->Save(f.Path().c_str(), false, false)) << f.Last();
+    ASSERT_TRUE(f.Doc()->DeletePage(0, 1)) << f.Last();
+    // Until the flush the input is untouched; the output is a cv*.pdf beside it.
+    EXPECT_EQ(ScratchDir::Read(f.Path()), input);
+    const std::string during = ScratchDir::List(f.Dir().Path());
+    EXPECT_NE(during.find("cv"), std::string::npos) << during;
+    ASSERT_TRUE(f.Doc()->Flush()) << f.Last();
+
+    EXPECT_EQ(ScratchDir::List(f.Dir().Path()).find("cv"), std::string::npos)
+        << ScratchDir::List(f.Dir().Path());
+    struct stat after {};
+    ASSERT_EQ(::stat(f.Path().c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    EXPECT_NE(after.st_ino, before.st_ino);  // replaced, not rewritten in place
+    EXPECT_NE(ScratchDir::Read(f.Path()), input);
+    EXPECT_EQ(std::string(f.Doc()->GetFilePath()), f.Path());
+    EXPECT_EQ(f.Doc()->GetPageCount(), 1);
+    f.Close();
+
+    Fixture again(ScratchDir::Read(f.Path()));
+    ASSERT_NE(again.Doc(), nullptr) << Of(again.Error());
+    EXPECT_EQ(again.Doc()->GetPageCount(), 1);
+}
+
+TEST_F(CPDFDocSave, CloseWithoutFlushLeavesTheInput) {
+    Fixture f(Pages(2).Bytes());
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    const std::string input = ScratchDir::Read(f.Path());
+    const std::string listing = ScratchDir::List(f.Dir().Path());
+    ASSERT_TRUE(f.Doc()->Save(f.Path().c_str(), false, false)) << f.Last();
+    ASSERT_TRUE(f.Doc()->DeletePage(0, 1));
+    f.Close();
+    EXPECT_EQ(ScratchDir::Read(f.Path()), input);
+    EXPECT_EQ(ScratchDir::List(f.Dir().Path()), listing);
+
+    // A new file abandoned the same way is removed.
+    Fixture g(Pages(2).Bytes());
+    ASSERT_NE(g.Doc(), nullptr);
+    const std::string before = ScratchDir::List(g.Dir().Path());
+    ASSERT_TRUE(g.Doc()->Save(g.Dir().File("new.pdf").c_str(), false, false)) << g.Last();
+    g.Close();
+    EXPECT_EQ(ScratchDir::List(g.Dir().Path()), before);
+}
+
+TEST_F(CPDFDocSave, IncrementalAppendsASectionWithPrev) {
+    Fixture f(Pages(2).Bytes());
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    f.Doc()->SetClock([] { return kNow; });
+    const std::string input = ScratchDir::Read(f.Path());
+    const std::string oldStart = std::to_string(f.Doc()->GetTrailerAt(1)->StartXRef());
+
+    ASSERT_TRUE(f.Doc()->Save(f.Path().c_str(), true, false)) << f.Last();
+    CPDFObjRef ref;
+    ASSERT_TRUE(f.Doc()->RegistObj(Num(42), &ref));
+    ASSERT_TRUE(f.Doc()->Flush()) << f.Last();
+
+    const std::string out = ScratchDir::Read(f.Path());
+    ASSERT_GT(out.size(), input.size());
+    EXPECT_EQ(out.substr(0, input.size()), input);
+    const std::string tail = out.substr(input.size());
+    EXPECT_EQ(tail.find("%PDF"), std::string::npos);
+    EXPECT_NE(tail.find("/Prev " + oldStart + "\r\n"), std::string::npos) << tail;
+    EXPECT_NE(tail.find(std::to_string(ref.objNum) + " 0 obj\r\n42\r\nendobj\r\n"),
+              std::string::npos)
+        << tail;
+    // Untouched objects are not written again.
+    EXPECT_EQ(tail.find("/Type /Page\r\n"), std::string::npos) << tail;
+    EXPECT_EQ(ScratchDir::List(f.Dir().Path()).find("cv"), std::string::npos);
+    f.Close();
+
+    Fixture again(out);
+    ASSERT_NE(again.Doc(), nullptr) << Of(again.Error());
+    EXPECT_EQ(again.Doc()->SectionCount(), 3);
+    EXPECT_EQ(again.Doc()->GetPageCount(), 2);
+    ASSERT_NE(again.Doc()->GetObj(ref), nullptr);
+    EXPECT_EQ(Text(*again.Doc()->GetObj(ref)), "42");
+}
+
+TEST_F(CPDFDocSave, FailedSaveLeavesNothingToFlush) {
+    Fixture f(Pages(1).Bytes());
+    ASSERT_NE(f.Doc(), nullptr);
+    const std::string listing = ScratchDir::List(f.Dir().Path());
+    EXPECT_FALSE(f.Doc()->Save(f.Dir().File("absent/out.pdf").c_str(), false, false));
+    EXPECT_EQ(f.Last(), (Record{"CPDFDoc", "Save", CPDFException::RuntimeLibraryError,
+                                std::strerror(ENOENT)}));
+    EXPECT_FALSE(f.Doc()->Flush());
+    EXPECT_EQ(f.Last().factor, "CPDFDoc::Save() has not been called.");
+    EXPECT_EQ(ScratchDir::List(f.Dir().Path()), listing);
+    // The document is still usable.
+    EXPECT_EQ(f.Doc()->GetPageCount(), 1);
+}
+
+TEST_F(CPDFDocSave, FlushWithoutSaveFails) {
+    Fixture f(Pages(1).Bytes());
+    ASSERT_NE(f.Doc(), nullptr);
+    EXPECT_FALSE(f.Doc()->Flush());
+    EXPECT_EQ(f.Last(), (Record{"CPDFDoc", "Flush", CPDFException::UserError,
+                                "CPDFDoc::Save() has not been called."}));
+}
+
+TEST_F(CPDFDocSave, DocInfoWithCreationDateGetsModDate) {
+    PdfBuilder pdf = Pages(1);
+    pdf.Obj(4, "<< /CreationDate (D:19990101000000) /Producer (old) /Title (t) >>").Info(4);
+    Fixture f(pdf.Bytes());
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    f.Doc()->SetClock([] { return kNow; });
+    ASSERT_TRUE(f.Doc()->Save(f.Dir().File("out.pdf").c_str(), false, false)) << f.Last();
+    ASSERT_TRUE(f.Doc()->SetDocInfo()) << f.Last();
+    CPDFObjRef ref;
+    CPDFObject* info = f.Doc()->GetTrailer()->Get_InfoObj(&ref);
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(ref, CPDFObjRef(4, 0));
+    EXPECT_EQ(Text(*info), "<<\r\n/CreationDate (D:19990101000000)\r\n/ModDate (" +
+                               LocalDate(kNow) + ")\r\n/Producer (corvina)\r\n/Title (t)\r\n>>");
+    // Updated into the working section, so an incremental save writes it.
+    EXPECT_EQ(f.Doc()->GetBody()->GetObj(ref), info);
+}
+
+TEST_F(CPDFDocSave, DocInfoIsCreatedWhenMissing) {
+    Fixture f(Pages(1).Bytes());
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    f.Doc()->SetClock([] { return kNow; });
+    ASSERT_TRUE(f.Doc()->Save(f.Dir().File("out.pdf").c_str(), false, false)) << f.Last();
+    ASSERT_TRUE(f.Doc()->Flush()) << f.Last();
+
+    CPDFObjRef ref;
+    CPDFObject* info = f.Doc()->GetTrailer()->Get_InfoObj(&ref);
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(ref, CPDFObjRef(4, 0));
+    EXPECT_EQ(Text(*info),
+              "<<\r\n/CreationDate (" + LocalDate(kNow) + ")\r\n/Producer (corvina)\r\n>>");
+    const std::string out = ScratchDir::Read(f.Dir().File("out.pdf"));
+    EXPECT_NE(out.find("/Info 4 0 R"), std::string::npos) << out;
+}
+
+TEST_F(CPDFDocSave, FullRewriteMergesAllSections) {
+    Fixture f(Updated());
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    f.Doc()->SetClock([] { return kNow; });
+    const std::string out = f.Dir().File("out.pdf");
+    ASSERT_TRUE(f.Doc()->Save(out.c_str(), false, false)) << f.Last();
+    ASSERT_TRUE(f.Doc()->Flush()) << f.Last();
+    const std::string bytes = ScratchDir::Read(out);
+    EXPECT_EQ(bytes.find("\nxref\r\n"), bytes.rfind("\nxref\r\n")) << bytes;
+    EXPECT_NE(bytes.find("\nxref\r\n0 7\r\n"), std::string::npos) << bytes;
+    EXPECT_EQ(bytes.find("/Prev"), std::string::npos);
+    // The new Info takes the number the update freed, with its generation.
+    CPDFObjRef info;
+    ASSERT_NE(f.Doc()->GetTrailer()->Get_InfoObj(&info), nullptr);
+    EXPECT_EQ(info, CPDFObjRef(5, 1));
+    for (const char* obj : {"1 0 obj", "2 0 obj", "3 0 obj", "4 0 obj\r\n(new)", "6 0 obj\r\n(six)",
+                            "5 1 obj\r\n<<\r\n/CreationDate"}) {
+        EXPECT_NE(bytes.find(obj), std::string::npos) << obj;
+    }
+    EXPECT_EQ(bytes.find("(old)"), std::string::npos);
+    EXPECT_EQ(bytes.find("5 0 obj"), std::string::npos);
+    EXPECT_EQ(bytes.find("(five)"), std::string::npos);
+    f.Close();
+
+    Fixture again(bytes);
+    ASSERT_NE(again.Doc(), nullptr) << Of(again.Error());
+    EXPECT_EQ(again.Doc()->SectionCount(), 2);
+    EXPECT_EQ(Text(*again.Doc()->GetObj(CPDFObjRef(4, 0))), "(new)");
+    EXPECT_EQ(Text(*again.Doc()->GetObj(CPDFObjRef(6, 0))), "(six)");
+    EXPECT_EQ(again.Doc()->GetObj(CPDFObjRef(5, 0)), nullptr);
+}
+
+TEST_F(CPDFDocSave, GapInTheTableIsLeftOut) {
+    // Subsections 0 3 and 5 2: numbers 3 and 4 have no entry at all.
+    Fixture f(Section()
+                  .Free(0, 0, 65535)
+                  .Obj(1, kCatalog)
+                  .Obj(2, "<< /Type /Pages /Kids [] /Count 0 >>")
+                  .Obj(5, "(five)")
+                  .Obj(6, "(six)")
+                  .AppendTo("", "/Size 7 /Root 1 0 R"));
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    f.Doc()->SetClock([] { return kNow; });
+    const std::string out = f.Dir().File("out.pdf");
+    ASSERT_TRUE(f.Doc()->Save(out.c_str(), false, false)) << f.Last();
+    ASSERT_TRUE(f.Doc()->Flush()) << f.Last();
+    const std::string bytes = ScratchDir::Read(out);
+    EXPECT_EQ(bytes.find("3 0 obj"), std::string::npos);
+    EXPECT_EQ(bytes.find("4 0 obj"), std::string::npos);
+    EXPECT_NE(bytes.find("5 0 obj\r\n(five)"), std::string::npos);
+    EXPECT_NE(bytes.find("6 0 obj\r\n(six)"), std::string::npos);
+    f.Close();
+
+    Fixture again(bytes);
+    ASSERT_NE(again.Doc(), nullptr) << Of(again.Error());
+    EXPECT_EQ(Text(*again.Doc()->GetObj(CPDFObjRef(6, 0))), "(six)");
+}
+
+TEST_F(CPDFDocSave, TinyRewriteIsByteExact) {
+    PdfBuilder pdf;
+    pdf.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .Obj(2, "<< /Type /Pages /Kids [] /Count 0 >>")
+        .Obj(3, "<< /CreationDate (D:20000101000000) >>")
+        .Root(1)
+        .Info(3);
+    Fixture f(pdf.Bytes());
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    f.Doc()->SetClock([] { return kNow; });
+    const std::string out = f.Dir().File("out.pdf");
+    ASSERT_TRUE(f.Doc()->Save(out.c_str(), false, false)) << f.Last();
+    ASSERT_TRUE(f.Doc()->Flush()) << f.Last();
+
+    std::string golden = "%PDF-1.4\r\n%\xE2\xE3\xCF\xD3\r\n";
+    std::vector<size_t> offsets;
+    const std::vector<std::string> bodies = {
+        "<<\r\n/Pages 2 0 R\r\n/Type /Catalog\r\n>>",
+        "<<\r\n/Count 0\r\n/Kids []\r\n/Type /Pages\r\n>>",
+        "<<\r\n/CreationDate (D:20000101000000)\r\n/ModDate (" + LocalDate(kNow) +
+            ")\r\n/Producer (corvina)\r\n>>",
+    };
+    for (size_t i = 0; i < bodies.size(); ++i) {
+        offsets.push_back(golden.size());
+        golden += std::to_string(i + 1) + " 0 obj\r\n" + bodies[i] + "\r\nendobj\r\n";
+    }
+    const size_t xref = golden.size();
+    golden += "xref\r\n0 4\r\n0000000000 65535 f \n";
+    for (size_t off : offsets) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", off);
+        golden += line;
+    }
+    golden += "trailer\r\n<<\r\n/Info 3 0 R\r\n/Root 1 0 R\r\n/Size 4\r\n>>\r\nstartxref\r\n" +
+              std::to_string(xref) + "\r\n%%EOF\r\n";
+    EXPECT_EQ(ScratchDir::Read(out), golden);
+}
