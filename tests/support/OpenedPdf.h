@@ -5,6 +5,7 @@
 
 #include "pdf/file/CPDFDoc.h"
 #include "pdf/file/CPDFLib.h"
+#include "pdf/io/TempName.h"
 #include "pdf/object/CPDFException.h"
 #include "support/PdfBuilder.h"
 #include "support/ScratchDir.h"
@@ -21,6 +22,9 @@ public:
     }
     ~OpenedPdf() {
         if (doc_) lib_->Close(doc_);
+        // The library pointed the process-wide temporary directory at the
+        // scratch directory, which goes away with this object.
+        corvina::TempSettings::Directory() = savedTempDir_;
     }
     OpenedPdf(const OpenedPdf&) = delete;
     OpenedPdf& operator=(const OpenedPdf&) = delete;
@@ -31,6 +35,7 @@ public:
     const ScratchDir& Dir() const { return dir_; }
 
 private:
+    std::string savedTempDir_ = corvina::TempSettings::Directory();
     ScratchDir dir_;
     std::unique_ptr<corvina::CPDFLib> lib_;
     std::string path_;

@@ -50,8 +50,10 @@ TEST(TempHugeString, WithoutADirectoryUsesTheSystemOne) {
     const char* old = std::getenv("TMPDIR");
     const std::string saved = old ? old : "";
     setenv("TMPDIR", dir.Path().c_str(), 1);
-    ASSERT_EQ(TempSettings::Directory(), "");
+    const std::string savedDir = TempSettings::Directory();
+    TempSettings::Directory() = "";
     GrowPastTheThreshold(dir.Path());
+    TempSettings::Directory() = savedDir;
     if (old) {
         setenv("TMPDIR", saved.c_str(), 1);
     } else {

@@ -6,6 +6,7 @@
 
 #include "pdf/file/CPDFDoc.h"
 #include "pdf/file/CPDFLib.h"
+#include "pdf/io/TempName.h"
 #include "pdf/io/MemInStream.h"
 #include "pdf/io/MemOutStream.h"
 #include "pdf/object/CPDFException.h"
@@ -50,6 +51,8 @@ public:
     }
     ~OpenedDoc() {
         if (doc_) lib_->Close(doc_);
+        // The library pointed the process-wide temporary directory here.
+        TempSettings::Directory() = savedTempDir_;
     }
     OpenedDoc(const OpenedDoc&) = delete;
     OpenedDoc& operator=(const OpenedDoc&) = delete;
@@ -63,6 +66,7 @@ public:
     }
 
 private:
+    std::string savedTempDir_ = TempSettings::Directory();
     ScratchDir dir_;
     std::unique_ptr<CPDFLib> lib_;
     CPDFDoc* doc_ = nullptr;
