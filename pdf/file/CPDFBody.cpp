@@ -1,5 +1,7 @@
 #include "pdf/file/CPDFBody.h"
 
+#include "pdf/file/SlotGrowth.h"
+
 #include <new>
 
 namespace corvina {
@@ -11,19 +13,7 @@ CPDFBody::Slot* CPDFBody::Find(const CPDFObjRef& ref) {
 }
 
 bool CPDFBody::Cover(int32_t objNum) {
-    const size_t need = static_cast<size_t>(objNum);
-    if (slots_.size() >= need) return true;
-    try {
-        if (slots_.capacity() < need) {
-            size_t cap = slots_.capacity() * 2;
-            if (cap < need) cap = need;
-            slots_.reserve(cap);
-        }
-        slots_.resize(need);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return true;
+    return detail::GrowSlots(slots_, static_cast<size_t>(objNum));
 }
 
 bool CPDFBody::Create(CPDFDoc* doc, const CPDFBody* source) {

@@ -1,5 +1,7 @@
 #include "pdf/file/CPDFXRef.h"
 
+#include "pdf/file/SlotGrowth.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -60,19 +62,7 @@ const XRefEntry* CPDFXRef::Slot(int32_t objNum) const {
 }
 
 bool CPDFXRef::Cover(int32_t objNum) {
-    const size_t need = static_cast<size_t>(objNum);
-    if (slots_.size() >= need) return true;
-    try {
-        if (slots_.capacity() < need) {
-            size_t cap = slots_.capacity() * 2;
-            if (cap < need) cap = need;
-            slots_.reserve((cap + 99) / 100 * 100);
-        }
-        slots_.resize(need);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return true;
+    return detail::GrowSlots(slots_, static_cast<size_t>(objNum), 100);
 }
 
 void CPDFXRef::Serialize(CPDFDoc* doc, InStream& in) {

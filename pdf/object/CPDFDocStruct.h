@@ -1,28 +1,15 @@
 #pragma once
 
-namespace corvina {
+#include "pdf/object/StructBase.h"
 
-class CPDFDoc;
+namespace corvina {
 
 // Base of the typed structures that belong to a document part (catalog, page
 // tree, information dictionary ...). The value part (a CPDFDict) is what is
 // stored in containers and in the document.
-class CPDFDocStruct {
-public:
-    virtual ~CPDFDocStruct() = default;
-
-    bool SetDoc(CPDFDoc* doc) {
-        doc_ = doc;
-        return true;
-    }
-    CPDFDoc* GetDoc() const { return doc_; }
-    int StructType() const { return structType_; }
-
+class CPDFDocStruct : public detail::StructBase {
 protected:
-    explicit CPDFDocStruct(int structType) : structType_(structType) {}
-
-    CPDFDoc* doc_ = nullptr;
-    int structType_ = -1;
+    explicit CPDFDocStruct(int structType) : StructBase(structType) {}
 };
 
 }  // namespace corvina

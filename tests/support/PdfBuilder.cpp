@@ -69,3 +69,12 @@ std::string PdfBuilder::Bytes() const {
     out += " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
     return out;
 }
+
+PdfBuilder PdfBuilder::OnePage() {
+    PdfBuilder pdf;
+    pdf.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .Obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+        .Obj(3, "<< /Type /Page /Parent 2 0 R >>")
+        .Root(1);
+    return pdf;
+}

@@ -18,6 +18,10 @@ public:
 
     std::string Bytes() const;
 
+    // A one-page document (catalog 1, page tree 2, page 3) to which tests add
+    // objects from 4 on.
+    static PdfBuilder OnePage();
+
 private:
     struct Object {
         int gen;

@@ -32,12 +32,7 @@ using corvina::MemOutStream;
 namespace {
 
 PdfBuilder Base() {
-    PdfBuilder pdf;
-    pdf.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
-        .Obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
-        .Obj(3, "<< /Type /Page /Parent 2 0 R >>")
-        .Root(1);
-    return pdf;
+    return PdfBuilder::OnePage();
 }
 
 CPDFObjRef HeldRef(const CPDFAtom* atom) {

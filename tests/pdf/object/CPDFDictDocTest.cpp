@@ -30,11 +30,8 @@ namespace {
 
 // Objects 4 on are the test's; 5 is referred to from 4 twice.
 PdfBuilder Base() {
-    PdfBuilder pdf;
-    pdf.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
-        .Obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
-        .Obj(3, "<< /Type /Page /Parent 2 0 R >>")
-        .Obj(4, "<< /A 5 0 R /B 7 /C 5 0 R /D [1 6 0 R 3] >>")
+    PdfBuilder pdf = PdfBuilder::OnePage();
+    pdf.Obj(4, "<< /A 5 0 R /B 7 /C 5 0 R /D [1 6 0 R 3] >>")
         .Obj(5, "(five)")
         .Obj(6, "(six)")
         .Root(1);

@@ -26,12 +26,7 @@ namespace {
 
 // A one-page document whose object 4 (and on) the test supplies.
 PdfBuilder Base() {
-    PdfBuilder pdf;
-    pdf.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
-        .Obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
-        .Obj(3, "<< /Type /Page /Parent 2 0 R >>")
-        .Root(1);
-    return pdf;
+    return PdfBuilder::OnePage();
 }
 
 class Opened : public OpenedPdf {
