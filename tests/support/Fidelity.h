@@ -1,0 +1,20 @@
+#pragma once
+
+// Checks that the job changed nothing but what it owns, through qpdf's view of
+// the input and the output: every object of the input comes out with the same
+// number and an equal value (numbers by exact decimal value, strings and
+// stream bytes exactly). The job owns the catalog's Names entry, the name
+// dictionary's Dests entry, the old Dests tree's nodes, the dates and Producer
+// of the information dictionary and the trailer's Size, Prev and ID; with
+// destsOwned (-o, -d) also the destinations the old tree named.
+
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// One line for each difference; empty when the output is faithful.
+std::vector<std::string> JobDifferences(const std::string& in, const std::string& out,
+                                        bool destsOwned = false);
+
+}  // namespace e2e
