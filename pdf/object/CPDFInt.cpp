@@ -7,6 +7,7 @@
 namespace corvina {
 
 void CPDFInt::Serialize(OutStream& out, CryptKey) {
+    if (WriteKeptText(out)) return;
     out.Printf("%ld", static_cast<long>(intValue_));
 }
 
@@ -14,13 +15,12 @@ std::unique_ptr<CPDFObject> CPDFInt::Duplicate(CPDFDoc*, CPDFDoc*) const {
     auto copy = std::unique_ptr<CPDFInt>(new (std::nothrow) CPDFInt());
     if (!copy) return nullptr;
     copy->CopyFlags(*this);
-    copy->SetBoth(intValue_, realValue_);
+    if (!copy->CopyValue(*this)) return nullptr;
     return copy;
 }
 
 bool CPDFInt::Load(CPDFDoc*, const CPDFNumber& plain) {
-    SetBoth(plain.IntValue(), plain.RealValue());
-    return true;
+    return CopyValue(plain);
 }
 
 }  // namespace corvina

@@ -4,7 +4,8 @@
 
 namespace corvina {
 
-// An integer as typed code builds it; always written with "%ld".
+// An integer as typed code builds it: written with "%ld", or as the text it
+// was loaded with while no value is set.
 class CPDFInt : public CPDFNumber {
 public:
     CPDFInt() : CPDFNumber(Integer, "Integer") {}
@@ -13,7 +14,7 @@ public:
 
     void Serialize(OutStream& out, CryptKey crypt) override;
     std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
-    // Typed load from a plain number: copies both views.
+    // Typed load from a plain number: copies both views and the kept text.
     bool Load(CPDFDoc* doc, const CPDFNumber& plain);
 };
 

@@ -41,7 +41,7 @@ void CPDFName::Serialize(CPDFDoc*, InStream& in, CryptKey) {
     int rawLength = 0;
     char* text = collector.Collected(rawLength);
     if (!text) Raise(CPDFException::InternalError, "TempString::Append()");
-    if (rawLength == 1) Raise(CPDFException::InvalidFormat, "ioerror");
+    // A solidus alone is the empty name, which is valid.
 
     const int length = detail::DecodeName(text, rawLength);
     if (!Assign(text, length)) Raise(CPDFException::InternalError, "TempString::Assign()");

@@ -7,6 +7,7 @@
 namespace corvina {
 
 void CPDFReal::Serialize(OutStream& out, CryptKey) {
+    if (WriteKeptText(out)) return;
     char text[128];
     OutStream::FormatReal(realValue_, text, sizeof text);
     out.WriteText(text);
@@ -16,13 +17,12 @@ std::unique_ptr<CPDFObject> CPDFReal::Duplicate(CPDFDoc*, CPDFDoc*) const {
     auto copy = std::unique_ptr<CPDFReal>(new (std::nothrow) CPDFReal());
     if (!copy) return nullptr;
     copy->CopyFlags(*this);
-    copy->SetBoth(intValue_, realValue_);
+    if (!copy->CopyValue(*this)) return nullptr;
     return copy;
 }
 
 bool CPDFReal::Load(CPDFDoc*, const CPDFNumber& plain) {
-    SetBoth(plain.IntValue(), plain.RealValue());
-    return true;
+    return CopyValue(plain);
 }
 
 }  // namespace corvina

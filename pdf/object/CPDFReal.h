@@ -4,7 +4,8 @@
 
 namespace corvina {
 
-// A real as typed code builds it; always written in the trimmed "%f" form.
+// A real as typed code builds it: written in the trimmed "%f" form, or as the
+// text it was loaded with while no value is set.
 class CPDFReal : public CPDFNumber {
 public:
     CPDFReal() : CPDFNumber(Real, "Real") {}
@@ -12,6 +13,7 @@ public:
 
     void Serialize(OutStream& out, CryptKey crypt) override;
     std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+    // Typed load from a plain number: copies both views and the kept text.
     bool Load(CPDFDoc* doc, const CPDFNumber& plain);
 };
 

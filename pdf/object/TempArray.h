@@ -1,5 +1,7 @@
 #pragma once
 
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <type_traits>
@@ -19,18 +21,17 @@ public:
     TempArray() = default;
     TempArray(const TempArray&) = delete;
     TempArray& operator=(const TempArray&) = delete;
-    virtual ~TempArray() {
-        Clear();
-    }
+    virtual ~TempArray() { Clear(); }
 
+    // A failed growth leaves the array exactly as it was: the slots own their
+    // values, and dropping them here would bypass releaseFn.
     virtual bool Reserve(int n) {
         if (capacity_ >= n) return true;
-        const int size = NewSize(n);
+        int size = NewSize(n);
+        if (size < n) size = n;
+        if (static_cast<size_t>(size) > SIZE_MAX / sizeof(T)) return false;
         T* fresh = static_cast<T*>(std::malloc(static_cast<size_t>(size) * sizeof(T)));
-        if (!fresh) {
-            Free();
-            return false;
-        }
+        if (!fresh) return false;
         if (items_) std::memcpy(fresh, items_, static_cast<size_t>(count_) * sizeof(T));
         std::free(items_);
         items_ = fresh;
@@ -43,9 +44,12 @@ public:
         capacity_ = 0;
         count_ = 0;
     }
+    // Rounded up to a multiple of growBy_, computed wide so a huge request
+    // cannot wrap; past INT_MAX it is the request itself.
     virtual int NewSize(int n) const {
         if (n <= 0 || growBy_ <= 0) return 0;
-        return (n + growBy_ - 1) / growBy_ * growBy_;
+        const int64_t size = (int64_t{n} + growBy_ - 1) / growBy_ * growBy_;
+        return size > INT_MAX ? n : static_cast<int>(size);
     }
 
     int Count() const { return count_; }
@@ -59,12 +63,12 @@ public:
         return true;
     }
     bool Push_Back(T value) {
-        if (!Reserve(count_ + 1)) return false;
+        if (count_ == INT_MAX || !Reserve(count_ + 1)) return false;
         items_[count_++] = value;
         return true;
     }
     bool PushFront(T value) {
-        if (!Reserve(count_ + 1)) return false;
+        if (count_ == INT_MAX || !Reserve(count_ + 1)) return false;
         std::memmove(items_ + 1, items_, static_cast<size_t>(count_) * sizeof(T));
         items_[0] = value;
         ++count_;

@@ -136,6 +136,11 @@ bool TempDict<K, V>::Insert(const K& key, V value) {
     }
     Node* node = new (std::nothrow) Node(key, value, parent);
     if (!node) return false;
+    // A key copy that could not allocate comes out empty instead of failing.
+    if (node->key.Length() != key.Length()) {
+        delete node;
+        return false;
+    }
     if (!parent)
         root_ = node;
     else if (c < 0)
@@ -146,8 +151,7 @@ bool TempDict<K, V>::Insert(const K& key, V value) {
     // A chain of three single-child nodes becomes a small balanced subtree
     // rooted at the middle key.
     Node* grand = parent ? parent->parent : nullptr;
-    if (parent && grand && !(parent->left && parent->right) &&
-        !(grand->left && grand->right)) {
+    if (parent && grand && !(parent->left && parent->right) && !(grand->left && grand->right)) {
         Node* lo;
         Node* mid;
         Node* hi;

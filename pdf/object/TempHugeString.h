@@ -1,5 +1,7 @@
 #pragma once
 
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -28,11 +30,8 @@ public:
             const long size = this->data_ ? NewSize(n) : n;
             auto map = std::make_unique<FileMap>();
             if (!map->Create(TempSettings::Directory().c_str(), TempSettings::Prefix().c_str(),
-                             size * static_cast<long>(sizeof(C)), false)) {
-                Free();
-                this->length_ = 0;
-                return false;
-            }
+                             size * static_cast<long>(sizeof(C)), false))
+                return false;  // the heap buffer stays as it was
             if (this->data_)
                 std::memcpy(map->Base(), this->data_,
                             static_cast<size_t>(this->length_ + 1) * sizeof(C));
@@ -42,6 +41,8 @@ public:
             return true;
         }
         const int size = NewSize(n);
+        // A failed resize has already closed and removed the file, so the
+        // contents are gone; the string is left empty, not dangling.
         if (!map_->Resize(static_cast<long>(size) * static_cast<long>(sizeof(C)), false)) {
             map_.reset();
             this->Adopt(nullptr, 0);
@@ -55,7 +56,10 @@ public:
         FreeHeap();
         this->capacity_ = 0;
     }
-    int NewSize(int n) const override { return (n + kBlockSize - 1) / kBlockSize * kBlockSize; }
+    int NewSize(int n) const override {
+        const int64_t size = (int64_t{n} + kBlockSize - 1) / kBlockSize * kBlockSize;
+        return size > INT_MAX ? n : static_cast<int>(size);
+    }
 
     bool IsMapped() const { return map_ != nullptr; }
     const char* MapName() const { return map_ ? map_->Name() : ""; }

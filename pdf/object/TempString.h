@@ -1,5 +1,7 @@
 #pragma once
 
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -28,7 +30,8 @@ struct TempStringOpe {
 };
 
 // A growable string that always keeps a zero terminator after its contents.
-// The buffer is owned; allocation failures are reported by Reserve's result.
+// The buffer is owned; allocation failures are reported by Reserve's result,
+// and a failed append or reserve leaves the contents as they were.
 template <class C, class Ope = TempStringOpe<C>>
 class TempString {
 public:
@@ -44,6 +47,7 @@ public:
     }
     virtual ~TempString() { FreeHeap(); }
 
+    // A failed growth leaves the string exactly as it was.
     virtual bool Reserve(int n) {
         if (capacity_ >= n) return true;
         C* fresh = nullptr;
@@ -53,12 +57,10 @@ public:
         } else {
             size = NewSize(n);
         }
+        if (size < n) size = n;
+        if (static_cast<size_t>(size) > SIZE_MAX / sizeof(C)) return false;
         fresh = static_cast<C*>(std::malloc(static_cast<size_t>(size) * sizeof(C)));
-        if (!fresh) {
-            Free();
-            length_ = 0;
-            return false;
-        }
+        if (!fresh) return false;
         if (data_) std::memcpy(fresh, data_, static_cast<size_t>(capacity_) * sizeof(C));
         FreeHeap();
         data_ = fresh;
@@ -69,9 +71,12 @@ public:
         FreeHeap();
         capacity_ = 0;
     }
+    // Computed wide so a huge request cannot wrap; past INT_MAX it is the
+    // request itself.
     virtual int NewSize(int n) const {
         if (growBy_ <= 0) return 0;
-        return (n + growBy_ - 1) / growBy_ * growBy_;
+        const int64_t size = (int64_t{n} + growBy_ - 1) / growBy_ * growBy_;
+        return size > INT_MAX ? n : static_cast<int>(size);
     }
 
     // length -1: up to the first zero.
@@ -88,7 +93,7 @@ public:
         Free();
         length_ = 0;
         if (!data || length <= 0) return true;
-        if (!Reserve(length + 1)) return false;
+        if (length == INT_MAX || !Reserve(length + 1)) return false;
         // data lies outside the freed buffer (the overlap returned above); the
         // optimizer cannot see that through the virtual Free().
 #pragma GCC diagnostic push
@@ -107,7 +112,7 @@ public:
         const bool own = data_ && std::less_equal<const C*>()(data_, data) &&
                          std::less<const C*>()(data, data_ + capacity_);
         const long offset = own ? data - data_ : 0;
-        if (!Reserve(length_ + length + 1)) return false;
+        if (!Fits(length) || !Reserve(length_ + length + 1)) return false;
         if (own) data = data_ + offset;
         std::memmove(data_ + length_, data, static_cast<size_t>(length) * sizeof(C));
         length_ += length;
@@ -116,7 +121,7 @@ public:
     }
     bool Append(C c, int count) {
         if (count <= 0) return true;
-        if (!Reserve(length_ + count + 1)) return false;
+        if (!Fits(count) || !Reserve(length_ + count + 1)) return false;
         for (int i = 0; i < count; ++i) data_[length_ + i] = c;
         length_ += count;
         data_[length_] = 0;
@@ -148,6 +153,8 @@ public:
     bool operator<(const TempString& other) const { return Compare(other) < 0; }
 
 protected:
+    // True when added more units and the terminator still fit an int length.
+    bool Fits(int added) const { return added < INT_MAX - length_; }
     // Used by derived buffers that place the data elsewhere.
     void Adopt(C* data, int capacity) {
         data_ = data;

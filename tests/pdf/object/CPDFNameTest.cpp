@@ -54,12 +54,11 @@ TEST(CPDFName, Decoding) {
     EXPECT_EQ(Rewrite("/{x} "), "/#7Bx#7D");
 }
 
-TEST(CPDFName, EndOfDataOrNothingAfterSolidusIsIoError) {
+TEST(CPDFName, EndOfDataAfterTheNameIsIoError) {
     const ErrorRecord ioerror{"CPDFName", "Serialize", CPDFException::InvalidFormat, "ioerror"};
     EXPECT_EQ(ParseError("/Type"), ioerror);
-    EXPECT_EQ(ParseError("/ "), ioerror);
     EXPECT_EQ(ParseError("/"), ioerror);
-    EXPECT_EQ(ParseError("//A "), ioerror);
+    EXPECT_EQ(ParseError("[/A /"), ioerror);
     MemInStream in("A ");
     try {
         CPDFName::SerializeObject(nullptr, in, nullptr);
@@ -68,6 +67,30 @@ TEST(CPDFName, EndOfDataOrNothingAfterSolidusIsIoError) {
         EXPECT_EQ(ErrorRecord({e.GetModule(), e.GetMethod(), e.GetType(), e.GetFactor()}),
                   ErrorRecord({"CPDFName", "Serialize", 4, "invalidtoken: A"}));
     }
+}
+
+// A solidus followed at once by white space or a delimiter is the empty name.
+TEST(CPDFName, EmptyNameReadsAndWritesAsASolidus) {
+    for (const char* text :
+         {"/ ", "/\n", "/]", "/>>", "/%c\n", "//A ", "/(x)", "/<41>", "/["}) {
+        auto name = ParseText(text);
+        EXPECT_EQ(NameBytes(name), "") << text;
+        ASSERT_TRUE(name) << text;
+        EXPECT_EQ(WriteText(*name), "/") << text;
+    }
+    EXPECT_EQ(Rewrite("[/ /A / /]"), "[/ /A / /]");
+    EXPECT_EQ(Rewrite("[//A/]"), "[/ /A /]");
+    EXPECT_EQ(Rewrite("<</Key />>"), "<<\r\n/Key /\r\n>>");
+    // An empty key, with an empty value and among other keys: it sorts first.
+    const std::string dict = "<<\r\n/ /\r\n/A 1\r\n/Key /\r\n>>";
+    EXPECT_EQ(Rewrite("<< / / /Key / /A 1>>"), dict);
+    EXPECT_EQ(Rewrite(dict), dict);
+    EXPECT_EQ(Rewrite("<</ 5>>"), "<<\r\n/ 5\r\n>>");
+    // Escapes are unchanged beside it, and an escaped space is no empty name.
+    EXPECT_EQ(Rewrite("[/#20 / /A#23B /#]"), "[/#20 / /A#23B /]");
+    EXPECT_EQ(NameBytes(ParseText("/#20 ")), " ");
+    EXPECT_EQ(CPDFName("").Length(), 0);
+    EXPECT_EQ(WriteText(*CPDFName("").Duplicate(nullptr, nullptr)), "/");
 }
 
 TEST(CPDFName, LengthsAroundTheCollectionChunk) {

@@ -118,7 +118,7 @@ TEST(ObjectSyntax, FailureTable) {
         {"<41G>", {"CPDFString", "Serialize", 4, "invalidtoken: G"}},
         {"<4 1 Z", {"CPDFString", "Serialize", 4, "invalidtoken: Z"}},
         {"/Name", {"CPDFName", "Serialize", 4, "ioerror"}},
-        {"/ x", {"CPDFName", "Serialize", 4, "ioerror"}},
+        {"[/", {"CPDFName", "Serialize", 4, "ioerror"}},
         {"[/A", {"CPDFName", "Serialize", 4, "ioerror"}},
     };
     for (const auto& c : cases) EXPECT_EQ(ParseError(c.text), c.error) << c.text;

@@ -76,26 +76,25 @@ TEST(CPDFNumber, ParsedViewsFollowAtolAndAtof) {
     }
 }
 
+// Valid tokens come back as read (see CPDFNumberTest); words that only start
+// like a number are written from the views.
 TEST(CPDFNumber, OutputForm) {
     struct Case {
         const char* token;
         const char* written;
     } cases[] = {
-        {"40000.75", "40000"},
+        {"40000.75", "40000.75"},
         {"32767.5", "32767.5"},
         {"-32768", "-32768"},
-        {"-32767", "-32767"},
-        {"32768", "32768"},
-        {"2.0", "2"},
+        {"2.0", "2.0"},
         {"1e5", "100000"},
-        {"1234.5678", "1234.567749"},
-        {"1.23456789", "1.234568"},
-        {"0", "0"},
-        {"100", "100"},
-        {"0.5", "0.5"},
-        {"-0.0000001", "-0"},
-        {"3", "3"},
-        {"-3000000000", "-2147483648"},
+        {"1234.5678", "1234.5678"},
+        {"1.23456789e0", "1.234568"},
+        {"-1e-7", "-0"},
+        {"4e4", "40000"},
+        {"3.2767e4", "32767"},
+        {"-3e9", "-3000000000"},
+        {"-3000000000", "-3000000000"},
     };
     for (const auto& c : cases) EXPECT_EQ(Rewrite(c.token), c.written) << c.token;
 }
@@ -138,7 +137,7 @@ TEST(CPDFIntAndReal, LoadFromPlainNumberCopiesBothViews) {
     ASSERT_TRUE(i.Load(nullptr, *AsNumber(plain)));
     EXPECT_EQ(i.IntValue(), 12);
     EXPECT_FLOAT_EQ(i.RealValue(), 12.7f);
-    EXPECT_EQ(WriteText(i), "12");
+    EXPECT_EQ(WriteText(i), "12.7");  // loaded, not set: the text as read
     EXPECT_FALSE(i.IsParsed());
     CPDFReal r;
     ASSERT_TRUE(r.Load(nullptr, *AsNumber(plain)));

@@ -60,3 +60,19 @@ TEST(TempHugeString, WithoutADirectoryUsesTheSystemOne) {
         unsetenv("TMPDIR");
     }
 }
+
+// No temporary file can be made: the append fails and the heap contents stay.
+TEST(TempHugeString, FailedMoveIntoAFileKeepsTheContents) {
+    ScratchDir dir;
+    const std::string saved = TempSettings::Directory();
+    TempSettings::Directory() = dir.Path() + "/missing/";
+    TempHugeString<char> s;
+    const std::string start(30000, 'q');
+    ASSERT_TRUE(s.Append(start.data(), 30000));
+    const std::string more(20000, 'r');
+    EXPECT_FALSE(s.Append(more.data(), 20000));
+    EXPECT_FALSE(s.IsMapped());
+    EXPECT_EQ(s.Length(), 30000);
+    EXPECT_EQ(std::string(s.Text(), 30000), start);
+    TempSettings::Directory() = saved;
+}

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 
 namespace corvina {
@@ -78,6 +79,49 @@ TEST(TempString, AssignAndAppendFromOwnBuffer) {
     for (int k = 0; k < 6; ++k) ASSERT_TRUE(s.Append(s.Text(), s.Length()));
     EXPECT_EQ(s.Length(), 3 * 64);
     EXPECT_EQ(std::string(s.Text(), 6), "456456");
+}
+
+// Units large enough that a request near INT_MAX of them is petabytes.
+struct Block {
+    Block() = default;
+    Block(int) : bytes{} {}  // the terminator
+    char bytes[1 << 20];
+};
+
+struct BlockOpe {
+    static int Length(const Block*) { return 0; }  // lengths are always given
+};
+
+TEST(TempString, FailedGrowthLeavesTheContents) {
+    TempString<Block, BlockOpe> s;
+    Block two[2];
+    two[0].bytes[0] = 'a';
+    two[1].bytes[0] = 'b';
+    ASSERT_TRUE(s.Append(two, 2));
+    const int capacity = s.Capacity();
+    for (int n : {INT_MAX / 2, INT_MAX}) {
+        EXPECT_FALSE(s.Reserve(n)) << n;
+        EXPECT_EQ(s.Length(), 2);
+        EXPECT_EQ(s.Capacity(), capacity);
+        EXPECT_EQ(s.Data()[0].bytes[0], 'a');
+        EXPECT_EQ(s.Data()[1].bytes[0], 'b');
+    }
+    EXPECT_FALSE(s.Append(two, INT_MAX / 2));
+    EXPECT_EQ(s.Length(), 2);
+    EXPECT_EQ(s.Data()[1].bytes[0], 'b');
+}
+
+// A length that would pass INT_MAX fails before anything is written.
+TEST(TempString, AppendPastIntMaxFails) {
+    Str s("abc");
+    EXPECT_FALSE(s.Append('x', INT_MAX));
+    EXPECT_FALSE(s.Append('x', INT_MAX - 3));
+    EXPECT_FALSE(s.Append("y", INT_MAX - 3));
+    EXPECT_EQ(std::string(s.Text(), s.Length()), "abc");
+    EXPECT_EQ(s.NewSize(INT_MAX - 5), INT_MAX - 5);
+    EXPECT_FALSE(s.Fill('z', INT_MAX));
+    EXPECT_TRUE(s.Append('x', 2));
+    EXPECT_EQ(std::string(s.Text(), s.Length()), "xx");
 }
 
 }  // namespace
