@@ -20,6 +20,10 @@ public:
     void Close() override;
     bool IsOpen() const { return start_ >= 0; }
     const char* Path() const { return path_.c_str(); }
+    // The open descriptor (-1 when closed) and the file offset of a window
+    // position, for copies that bypass this stream's buffer and position.
+    int Descriptor() const { return file_ ? fileno(file_) : -1; }
+    long FileOffset(int pos) const { return start_ + pos; }
 
     int Refill() override;
     int Read(void* dst, int n) override;
