@@ -8,6 +8,10 @@
 
 namespace corvina {
 
+namespace {
+constexpr int kFirstFetch = 4096;
+}  // namespace
+
 FileInStream::FileInStream(int bufferSize) : InStream(bufferSize) {
     kindName_ = "File";
 }
@@ -82,6 +86,7 @@ void FileInStream::Close() {
     start_ = -1;
     length_ = 0;
     bufferBase_ = 0;
+    fetch_ = 0;
     pos_ = 0;
     count_ = 0;
 }
@@ -94,7 +99,10 @@ int FileInStream::Refill() {
     bufferBase_ += count_ - keep;
     pos_ = 0;
     count_ = keep;
+    if (fetch_ < kFirstFetch) fetch_ = kFirstFetch;
     int want = bufferSize_ - keep;
+    if (want > fetch_) want = fetch_;
+    if (fetch_ < bufferSize_) fetch_ *= 2;
     const int left = length_ - (bufferBase_ + keep);
     if (want > left) want = left;
     if (want <= 0) return 0;
@@ -167,6 +175,7 @@ int FileInStream::Seek(int pos) {
     bufferBase_ = pos;
     pos_ = 0;
     count_ = 0;
+    fetch_ = kFirstFetch;
     return 0;
 }
 

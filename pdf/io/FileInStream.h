@@ -42,6 +42,10 @@ private:
     long start_ = -1;     // window start in the file, -1 when closed
     int length_ = 0;      // window length
     int bufferBase_ = 0;  // window position of buffer_[0]
+    // Bytes the next refill asks for: small after a seek, doubling while the
+    // reading goes on in sequence, so skipping large stream data does not
+    // pull a whole buffer of it through user space.
+    int fetch_ = 0;
     int errno_ = 0;
 };
 

@@ -30,6 +30,7 @@ constexpr char kF[] = "F";
 constexpr char kEndStream[] = "endstream";
 constexpr int kEndStreamLength = 9;
 constexpr int kPiece = 4096;
+constexpr int kKernelCopy = 16384;
 // Whitespace and comments tolerated between "endstream" and "endobj". Real
 // files put a line end there; the bound keeps data full of "endstream"
 // inside one long comment from costing quadratic time.
@@ -271,12 +272,14 @@ void CPDFStream::Serialize(OutStream& out, CryptKey crypt) {
     out.WriteText("stream\r\n");
     if (IsDeferred() && !crypt) {
         // Already ends with whatever line end preceded "endstream" in the
-        // source. The kernel copies the range file to file where it can; what
-        // it could not copy goes through the document's input.
+        // source. The kernel copies large ranges file to file where it can;
+        // the rest goes through the document's input.
         FileInStream* in = doc_ ? doc_->GetInput() : nullptr;
         if (!in) RaiseIo();
         long copied = 0;
-        if (in->Descriptor() >= 0)
+        // Small data is most often still in the input's buffer, which beats
+        // two system calls (flushing the output, then the copy).
+        if (srcLength_ >= kKernelCopy && in->Descriptor() >= 0)
             copied = out.CopyFrom(in->Descriptor(), in->FileOffset(srcOffset_), srcLength_);
         const int done = static_cast<int>(copied);
         CopySource(srcOffset_ + done, srcLength_ - done,
