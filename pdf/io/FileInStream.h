@@ -36,8 +36,13 @@ public:
     void ClearError() override { errno_ = 0; }
 
 private:
+    // Reads at an offset (pread) into a regular file: a seek is then only
+    // bookkeeping. Standard input and pipes go through the FILE.
+    long Fetch(char* dst, long n, long at);
+
     std::FILE* file_ = nullptr;
     bool isStdin_ = false;
+    bool positional_ = false;
     std::string path_;
     long start_ = -1;     // window start in the file, -1 when closed
     int length_ = 0;      // window length
