@@ -37,7 +37,14 @@ measure qpdf qpdf "$in" "$work/out.pdf"
 measure linkpoint "$root/build-release/linkpoint" "$in" "$work/out.pdf" -l ""
 
 echo
-for other in cp mutool qpdf; do
+# Every command against cp: the floor a copy of the file costs on this disk.
+for name in mutool qpdf linkpoint; do
+    [ -n "${secs[$name]:-}" ] || continue
+    awk -v a="${secs[$name]}" -v b="${secs[cp]}" -v ma="${rss[$name]}" -v mb="${rss[cp]}" -v n="$name" \
+        'BEGIN { printf "%-10s / cp       time %5.2fx   memory %5.2fx\n", n, (b > 0 ? a / b : 0), (mb > 0 ? ma / mb : 0) }'
+done
+echo
+for other in mutool qpdf; do
     [ -n "${secs[$other]:-}" ] || continue
     awk -v a="${secs[linkpoint]}" -v b="${secs[$other]}" -v ma="${rss[linkpoint]}" -v mb="${rss[$other]}" -v n="$other" \
         'BEGIN { printf "linkpoint / %-7s time %5.2fx   memory %5.2fx\n", n, (b > 0 ? a / b : 0), (mb > 0 ? ma / mb : 0) }'

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "pdf/file/CPDFDoc.h"
 #include "pdf/object/CPDFText.h"
@@ -183,11 +184,15 @@ bool CPDFDoc::WriteAllObjects() {
         if (!trailer) Raise("Serialize", internal, "CPDFDoc::GetTrailer()");
         body->Serialize(*output_);
         const int32_t size = xref->Size();
+        // The table keeps the input's offsets until every object is written:
+        // an object read meanwhile (a stream's indirect Length) is found
+        // where it lies in the input, whether written already or not.
+        std::vector<int32_t> written(static_cast<size_t>(size) + 1, -1);
         for (int32_t i = 1; i <= size; ++i) {
             XRefEntry* entry = xref->GetEntry(i);
             if (!entry || !entry->inUse) continue;
             if (const XRefEntry* early = spare_ ? spare_->GetEntry(i) : nullptr) {
-                entry->offset = early->offset;
+                written[i] = early->offset;
                 continue;
             }
             const CPDFObjRef ref(i, entry->genNum);
@@ -201,7 +206,11 @@ bool CPDFDoc::WriteAllObjects() {
                 offset = StoreObj(ref, loaded.get());
             }
             if (offset < 0) Raise("Serialize", internal, "CPDFDoc::StoreObj()");
-            entry->offset = offset;
+            written[i] = offset;
+        }
+        for (int32_t i = 1; i <= size; ++i) {
+            XRefEntry* entry = xref->GetEntry(i);
+            if (entry && entry->inUse && written[i] >= 0) entry->offset = written[i];
         }
         const long xrefOffset = output_->Tell();
         if (xrefOffset > INT32_MAX) {

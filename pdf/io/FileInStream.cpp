@@ -1,12 +1,17 @@
 #include "pdf/io/FileInStream.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 
 namespace corvina {
+
+namespace {
+constexpr int kFirstFetch = 4096;
+}  // namespace
 
 FileInStream::FileInStream(int bufferSize) : InStream(bufferSize) {
     kindName_ = "File";
@@ -46,7 +51,8 @@ bool FileInStream::Open(const char* path, const char* mode, int start, int lengt
 
     long available = INT32_MAX;  // unknown for pipes and terminals
     struct stat st;
-    if (fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode)) {
+    const bool regular = fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode);
+    if (regular) {
         // Offsets are 32-bit throughout the library; refuse rather than misread.
         if (st.st_size > INT32_MAX) {
             if (file != stdin) std::fclose(file);
@@ -65,6 +71,7 @@ bool FileInStream::Open(const char* path, const char* mode, int start, int lengt
 
     file_ = file;
     isStdin_ = file == stdin;
+    positional_ = !isStdin_ && regular;
     path_ = isStdin_ ? "" : path;
     start_ = origin + start;
     length_ = static_cast<int>(length >= 0 && length < available ? length : available);
@@ -78,10 +85,12 @@ void FileInStream::Close() {
     if (file_ && !isStdin_) std::fclose(file_);
     file_ = nullptr;
     isStdin_ = false;
+    positional_ = false;
     path_.clear();
     start_ = -1;
     length_ = 0;
     bufferBase_ = 0;
+    fetch_ = 0;
     pos_ = 0;
     count_ = 0;
 }
@@ -94,17 +103,37 @@ int FileInStream::Refill() {
     bufferBase_ += count_ - keep;
     pos_ = 0;
     count_ = keep;
+    if (fetch_ < kFirstFetch) fetch_ = kFirstFetch;
     int want = bufferSize_ - keep;
+    if (want > fetch_) want = fetch_;
+    if (fetch_ < bufferSize_) fetch_ *= 2;
     const int left = length_ - (bufferBase_ + keep);
     if (want > left) want = left;
     if (want <= 0) return 0;
-    const size_t got = std::fread(buffer_.get() + keep, 1, static_cast<size_t>(want), file_);
-    if (got < static_cast<size_t>(want) && std::ferror(file_)) {
-        errno_ = errno ? errno : EIO;
-        std::clearerr(file_);
-    }
+    const long got = Fetch(buffer_.get() + keep, want, bufferBase_ + keep);
     count_ += static_cast<int>(got);
     return static_cast<int>(got);
+}
+
+long FileInStream::Fetch(char* dst, long n, long at) {
+    if (!positional_) {
+        const size_t got = std::fread(dst, 1, static_cast<size_t>(n), file_);
+        if (got < static_cast<size_t>(n) && std::ferror(file_)) {
+            errno_ = errno ? errno : EIO;
+            std::clearerr(file_);
+        }
+        return static_cast<long>(got);
+    }
+    long done = 0;
+    while (done < n) {
+        const ssize_t got = ::pread(fileno(file_), dst + done, static_cast<size_t>(n - done),
+                                    static_cast<off_t>(start_ + at + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) errno_ = errno ? errno : EIO;
+        if (got <= 0) break;
+        done += got;
+    }
+    return done;
 }
 
 int FileInStream::Read(void* dst, int n) {
@@ -131,18 +160,12 @@ int FileInStream::Read(void* dst, int n) {
         const int left = length_ - (bufferBase_ + count_);
         if (rest > left) rest = left;
         if (rest <= 0) break;
-        const size_t got = std::fread(out + done, 1, static_cast<size_t>(rest), file_);
+        const long got = Fetch(out + done, rest, bufferBase_ + count_);
         bufferBase_ += count_ + static_cast<int>(got);
         pos_ = 0;
         count_ = 0;
         done += static_cast<int>(got);
-        if (got < static_cast<size_t>(rest)) {
-            if (std::ferror(file_)) {
-                errno_ = errno ? errno : EIO;
-                std::clearerr(file_);
-            }
-            break;
-        }
+        if (got < rest) break;
     }
     return done;
 }
@@ -160,13 +183,14 @@ int FileInStream::Seek(int pos) {
         pos_ = pos - bufferBase_;
         return 0;
     }
-    if (std::fseek(file_, start_ + pos, SEEK_SET) != 0) {
+    if (!positional_ && std::fseek(file_, start_ + pos, SEEK_SET) != 0) {
         errno_ = errno;
         return -1;
     }
     bufferBase_ = pos;
     pos_ = 0;
     count_ = 0;
+    fetch_ = kFirstFetch;
     return 0;
 }
 

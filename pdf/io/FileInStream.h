@@ -20,6 +20,10 @@ public:
     void Close() override;
     bool IsOpen() const { return start_ >= 0; }
     const char* Path() const { return path_.c_str(); }
+    // The open descriptor (-1 when closed) and the file offset of a window
+    // position, for copies that bypass this stream's buffer and position.
+    int Descriptor() const { return file_ ? fileno(file_) : -1; }
+    long FileOffset(int pos) const { return start_ + pos; }
 
     int Refill() override;
     int Read(void* dst, int n) override;
@@ -32,12 +36,21 @@ public:
     void ClearError() override { errno_ = 0; }
 
 private:
+    // Reads at an offset (pread) into a regular file: a seek is then only
+    // bookkeeping. Standard input and pipes go through the FILE.
+    long Fetch(char* dst, long n, long at);
+
     std::FILE* file_ = nullptr;
     bool isStdin_ = false;
+    bool positional_ = false;
     std::string path_;
     long start_ = -1;     // window start in the file, -1 when closed
     int length_ = 0;      // window length
     int bufferBase_ = 0;  // window position of buffer_[0]
+    // Bytes the next refill asks for: small after a seek, doubling while the
+    // reading goes on in sequence, so skipping large stream data does not
+    // pull a whole buffer of it through user space.
+    int fetch_ = 0;
     int errno_ = 0;
 };
 

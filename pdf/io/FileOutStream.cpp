@@ -1,11 +1,25 @@
 #include "pdf/io/FileOutStream.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace corvina {
+
+namespace {
+
+// Errors of copy_file_range that only say the kernel cannot copy between
+// these two descriptors; the bytes then go through user space.
+bool NoKernelCopy(int e) {
+    return e == EXDEV || e == ENOSYS || e == EINVAL || e == EBADF || e == EOPNOTSUPP ||
+           e == ETXTBSY || e == EPERM || e == ESPIPE;
+}
+
+}  // namespace
 
 FileOutStream::FileOutStream(int bufferSize) : OutStream(bufferSize) {
     kindName_ = "File";
@@ -18,92 +32,119 @@ FileOutStream::~FileOutStream() {
 bool FileOutStream::Open(const char* path, const char* mode, int bufferSize) {
     Close();
     errno_ = 0;
+    noKernelCopy_ = false;
     if (bufferSize >= 1 && bufferSize != bufferSize_) {
         buffer_.reset(new char[static_cast<size_t>(bufferSize)]);
         bufferSize_ = bufferSize;
     }
     count_ = 0;
     if (!path || !*path) {
-        // Standard output is binary here already; this stream does the buffering.
-        file_ = stdout;
+        // Standard output: what the program printed there comes first.
+        std::fflush(stdout);
+        fd_ = STDOUT_FILENO;
         isStdout_ = true;
-        filePos_ = std::ftell(stdout);
+        filePos_ = ::lseek(fd_, 0, SEEK_CUR);
         if (filePos_ < 0) filePos_ = 0;
         return true;
     }
-    std::FILE* file = std::fopen(path, mode && *mode ? mode : "wb");
-    if (!file) {
+    const bool append = mode && mode[0] == 'a';
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+    const int fd = ::open(path, flags, 0666);
+    if (fd < 0) {
         errno_ = errno;
         return false;
     }
-    if (std::fseek(file, 0, SEEK_END) != 0) {
-        errno_ = errno;
-        std::fclose(file);
-        return false;
-    }
-    const long end = std::ftell(file);
+    const off_t end = ::lseek(fd, 0, SEEK_END);
     if (end < 0) {
         errno_ = errno;
-        std::fclose(file);
+        ::close(fd);
         return false;
     }
-    file_ = file;
-    filePos_ = end;
+    fd_ = fd;
+    filePos_ = static_cast<long>(end);
     path_ = path;
     return true;
 }
 
 void FileOutStream::Close() {
-    if (!file_) return;
+    if (fd_ < 0) return;
     Flush();
-    if (isStdout_) {
-        if (std::fflush(stdout) != 0 && !errno_) errno_ = errno;
-    } else if (std::fclose(file_) != 0 && !errno_) {
-        errno_ = errno;  // the last block may only fail here (disk full)
-    }
-    file_ = nullptr;
+    // The last block may only fail here (disk full on a network file system).
+    if (!isStdout_ && ::close(fd_) != 0 && !errno_) errno_ = errno;
+    fd_ = -1;
     isStdout_ = false;
     path_.clear();
     filePos_ = 0;
 }
 
+long FileOutStream::Put(const char* data, long n) {
+    if (fd_ < 0) {
+        errno_ = EBADF;
+        return 0;
+    }
+    // Anything printed to standard output meanwhile keeps its place.
+    if (isStdout_) std::fflush(stdout);
+    long done = 0;
+    while (done < n) {
+        const ssize_t put = ::write(fd_, data + done, static_cast<size_t>(n - done));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            errno_ = put < 0 ? errno : EIO;
+            break;
+        }
+        done += put;
+    }
+    filePos_ += done;
+    return done;
+}
+
 void FileOutStream::WriteDirect(const void* data, int n) {
     Flush();
-    if (n <= 0) return;
-    if (!file_) {
-        errno_ = EBADF;
-        return;
-    }
-    const size_t put = std::fwrite(data, 1, static_cast<size_t>(n), file_);
-    filePos_ += static_cast<long>(put);
-    if (put < static_cast<size_t>(n)) errno_ = errno ? errno : EIO;
-    if (isStdout_) std::fflush(stdout);
+    if (n > 0) Put(static_cast<const char*>(data), n);
 }
 
 void FileOutStream::Flush() {
     if (count_ <= 0) return;
     const int n = count_;
     count_ = 0;  // dropped even on failure, so a full disk cannot loop Write
-    if (!file_) {
-        errno_ = EBADF;
-        return;
+    Put(buffer_.get(), n);
+}
+
+long FileOutStream::CopyFrom(int fd, long offset, long length) {
+    Flush();
+    if (fd_ < 0 || errno_) return 0;
+    long done = 0;
+    while (!noKernelCopy_ && done < length) {
+        loff_t from = offset + done;
+        const ssize_t n =
+            ::copy_file_range(fd, &from, fd_, nullptr, static_cast<size_t>(length - done), 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && NoKernelCopy(errno)) {
+            noKernelCopy_ = true;
+            break;
+        }
+        if (n < 0) {
+            errno_ = errno;  // the output's failure (disk full): the save fails
+            return done;
+        }
+        if (n == 0) return done;  // the source ends early
+        done += n;
+        filePos_ += n;
     }
-    const size_t put = std::fwrite(buffer_.get(), 1, static_cast<size_t>(n), file_);
-    filePos_ += static_cast<long>(put);
-    if (put < static_cast<size_t>(n)) errno_ = errno ? errno : EIO;
-    if (isStdout_) std::fflush(stdout);
+    return done + OutStream::CopyFrom(fd, offset + done, length - done);
 }
 
 long FileOutStream::Tell() {
-    if (!file_) return -1;
+    if (fd_ < 0) return -1;
     return filePos_ + count_;
 }
 
 int FileOutStream::Seek(long pos) {
-    if (!file_) return -1;
+    if (fd_ < 0) return -1;
     Flush();
-    if (pos < 0 || std::fseek(file_, pos, SEEK_SET) != 0) {
-        if (pos >= 0) errno_ = errno;
+    if (pos < 0) return -1;
+    if (::lseek(fd_, pos, SEEK_SET) < 0) {
+        errno_ = errno;
         return -1;
     }
     filePos_ = pos;
@@ -113,9 +154,8 @@ int FileOutStream::Seek(long pos) {
 long FileOutStream::Size() {
     if (path_.empty()) return 0;
     Flush();
-    if (file_) std::fflush(file_);
     struct stat st;
-    if (stat(path_.c_str(), &st) != 0) {
+    if (::fstat(fd_, &st) != 0) {
         errno_ = errno;
         return 0;
     }

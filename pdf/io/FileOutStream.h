@@ -1,13 +1,14 @@
 #pragma once
 
-#include <cstdio>
 #include <string>
 
 #include "pdf/io/OutStream.h"
 
 namespace corvina {
 
-// A file opened with "wb" or "ab", or standard output for an empty path.
+// A file opened with "wb" or "ab", or standard output for an empty path. The
+// stream's own buffer is the only one: blocks go to the descriptor with
+// write(2), so a file range can be copied in between by the kernel.
 class FileOutStream : public OutStream {
 public:
     explicit FileOutStream(int bufferSize = 4096);
@@ -15,10 +16,14 @@ public:
 
     bool Open(const char* path, const char* mode = "wb", int bufferSize = 0);
     void Close() override;
-    bool IsOpen() const { return file_ != nullptr; }
+    bool IsOpen() const { return fd_ >= 0; }
     const char* Path() const { return path_.c_str(); }
 
     void WriteDirect(const void* data, int n) override;
+    // copy_file_range(2) from the source file to this one; large read/write
+    // blocks where the kernel cannot (another file system, a pipe, an
+    // appending descriptor).
+    long CopyFrom(int fd, long offset, long length) override;
     void Flush() override;
     long Tell() override;
     int Seek(long pos) override;
@@ -29,10 +34,14 @@ public:
     void ClearError() override { errno_ = 0; }
 
 private:
+    // Writes all n bytes or records the error; returns the count written.
+    long Put(const char* data, long n);
+
     std::string path_;
-    std::FILE* file_ = nullptr;
+    int fd_ = -1;
     bool isStdout_ = false;
-    long filePos_ = 0;  // offset of the first buffered byte
+    bool noKernelCopy_ = false;  // copy_file_range refused once: not again
+    long filePos_ = 0;           // offset of the first buffered byte
     int errno_ = 0;
 };
 

@@ -1,5 +1,8 @@
 #include "pdf/io/OutStream.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -66,6 +69,22 @@ void OutStream::Write(const void* data, int n) {
         in += chunk;
         n -= chunk;
     }
+}
+
+long OutStream::CopyFrom(int fd, long offset, long length) {
+    long done = 0;
+    while (done < length) {
+        if (count_ >= bufferSize_) Flush();
+        long want = bufferSize_ - count_;
+        if (want > length - done) want = length - done;
+        const ssize_t n = ::pread(fd, buffer_.get() + count_, static_cast<size_t>(want),
+                                  static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        count_ += static_cast<int>(n);
+        done += n;
+    }
+    return done;
 }
 
 void OutStream::FormatReal(double value, char* out, int size) {

@@ -26,6 +26,12 @@ public:
     // Flushes, then writes straight to the target.
     virtual void WriteDirect(const void* data, int n) = 0;
     virtual void Write(const void* data, int n);
+    // Appends length bytes of the file open on fd, from offset on, without
+    // moving fd's own offset. Returns the count copied; a shorter count means
+    // fd cannot be read there (a pipe, an I/O error) or ends early, and the
+    // caller copies the rest some other way. This version reads into the
+    // stream's buffer with pread(2).
+    virtual long CopyFrom(int fd, long offset, long length);
     virtual void Flush() = 0;
     // Offset at which the next byte will land.
     virtual long Tell() = 0;

@@ -1,6 +1,7 @@
 #include "pdf/stream/CPDFStream.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -14,6 +15,7 @@
 #include "pdf/object/CPDFException.h"
 #include "pdf/object/CPDFInt.h"
 #include "pdf/object/CPDFName.h"
+#include "pdf/object/CPDFNumber.h"
 #include "pdf/object/RC4.h"
 
 namespace corvina {
@@ -28,6 +30,7 @@ constexpr char kF[] = "F";
 constexpr char kEndStream[] = "endstream";
 constexpr int kEndStreamLength = 9;
 constexpr int kPiece = 4096;
+constexpr int kKernelCopy = 16384;
 // Whitespace and comments tolerated between "endstream" and "endobj". Real
 // files put a line end there; the bound keeps data full of "endstream"
 // inside one long comment from costing quadratic time.
@@ -83,7 +86,7 @@ bool IsLineEnd(char c) {
 }
 
 // Position of the "endstream" that ends the data: the first one followed by
-// the word "endobj". Length is not trusted.
+// the word "endobj". Only for a Length that cannot be trusted.
 int FindEnd(InStream& in) {
     char word[256];
     for (;;) {
@@ -95,6 +98,90 @@ int FindEnd(InStream& in) {
             return e;
         if (in.Seek(e + kEndStreamLength) != 0) RaiseIo();
     }
+}
+
+// The declared data length: a non-negative whole number, direct or through a
+// reference; nothing otherwise.
+std::optional<int32_t> DeclaredLength(const CPDFObject* length) {
+    if (!length || !length->Is(CPDFObject::Number | CPDFObject::Integer)) return std::nullopt;
+    const auto* number = static_cast<const CPDFNumber*>(length);
+    const double real = number->RealValue();
+    if (number->IntValue() < 0 || real != std::floor(real)) return std::nullopt;
+    return number->IntValue();
+}
+
+// Position of the "endstream" that follows the first length bytes of the data
+// after optional white space, as readers take it; -1 when the keyword is not
+// there (the Length is wrong) and the end has to be searched for.
+int EndAfter(InStream& in, int start, int32_t length) {
+    const long after = static_cast<long>(start) + length;
+    if (after + kEndStreamLength > in.Length() || in.Seek(static_cast<int>(after)) != 0) return -1;
+    int used = 0;
+    for (int c = in.Peek(); InStream::IsWhitespace(c) || c == 0; c = in.Peek()) {
+        if (++used > kMaxGap) return -1;
+        in.Get();
+    }
+    const int e = in.Tell();
+    char word[kEndStreamLength];
+    if (in.Read(word, kEndStreamLength) != kEndStreamLength ||
+        std::memcmp(word, kEndStream, kEndStreamLength) != 0)
+        return -1;
+    // "endstreamX" is another word.
+    const int next = in.Peek();
+    if (next >= 0 && !InStream::IsWhitespace(next) && !InStream::IsDelimiter(next) && next != '%' &&
+        next != 0)
+        return -1;
+    return e;
+}
+
+// The data found by the search less the line end before "endstream", which
+// the data keeps but Length does not count.
+int32_t MeasuredLength(InStream& in, int start, int end) {
+    int length = end - start;
+    if (length > 0 && in.Seek(end - 1) == 0 && in.Get() == '\n') {
+        --length;
+        if (length > 0 && in.Seek(end - 2) == 0 && in.Get() == '\r') --length;
+    } else if (length > 0 && in.Seek(end - 1) == 0 && in.Get() == '\r') {
+        --length;
+    }
+    return length;
+}
+
+// Length, resolved within the depth bound for Length chains; null when it is
+// absent or cannot be resolved. While the document is being written it may
+// hold objects already written and released, so a referenced Length is then
+// read for this stream only (into loaded) instead of being kept. Loading
+// another object moves the document's input; the position is restored.
+CPDFObject* ResolveLength(CPDFDoc* doc, InStream& in, CPDFDict& entries, CPDFObjRef& ref,
+                          std::unique_ptr<CPDFObject>& loaded) {
+    CPDFAtom* atom = entries.Find(kLength);
+    if (!atom) return nullptr;
+    if (atom->Kind() != CPDFAtom::RefKind) return entries.GetObj(doc, kLength, &ref);
+    ref = *static_cast<CPDFObjRef*>(atom);
+    if (!doc) return nullptr;
+    const int pos = in.Tell();
+    CPDFObject* length = nullptr;
+    try {
+        DepthGuard guard;
+        if (lengthDepth > kMaxLengthDepth) {
+            // Too deep: unresolvable.
+        } else if (!doc->IsFlushing()) {
+            length = doc->GetObj(ref);
+        } else if (!(length = doc->FindObj(ref, false))) {
+            const XRefEntry* entry = doc->FindEntry(ref.objNum, false);
+            if (entry && entry->inUse) loaded = doc->LoadObj(ref, entry->offset);
+            length = loaded.get();
+        }
+    } catch (const CPDFException&) {
+        length = nullptr;
+    } catch (const std::bad_alloc&) {
+        length = nullptr;
+    }
+    // A Length that cannot be resolved is not an error of the document's
+    // operation: the data's end is then searched for.
+    if (!length) doc->GetLastError().Clear();
+    if (pos < 0 || in.Seek(pos) != 0) RaiseIo();
+    return length;
 }
 
 }  // namespace
@@ -128,18 +215,31 @@ void CPDFStream::Serialize(CPDFDoc* doc, InStream& in, std::unique_ptr<CPDFDict>
 
     const int start = in.Tell();
     if (start < 0) RaiseIo();
-    const int end = FindEnd(in);
-    const int length = end - start;
+    // Length is trusted when "endstream" stands right after that many bytes;
+    // otherwise (absent, unresolvable, negative, beyond the file, wrong) the
+    // end is searched for, as readers do.
+    CPDFObjRef lengthRef;
+    std::unique_ptr<CPDFObject> loadedLength;
+    CPDFObject* length = ResolveLength(doc, in, dict ? *dict : *this, lengthRef, loadedLength);
+    const std::optional<int32_t> declared = DeclaredLength(length);
+    int end = declared ? EndAfter(in, start, *declared) : -1;
+    const bool trusted = end >= 0;
+    if (!trusted) {
+        if (in.Seek(start) != 0) RaiseIo();
+        end = FindEnd(in);
+    }
+    const int32_t dataLength = trusted ? *declared : MeasuredLength(in, start, end);
+    const int taken = end - start;
     data_.Clear();
     srcOffset_ = srcLength_ = -1;
     if (!crypt && doc && &in == doc->GetInput()) {
         srcOffset_ = start;
-        srcLength_ = length;
+        srcLength_ = taken;
     } else {
         std::optional<detail::RC4> cipher = Cipher(crypt);
         if (in.Seek(start) != 0) RaiseIo();
         char piece[kPiece];
-        for (int left = length; left > 0;) {
+        for (int left = taken; left > 0;) {
             const int n = in.Read(piece, std::min(left, kPiece));
             if (n <= 0) RaiseIo();
             if (cipher) cipher->Process(reinterpret_cast<unsigned char*>(piece), n);
@@ -149,29 +249,20 @@ void CPDFStream::Serialize(CPDFDoc* doc, InStream& in, std::unique_ptr<CPDFDict>
     }
     if (in.Seek(end + kEndStreamLength) != 0) RaiseIo();
     if (dict) Swap(*dict);
-    if (doc && !doc->IsFlushing()) DirectLength(in);
+    if (doc && !doc->IsFlushing()) DirectLength(length, lengthRef.IsSet(), dataLength);
 }
 
-void CPDFStream::DirectLength(InStream& in) {
-    const int pos = in.Tell();
-    bool ok = false;
+void CPDFStream::DirectLength(const CPDFObject* length, bool indirect, int32_t dataLength) {
+    bool ok = length != nullptr;
+    // The value set is the length of the data taken: the declared one when it
+    // was trusted, the one measured by the search when it was wrong.
     try {
-        DepthGuard guard;
-        CPDFObjRef ref;
-        CPDFObject* length = nullptr;
-        if (lengthDepth <= kMaxLengthDepth && Has(kLength)) length = GetObj(doc_, kLength, &ref);
-        if (length) {
-            ok = true;
-            if (ref.IsSet() && length->Is(Number | Integer))
-                ok = Set_Length(static_cast<CPDFNumber*>(length)->IntValue());
-        }
+        if (ok && indirect && length->Is(Number | Integer)) ok = Set_Length(dataLength);
     } catch (const CPDFException&) {
         ok = false;
     } catch (const std::bad_alloc&) {
         ok = false;
     }
-    // Loading the referenced number moved the document's input.
-    if (pos < 0 || in.Seek(pos) != 0) ok = false;
     if (!ok) Raise(CPDFException::InternalError, nullptr);
 }
 
@@ -180,8 +271,19 @@ void CPDFStream::Serialize(OutStream& out, CryptKey crypt) {
     out.WriteEol();
     out.WriteText("stream\r\n");
     if (IsDeferred() && !crypt) {
-        // Already ends with whatever line end preceded "endstream" in the source.
-        CopySource([&](char* piece, int n) { out.Write(piece, n); });
+        // Already ends with whatever line end preceded "endstream" in the
+        // source. The kernel copies large ranges file to file where it can;
+        // the rest goes through the document's input.
+        FileInStream* in = doc_ ? doc_->GetInput() : nullptr;
+        if (!in) RaiseIo();
+        long copied = 0;
+        // Small data is most often still in the input's buffer, which beats
+        // two system calls (flushing the output, then the copy).
+        if (srcLength_ >= kKernelCopy && in->Descriptor() >= 0)
+            copied = out.CopyFrom(in->Descriptor(), in->FileOffset(srcOffset_), srcLength_);
+        const int done = static_cast<int>(copied);
+        CopySource(srcOffset_ + done, srcLength_ - done,
+                   [&](char* piece, int n) { out.Write(piece, n); });
     } else {
         std::optional<detail::RC4> cipher = Cipher(crypt);
         char last = '\n';  // nothing written needs no line end
@@ -192,7 +294,7 @@ void CPDFStream::Serialize(OutStream& out, CryptKey crypt) {
             last = piece[n - 1];
         };
         if (IsDeferred()) {
-            CopySource(emit);
+            CopySource(srcOffset_, srcLength_, emit);
         } else if (cipher) {
             char piece[kPiece];
             for (int done = 0, n; done < data_.Length(); done += n) {
@@ -209,16 +311,18 @@ void CPDFStream::Serialize(OutStream& out, CryptKey crypt) {
     out.WriteText(kEndStream);
 }
 
-// The writer copies deferred data through the document's own input: it is
-// open already, and a seek on it costs far less than opening a window on the
-// file for every stream of a save.
-void CPDFStream::CopySource(const std::function<void(char*, int)>& sink) const {
+// The rest of the writer's copies go through the document's own input: it
+// is open already, and a seek on it costs far less than opening a window on
+// the file for every stream of a save.
+void CPDFStream::CopySource(int offset, int length,
+                            const std::function<void(char*, int)>& sink) const {
+    if (length <= 0) return;
     InStream* in = doc_ ? doc_->GetInput() : nullptr;
     if (!in) RaiseIo();
     const int saved = in->Tell();
-    if (in->Seek(srcOffset_) != 0) RaiseIo();
+    if (in->Seek(offset) != 0) RaiseIo();
     char piece[kPiece];
-    for (int left = srcLength_; left > 0;) {
+    for (int left = length; left > 0;) {
         const int n = in->Read(piece, std::min(left, kPiece));
         if (n <= 0) RaiseIo();
         sink(piece, n);

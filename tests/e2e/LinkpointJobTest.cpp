@@ -560,3 +560,39 @@ TEST_F(LinkpointJobTest, SampleFile) {
 }
 
 }  // namespace
+
+TEST_F(LinkpointJobTest, AttachedPdfHoldingEndstreamComesThroughWhole) {
+    // An uncompressed attached file whose data holds "endstream" and "endobj"
+    // of its own; Length (direct and indirect) says where the data ends.
+    // (No "N G obj" line in it: the template filler would take it for one.)
+    const std::string attached =
+        "%PDF-1.4\n%object 1 follows\n<< /Length 3 >>\nstream\nabc\nendstream\nendobj\n"
+        "trailer\n<< /Root 1 0 R >>\n%%EOF";
+    const std::string n = std::to_string(attached.size());
+    const std::string extra = "4 0 obj\n<< /Type /EmbeddedFile /Length " + n + " >>\nstream\n" +
+                              attached +
+                              "\nendstream\nendobj\n5 0 obj\n<< /Type /EmbeddedFile /Length 6 0 R "
+                              ">>\nstream\n" +
+                              attached + "\nendstream\nendobj\n6 0 obj\n" + n + "\nendobj\n";
+    const std::string in = dir_.Write("in.pdf", E2EPdf::Flat(1, "/Attached [4 0 R 5 0 R]", extra));
+    {
+        // The input is sound as written.
+        std::string check;
+        ASSERT_TRUE(e2e::QpdfCheck(in, &check)) << check;
+        ASSERT_EQ(check.find("WARNING"), std::string::npos) << check;
+    }
+    const std::string out = dir_.File("out.pdf");
+    Job(in, out);
+    std::string check;
+    EXPECT_TRUE(e2e::QpdfCheck(out, &check)) << check;
+    EXPECT_EQ(check.find("WARNING"), std::string::npos) << check;
+    EXPECT_EQ(check.find("recover"), std::string::npos) << check;
+    // The stream bytes are those of the input.
+    const std::string bytes = e2e::ReadBytes(out);
+    for (const char* num : {"4", "5"}) {
+        const size_t at = bytes.find(std::string(num) + " 0 obj\r\n");
+        ASSERT_NE(at, std::string::npos) << num;
+        const size_t data = bytes.find("stream\r\n", at) + 8;
+        EXPECT_EQ(bytes.compare(data, attached.size() + 10, attached + "\nendstream"), 0) << num;
+    }
+}

@@ -182,3 +182,145 @@ TEST(FileOutStream, EmptyPathWritesStandardOutputAsIs) {
     close(saved);
     EXPECT_EQ(ScratchDir::Read(path), std::string("a\r\nb\0c\n\r\n", 9));
 }
+
+namespace {
+
+// A source file of distinct bytes (no run repeats within a block), open for
+// reading; closed with the object.
+class Source {
+public:
+    explicit Source(const ScratchDir& dir, int size = 300000) {
+        for (int i = 0; i < size; ++i) bytes_ += static_cast<char>((i * 7 + i / 251) & 0xFF);
+        fd_ = open(dir.Write("src", bytes_).c_str(), O_RDONLY);
+    }
+    ~Source() {
+        if (fd_ >= 0) close(fd_);
+    }
+    Source(const Source&) = delete;
+    Source& operator=(const Source&) = delete;
+    int Fd() const { return fd_; }
+    std::string Range(long offset, long length) const {
+        return bytes_.substr(static_cast<size_t>(offset), static_cast<size_t>(length));
+    }
+
+private:
+    std::string bytes_;
+    int fd_ = -1;
+};
+
+// Writes "head", a range of the source, "tail" and checks bookkeeping on the way.
+void CopyBetweenTexts(OutStream& out, const Source& src, long offset, long length) {
+    out.WriteText("head");
+    ASSERT_EQ(out.CopyFrom(src.Fd(), offset, length), length);
+    EXPECT_EQ(out.Tell(), 4 + length);
+    out.WriteText("tail");
+    EXPECT_EQ(out.Tell(), 8 + length);
+    // The source's own offset is not moved.
+    EXPECT_EQ(lseek(src.Fd(), 0, SEEK_CUR), 0);
+}
+
+}  // namespace
+
+TEST(OutStreamCopy, FileToFileIsTheSourceRange) {
+    ScratchDir dir;
+    Source src(dir);
+    ASSERT_GE(src.Fd(), 0);
+    for (const auto& [offset, length] : {std::pair<long, long>{12345, 200000}, {0, 1}, {7, 0}}) {
+        SCOPED_TRACE(length);
+        const std::string path = dir.File("o");
+        FileOutStream out(4096);
+        ASSERT_TRUE(out.Open(path.c_str(), "wb"));
+        CopyBetweenTexts(out, src, offset, length);
+        // Offsets stay right for a later seek and overwrite.
+        ASSERT_EQ(out.Seek(2), 0);
+        out.WriteText("AD");
+        out.Close();
+        EXPECT_FALSE(out.Error()) << out.ErrorText();
+        EXPECT_EQ(ScratchDir::Read(path), "heAD" + src.Range(offset, length) + "tail");
+    }
+}
+
+TEST(OutStreamCopy, AppendingFileFallsBackToReadAndWrite) {
+    // copy_file_range refuses a descriptor opened for appending.
+    ScratchDir dir;
+    Source src(dir);
+    const std::string path = dir.Write("a", "0123");
+    FileOutStream out(1000);  // blocks of the buffer's size
+    ASSERT_TRUE(out.Open(path.c_str(), "ab"));
+    EXPECT_EQ(out.Tell(), 4);
+    out.WriteText("head");
+    ASSERT_EQ(out.CopyFrom(src.Fd(), 999, 123456), 123456);
+    EXPECT_EQ(out.Tell(), 8 + 123456);
+    ASSERT_EQ(out.CopyFrom(src.Fd(), 5, 10), 10);
+    out.WriteText("tail");
+    out.Close();
+    EXPECT_FALSE(out.Error()) << out.ErrorText();
+    EXPECT_EQ(ScratchDir::Read(path),
+              "0123head" + src.Range(999, 123456) + src.Range(5, 10) + "tail");
+}
+
+TEST(OutStreamCopy, MemoryTargetReadsThroughItsBuffer) {
+    ScratchDir dir;
+    Source src(dir);
+    MemOutStream out;
+    CopyBetweenTexts(out, src, 3, 250000);
+    EXPECT_EQ(out.Data(), "head" + src.Range(3, 250000) + "tail");
+}
+
+TEST(OutStreamCopy, ShortCountsAtTheEndOrOnAPipe) {
+    ScratchDir dir;
+    Source src(dir, 1000);
+    // The source ends early: what exists is copied, the count says how much.
+    FileOutStream file;
+    const std::string path = dir.File("o");
+    ASSERT_TRUE(file.Open(path.c_str(), "wb"));
+    EXPECT_EQ(file.CopyFrom(src.Fd(), 900, 500), 100);
+    EXPECT_EQ(file.Tell(), 100);
+    file.Close();
+    EXPECT_EQ(ScratchDir::Read(path), src.Range(900, 100));
+    MemOutStream mem;
+    EXPECT_EQ(mem.CopyFrom(src.Fd(), 990, 500), 10);
+    EXPECT_EQ(mem.Data(), src.Range(990, 10));
+
+    // A pipe cannot be read at an offset: nothing is copied and the caller
+    // copies through its own input.
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_EQ(write(fds[1], "abc", 3), 3);
+    FileOutStream out;
+    ASSERT_TRUE(out.Open(dir.File("p").c_str(), "wb"));
+    EXPECT_EQ(out.CopyFrom(fds[0], 0, 3), 0);
+    EXPECT_EQ(out.Tell(), 0);
+    EXPECT_FALSE(out.Error());
+    EXPECT_EQ(mem.CopyFrom(fds[0], 0, 3), 0);
+    close(fds[0]);
+    close(fds[1]);
+}
+
+TEST(OutStreamCopy, PipeTargetFallsBackToReadAndWrite) {
+    ScratchDir dir;
+    Source src(dir, 20000);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);  // room for all 20000 bytes and more without a reader
+    std::fflush(stdout);
+    const int saved = dup(1);
+    dup2(fds[1], 1);
+    {
+        FileOutStream out(512);
+        ASSERT_TRUE(out.Open("", "wb"));
+        out.WriteText("<");
+        EXPECT_EQ(out.CopyFrom(src.Fd(), 100, 15000), 15000);
+        out.WriteText(">");
+        out.Close();
+        EXPECT_FALSE(out.Error()) << out.ErrorText();
+    }
+    dup2(saved, 1);
+    close(saved);
+    close(fds[1]);
+    std::string got;
+    char block[4096];
+    for (ssize_t n; (n = read(fds[0], block, sizeof block)) > 0;)
+        got.append(block, static_cast<size_t>(n));
+    close(fds[0]);
+    EXPECT_EQ(got, "<" + src.Range(100, 15000) + ">");
+}

@@ -181,3 +181,103 @@ TEST(CPDFStreamDoc, SavedFileCarriesTheDataVerbatim) {
     EXPECT_NE(bytes.find("<<\r\n/Length 20\r\n>>\r\nstream\r\n" + data + "endstream\r\nendobj"),
               std::string::npos);
 }
+
+namespace {
+
+// Data that holds the keywords itself, as an attached PDF does.
+const std::string kAttached =
+    "%PDF-1.4\n1 0 obj\n<< /Length 2 >>\nstream\nab\nendstream\nendobj\n%%EOF";
+const std::string kLen = std::to_string(kAttached.size());
+
+}  // namespace
+
+TEST(CPDFStreamDoc, IndirectLengthBeforeOrAfterTheStreamIsTrusted) {
+    PdfBuilder pdf = Base();
+    pdf.Obj(4, kLen)
+        .Obj(5, "<< /Length 4 0 R >>\nstream\n" + kAttached + "\nendstream")
+        .Obj(6, "<< /Length 7 0 R >>\nstream\r\n" + kAttached + "\r\nendstream")
+        .Obj(7, kLen);
+    Opened opened(pdf);
+    ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
+    for (int num : {5, 6}) {
+        SCOPED_TRACE(num);
+        CPDFStream* s = opened.Stream(num);
+        ASSERT_NE(s, nullptr) << opened.Doc()->GetLastError().GetFactor();
+        const std::string eol = num == 5 ? "\n" : "\r\n";
+        EXPECT_EQ(s->SourceLength(), static_cast<int>(kAttached.size() + eol.size()));
+        EXPECT_EQ(Data(*s), kAttached + eol);
+        // Made direct, with the length of the data taken.
+        EXPECT_EQ(s->Find("Length")->Kind(), CPDFAtom::ObjectKind);
+        EXPECT_EQ(s->Get_Length()->IntValue(), static_cast<int>(kAttached.size()));
+    }
+}
+
+TEST(CPDFStreamDoc, WrongIndirectLengthBecomesTheMeasuredOne) {
+    PdfBuilder pdf = Base();
+    pdf.Obj(4, "<< /Length 5 0 R >>\nstream\n0123456789\r\nendstream")
+        .Obj(5, "2")
+        .Obj(6, "<< /Length 7 0 R >>\nstream\nabc endstream\nendobj\nendstream")
+        .Obj(7, "(not a number)");
+    Opened opened(pdf);
+    ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
+    CPDFStream* s = opened.Stream(4);
+    ASSERT_NE(s, nullptr) << opened.Doc()->GetLastError().GetFactor();
+    EXPECT_EQ(Data(*s), "0123456789\r\n");
+    EXPECT_EQ(s->Get_Length()->IntValue(), 10);
+    // A Length that is no number is left alone; the search decides the data.
+    CPDFStream* t = opened.Stream(6);
+    ASSERT_NE(t, nullptr) << opened.Doc()->GetLastError().GetFactor();
+    EXPECT_EQ(Data(*t), "abc ");
+    EXPECT_EQ(t->Find("Length")->Kind(), CPDFAtom::RefKind);
+}
+
+TEST(CPDFStreamDoc, UnresolvableIndirectLengthFallsBackWithoutAnError) {
+    PdfBuilder pdf = Base();
+    // 9 0 R names no object: the search takes the data, and the load then
+    // fails only because Length cannot be made direct, as before.
+    pdf.Obj(4, "<< /Length 9 0 R >>\nstream\nxyz\nendstream");
+    Opened opened(pdf);
+    ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
+    EXPECT_EQ(opened.Stream(4), nullptr);
+    const CPDFException& e = opened.Doc()->GetLastError();
+    EXPECT_STREQ(e.GetModule(), "CPDFStream");
+    EXPECT_EQ(e.GetType(), CPDFException::InternalError);
+}
+
+TEST(CPDFStreamDoc, SavedUntouchedStreamsKeepDataHoldingEndstream) {
+    // Written by the save loop, which reads each untouched stream as it goes:
+    // the Length of stream 5 was written before it, that of 6 comes after.
+    PdfBuilder pdf = Base();
+    pdf.Obj(4, kLen)
+        .Obj(5, "<< /Length 4 0 R >>\nstream\n" + kAttached + "\nendstream")
+        .Obj(6, "<< /Length 7 0 R >>\nstream\n" + kAttached + "endstream")
+        .Obj(7, kLen)
+        .Obj(8, "<< /Length " + kLen + " >>\nstream\n" + kAttached + "\r\nendstream");
+    Opened opened(pdf);
+    ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
+    const std::string out = opened.Dir().File("out.pdf");
+    ASSERT_TRUE(opened.Doc()->Save(out.c_str(), false, false))
+        << opened.Doc()->GetLastError().GetFactor();
+    ASSERT_TRUE(opened.Doc()->Flush()) << opened.Doc()->GetLastError().GetFactor();
+    const std::string bytes = ScratchDir::Read(out);
+    const std::string tail = "endstream\r\nendobj\r\n";
+    EXPECT_NE(
+        bytes.find("5 0 obj\r\n<<\r\n/Length 4 0 R\r\n>>\r\nstream\r\n" + kAttached + "\n" + tail),
+        std::string::npos);
+    EXPECT_NE(bytes.find("6 0 obj\r\n<<\r\n/Length 7 0 R\r\n>>\r\nstream\r\n" + kAttached + tail),
+              std::string::npos);
+    EXPECT_NE(bytes.find("8 0 obj\r\n<<\r\n/Length " + kLen + "\r\n>>\r\nstream\r\n" + kAttached +
+                         "\r\n" + tail),
+              std::string::npos);
+    EXPECT_NE(bytes.find("4 0 obj\r\n" + kLen + "\r\nendobj"), std::string::npos);
+    EXPECT_NE(bytes.find("7 0 obj\r\n" + kLen + "\r\nendobj"), std::string::npos);
+
+    // The table points at the objects as written, not at the input's places.
+    const size_t table = bytes.rfind("xref\r\n0 ");
+    ASSERT_NE(table, std::string::npos);
+    const size_t entries = bytes.find("\r\n", table + 6) + 2;
+    for (int num = 1; num <= 8; ++num) {
+        const size_t offset = std::stoul(bytes.substr(entries + 20 * num, 10));
+        EXPECT_EQ(bytes.compare(offset, 8, std::to_string(num) + " 0 obj\r"), 0) << num;
+    }
+}

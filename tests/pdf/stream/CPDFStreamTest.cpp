@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "pdf/io/MemInStream.h"
 #include "pdf/io/MemOutStream.h"
@@ -94,12 +95,84 @@ TEST(CPDFStreamRead, Errors) {
     EXPECT_EQ(ReadError("stream"), "ioerror");
     EXPECT_EQ(ReadError(""), "ioerror");
     EXPECT_EQ(ReadError("stream\nabc"), "ioerror");
-    EXPECT_EQ(ReadError("stream\nabc\nendstream"), "ioerror");
-    EXPECT_EQ(ReadError("stream\nabc\nendstream\nendob"), "ioerror");
+    // The search (here for a wrong Length) needs "endobj" after "endstream".
+    CPDFStream s;
+    EXPECT_EQ(ReadError("stream\nabc\nendstream", s, 2), "ioerror");
+    EXPECT_EQ(ReadError("stream\nabc\nendstream\nendob", s, 2), "ioerror");
     EXPECT_EQ(ReadError("stream\nabc\nendstreamendobj"), "ioerror");
 }
 
-TEST(CPDFStreamRead, EndIsFoundByEndstreamAndEndobjNotByLength) {
+// Data that holds the keywords itself, as an attached PDF or an uncompressed
+// embedded file does.
+const std::string kInner =
+    "%PDF-1.4\n1 0 obj\n<< /Length 2 >>\nstream\nab\nendstream\nendobj\n%%EOF";
+
+TEST(CPDFStreamRead, ACorrectLengthTakesDataHoldingEndstreamAndEndobj) {
+    const int n = static_cast<int>(kInner.size());
+    for (const char* eol : {"\n", "\r\n", "\r", " \r\n", "\t \n", ""}) {
+        SCOPED_TRACE(testing::Message() << "line end [" << eol << "]");
+        CPDFStream s;
+        std::string next;
+        ASSERT_EQ(ReadError("stream\r\n" + kInner + eol + "endstream\nendobj 9 0 obj", s, n, &next),
+                  "");
+        EXPECT_EQ(Data(s), kInner + eol);  // the line end belongs to the data, as before
+        EXPECT_EQ(s.Get_Length()->IntValue(), n);
+        EXPECT_EQ(next, "endobj");
+        EXPECT_EQ(Written(s), "<<\r\n/Length " + std::to_string(n) + "\r\n>>\r\nstream\r\n" +
+                                  kInner + eol + (*eol ? "" : "\r\n") + "endstream");
+    }
+}
+
+TEST(CPDFStreamRead, ATrustedLengthEndsTheDataAtEndstream) {
+    // Length 0, and data right against "endstream": the stream's reader does
+    // not look past the keyword; "endobj" is the object reader's.
+    CPDFStream empty;
+    std::string next;
+    ASSERT_EQ(ReadError("stream\nendstream\n", empty, 0, &next), "");
+    EXPECT_EQ(empty.GetDataLength(), 0);
+    EXPECT_EQ(next, "");
+    CPDFStream tight;
+    ASSERT_EQ(ReadError("stream\nabcendstream", tight, 3), "");
+    EXPECT_EQ(Data(tight), "abc");
+    CPDFStream delimited;
+    ASSERT_EQ(ReadError("stream\nabc\nendstream%x\nendobj", delimited, 3, &next), "");
+    EXPECT_EQ(Data(delimited), "abc\n");
+    EXPECT_EQ(next, "endobj");
+}
+
+TEST(CPDFStreamRead, AWrongLengthFallsBackToTheSearch) {
+    // What the search alone takes: the data up to the first "endstream" that
+    // "endobj" follows.
+    const std::string bytes = "stream\n" + kInner + "\nendstream\nendobj";
+    const std::string searched = kInner.substr(0, kInner.find("endstream"));
+    const int n = static_cast<int>(kInner.size());
+    for (int length : {n - 1, 5, n + 2, n + 3, n + 100000, -1, -n}) {
+        SCOPED_TRACE(length);
+        CPDFStream s;
+        ASSERT_EQ(ReadError(bytes, s, length), "");
+        EXPECT_EQ(Data(s), searched);
+        EXPECT_EQ(s.Get_Length()->IntValue(), length);  // a direct Length stays as it was
+    }
+    // Not a whole number.
+    const std::unique_ptr<CPDFObject> others[] = {
+        std::make_unique<CPDFName>("Length"),
+        std::make_unique<CPDFNumber>(static_cast<float>(n) + 0.5f)};
+    for (const auto& value : others) {
+        auto dict = std::make_unique<CPDFDict>();
+        dict->Insert("Length", value->Duplicate(nullptr, nullptr));
+        MemInStream in(bytes);
+        CPDFStream s;
+        s.Serialize(nullptr, in, std::move(dict), nullptr);
+        EXPECT_EQ(Data(s), searched);
+    }
+    // Without any Length.
+    MemInStream in(bytes);
+    CPDFStream none;
+    none.Serialize(nullptr, in, std::make_unique<CPDFDict>(), nullptr);
+    EXPECT_EQ(Data(none), searched);
+}
+
+TEST(CPDFStreamRead, EndIsSearchedForWhenLengthIsWrong) {
     CPDFStream wrong;
     ASSERT_EQ(ReadError("stream\n0123456789\nendstream\nendobj", wrong, 2), "");
     EXPECT_EQ(Data(wrong), "0123456789\n");
