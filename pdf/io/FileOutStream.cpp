@@ -36,12 +36,17 @@ bool FileOutStream::Open(const char* path, const char* mode, int bufferSize) {
         errno_ = errno;
         return false;
     }
+    long end = 0;
     if (std::fseek(file, 0, SEEK_END) != 0) {
-        errno_ = errno;
-        std::fclose(file);
-        return false;
+        // A FIFO or terminal has no end to seek to; writing starts at 0.
+        if (errno != ESPIPE) {
+            errno_ = errno;
+            std::fclose(file);
+            return false;
+        }
+    } else {
+        end = std::ftell(file);
     }
-    const long end = std::ftell(file);
     if (end < 0) {
         errno_ = errno;
         std::fclose(file);
