@@ -39,6 +39,12 @@ std::string ResolveTarget(const std::string& path) {
     return path;
 }
 
+// True when realpath() finds an existing file for the path.
+bool Resolves(const std::string& path) {
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) != nullptr;
+}
+
 std::string DirectoryOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
@@ -107,6 +113,11 @@ bool CPDFDoc::Save(const char* path, bool incremental, bool linearize) {
             // user had there) is whole at every instant.
             incremental = false;
             targetPath_ = ResolveTarget(out);
+            // An existing file that resolves to no name of its own (fd 1 of
+            // a deleted file, say) would have the rename replace the link.
+            if (exists && (targetPath_ == out ? !Resolves(out) : !SameFile(targetPath_, out)))
+                Raise("Save", CPDFException::UserError,
+                      FormatFactor("output has no file name to replace: %s", out.c_str()).c_str());
             std::string tmpl = DirectoryOf(targetPath_) + "/cvXXXXXX.pdf";
             const int fd = ::mkstemps(tmpl.data(), 4);
             if (fd < 0) Raise("Save", runtime, nullptr);

@@ -57,29 +57,61 @@ protected:
 // --- Outputs that are not regular files ---
 
 TEST_F(LinkpointTargetsTest, FullDeviceFailsAndStaysADevice) {
-    if (!IsCharDevice("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    const RunResult r = Linkpoint({in_, "/dev/full"});
+    const std::string full = dir_.FullDevice();
+    if (full.empty()) GTEST_SKIP() << "no /dev/full";
+    const RunResult r = Linkpoint({in_, full});
     EXPECT_EQ(r.code, 1);
     const auto lines = e2e::Lines(r.out);
     ASSERT_EQ(lines.size(), 8u) << r.out;
-    EXPECT_EQ(lines[2], "OutputFile: /dev/full");
+    EXPECT_EQ(lines[2], "OutputFile: " + full);
     EXPECT_EQ(lines[3], "%%[ Error: cannot flush PDF Document: " + in_ + " ]%%");
     ExpectReport(lines, 4, "Flush", "System Error", "No space left on device");
-    EXPECT_TRUE(IsCharDevice("/dev/full"));
+    EXPECT_TRUE(IsCharDevice(full));
     ExpectInputUnchanged();
 }
 
 TEST_F(LinkpointTargetsTest, StandardOutputGetsThePdfAndStandardErrorTheLog) {
     E2E_REQUIRE("qpdf");
-    // The runner's standard output is a pipe; what comes through it is kept
-    // as a file.
-    const RunResult r = Linkpoint({in_, "/dev/stdout"});
-    ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out.rfind("%PDF-", 0), 0u) << r.out.substr(0, 200);
-    EXPECT_EQ(e2e::CheckSuccessLog(r.err, in_, "/dev/stdout"), "");
-    const std::string out = dir_.Write("piped.pdf", r.out);
-    EXPECT_TRUE(e2e::QpdfCheck(out));
-    EXPECT_EQ(e2e::DestNames(RunProbe(out)), kThree);
+    // A private link of /dev/stdout's kind comes first: a writer that
+    // replaced its target would take only that, not the system's own.
+    const std::string own = dir_.File("stdout");
+    ASSERT_EQ(symlink("/proc/self/fd/1", own.c_str()), 0);
+    for (const std::string& target : {own, std::string("/dev/stdout")}) {
+        SCOPED_TRACE(target);
+        // The runner's standard output is a pipe; what comes through it is
+        // kept as a file.
+        const RunResult r = Linkpoint({in_, target});
+        ASSERT_EQ(r.code, 0) << r.err;
+        ASSERT_EQ(r.out.rfind("%PDF-", 0), 0u) << r.out.substr(0, 200);
+        EXPECT_EQ(e2e::CheckSuccessLog(r.err, in_, target), "");
+        const std::string out = dir_.Write("piped.pdf", r.out);
+        EXPECT_TRUE(e2e::QpdfCheck(out));
+        EXPECT_EQ(e2e::DestNames(RunProbe(out)), kThree);
+        struct stat st;
+        ASSERT_EQ(lstat(target.c_str(), &st), 0);
+        ASSERT_TRUE(S_ISLNK(st.st_mode));
+        ExpectInputUnchanged();
+    }
+}
+
+TEST_F(LinkpointTargetsTest, StandardOutputOnADeletedFileIsRefused) {
+    // fd 1 is a regular file that no name reaches any more: there is nothing
+    // to rename over but the link itself, which must stay.
+    const std::string own = dir_.File("stdout");
+    ASSERT_EQ(symlink("/proc/self/fd/1", own.c_str()), 0);
+    const std::string gone = dir_.File("gone.pdf");
+    const std::string log = dir_.File("log.txt");
+    const RunResult r =
+        e2e::Run({"sh", "-c", "exec 1>\"$1\"; rm \"$1\"; exec \"$2\" \"$3\" \"$4\" -l \"$5\"", "sh",
+                  gone, LINKPOINT_BIN, in_, own, log});
+    EXPECT_EQ(r.code, 1) << r.err;
+    const auto lines = e2e::Lines(e2e::ReadBytes(log));
+    ASSERT_GE(lines.size(), 8u);
+    EXPECT_EQ(lines[3], "%%[ Error: cannot save PDF Document: " + own + " ]%%");
+    ExpectReport(lines, 4, "Save", "User Error", "output has no file name to replace: " + own);
+    struct stat st;
+    ASSERT_EQ(lstat(own.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
     ExpectInputUnchanged();
 }
 
@@ -87,6 +119,10 @@ TEST_F(LinkpointTargetsTest, FifoWithAReaderGetsThePdf) {
     E2E_REQUIRE("qpdf");
     const std::string fifo = dir_.File("out.fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // A second name for the FIFO, to release the reader even when the tool
+    // never opened it (or renamed a file over it).
+    const std::string keep = dir_.File("keep.fifo");
+    ASSERT_EQ(link(fifo.c_str(), keep.c_str()), 0);
     std::string got;
     std::thread reader([&] {
         FILE* in = std::fopen(fifo.c_str(), "rb");
@@ -98,7 +134,7 @@ TEST_F(LinkpointTargetsTest, FifoWithAReaderGetsThePdf) {
     });
     const RunResult r = Linkpoint({in_, fifo});
     // Lets the reader go if the tool never opened the FIFO.
-    const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    const int fd = open(keep.c_str(), O_WRONLY | O_NONBLOCK);
     if (fd >= 0) close(fd);
     reader.join();
     ASSERT_EQ(r.code, 0) << r.out;
