@@ -1,5 +1,8 @@
 #include "tool/CLinkPointApp.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdarg>
 #include <cstring>
 #include <ctime>
@@ -22,6 +25,14 @@ std::string Now() {
     std::string text = buffer;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
     return text;
+}
+
+// True when path names the very file, pipe or device that fd 1 is.
+bool IsStandardOutput(const char* path) {
+    struct stat out, fd1;
+    if (!path || !*path || ::fstat(STDOUT_FILENO, &fd1) != 0 || ::stat(path, &out) != 0)
+        return false;
+    return out.st_dev == fd1.st_dev && out.st_ino == fd1.st_ino;
 }
 
 struct DriverDeleter {
@@ -51,10 +62,14 @@ bool CLinkPointApp::Init(const char* logFile, const char* tempPath) {
 
 int CLinkPointApp::Run(const char* inputFile, const char* outputFile, long startPage, long endPage,
                        const char* format, const char* fitType, bool overwrite, bool remove) {
-    WriteLog(log_, "Start at: %s", Now().c_str());
-
     const char* input = inputFile ? inputFile : "";
     const char* output = (outputFile && *outputFile) ? outputFile : input;
+    // When the PDF itself goes to standard output (/dev/stdout, or a path
+    // that names what fd 1 is), the log moves to standard error so the two
+    // never mix.
+    if (log_ == stdout && IsStandardOutput(output)) log_ = stderr;
+
+    WriteLog(log_, "Start at: %s", Now().c_str());
     // A path is never cut to fit: a shortened path would name another file.
     for (const char* path : {input, output}) {
         if (std::strlen(path) >= kPathBufferSize) {
@@ -63,16 +78,15 @@ int CLinkPointApp::Run(const char* inputFile, const char* outputFile, long start
             return 1;
         }
     }
-    char outputPath[kPathBufferSize];
-    std::strcpy(outputPath, output);
+    const std::string outputPath = output;
 
     WriteLog(log_, "InputFile: %s", input);
-    WriteLog(log_, "OutputFile: %s", outputPath);
+    WriteLog(log_, "OutputFile: %s", outputPath.c_str());
 
     std::unique_ptr<CPDFDriver, DriverDeleter> driver(CreateDriver(tempPath_.c_str()));
     if (!driver) return 1;
     if (!driver->SetParams(startPage, endPage, format, fitType, overwrite, remove)) return 1;
-    if (!driver->Execute(input, outputPath)) return 1;
+    if (!driver->Execute(input, outputPath.c_str())) return 1;
     driver.reset();
 
     WriteLog(log_, "Finish at: %s", Now().c_str());

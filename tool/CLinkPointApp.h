@@ -1,5 +1,6 @@
 #pragma once
 
+#include <climits>
 #include <cstdio>
 #include <string>
 
@@ -12,8 +13,9 @@ class CPDFException;
 // reports through it.
 class CLinkPointApp {
 public:
-    // Longest path, with its terminating zero, that a run accepts.
-    static constexpr size_t kPathBufferSize = 260;
+    // Longest path, with its terminating zero, that a run accepts: the
+    // platform's own limit.
+    static constexpr size_t kPathBufferSize = PATH_MAX;
     // Longest usage line, newline included.
     static constexpr size_t kUsageLineMax = 255;
 
@@ -23,7 +25,8 @@ public:
     CLinkPointApp& operator=(const CLinkPointApp&) = delete;
 
     // Fails only when the code page 932 converter cannot be opened.
-    // logFile: null logs to standard output, "" logs nothing, anything else is
+    // logFile: null logs to standard output (standard error when Run's output
+    // is standard output itself), "" logs nothing, anything else is
     // opened for appending (no log, silently, if it cannot be opened).
     bool Init(const char* logFile, const char* tempPath);
     // 0 on success, 1 on any failure.

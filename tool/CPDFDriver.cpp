@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cinttypes>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,7 @@
 
 #include "pdf/file/CPDFDoc.h"
 #include "pdf/io/MemInStream.h"
+#include "pdf/io/TempName.h"
 #include "pdf/object/CP932.h"
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFException.h"
@@ -179,6 +181,7 @@ CPDFDriver* CreateDriver(const char* tempPath) {
     }
     auto* driver = new CPDFDriver();
     driver->lib_ = std::move(lib);
+    driver->tempPath_ = tempPath ? tempPath : "";
     return driver;
 }
 
@@ -215,8 +218,26 @@ void CPDFDriver::Fail(const char* format, const char* arg) {
     WriteLog(AppLog(), "%%%%[ Error: %s ]%%%%", text);
 }
 
+bool CPDFDriver::CheckTempPath() {
+    if (tempPath_.empty()) return true;
+    const int problem = corvina::CheckTempDir(tempPath_.c_str());
+    if (problem == 0) return true;
+    const char* what = problem == ENOENT    ? "does not exist"
+                       : problem == ENOTDIR ? "is not a directory"
+                                            : "is not writable";
+    Fail("invalid temporary directory: %s", tempPath_.c_str());
+    const std::string factor = corvina::FormatFactor("temporary directory %s: %s (%s)", what,
+                                                     tempPath_.c_str(), std::strerror(problem));
+    WriteErrorReport(
+        AppLog(), CPDFException("CPDFDriver", "Execute", CPDFException::UserError, factor.c_str()));
+    return false;
+}
+
 bool CPDFDriver::Execute(const char* inputPath, const char* outputPath) {
     try {
+        // A temporary directory that cannot be used is refused before the
+        // input is touched, not when a large stream first needs it.
+        if (!CheckTempPath()) return false;
         // A format printf could misuse is refused before any file is touched.
         if (!remove_ && !IsSafeFormat(format_.c_str())) {
             WriteLog(AppLog(), "Invalid Format: %s", format_.c_str());

@@ -42,6 +42,9 @@ private:
     friend CPDFDriver* CreateDriver(const char* tempPath);
     CPDFDriver() = default;
 
+    // False, after logging why, when the -t directory is missing, is no
+    // directory or takes no files.
+    bool CheckTempPath();
     bool CollectDests();
     bool ReadNameTreeNode(corvina::CPDFDict* node, int depth,
                           std::set<corvina::CPDFObjRef>& visited);
@@ -55,6 +58,7 @@ private:
     bool MayRemove(const corvina::CPDFObjRef& ref);
 
     std::unique_ptr<corvina::CPDFLib> lib_;
+    std::string tempPath_;  // as given with -t; empty for the default
     corvina::CPDFDoc* doc_ = nullptr;
     corvina::CPDFCatalog* catalog_ = nullptr;
     corvina::CPDFNameDict* names_dict_ = nullptr;

@@ -1,9 +1,13 @@
+#include <csignal>
 #include <cstdio>
 
 #include "tool/CCommandLine.h"
 #include "tool/CLinkPointApp.h"
 
 int main(int argc, char** argv) {
+    // A pipe or FIFO whose reader went away is a write error the job reports,
+    // not a signal that ends the process without a word.
+    std::signal(SIGPIPE, SIG_IGN);
     CCommandLine cmd;
     if (!cmd.Parse(argc, argv)) {
         CLinkPointApp::PrintUsage(stdout, cmd.programName);

@@ -1,5 +1,7 @@
 #include "pdf/file/CPDFDoc.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -7,6 +9,7 @@
 
 #include "pdf/file/CPDFEncryptDict.h"
 #include "pdf/file/CPDFLib.h"
+#include "pdf/io/FileKind.h"
 #include "pdf/object/CPDFNumber.h"
 #include "pdf/structure/CPDFCatalog.h"
 #include "pdf/structure/CPDFInfoDict.h"
@@ -60,6 +63,13 @@ bool CPDFDoc::Open(CPDFLib* lib, const char* path, const char* password) {
         if (!input_->Open(filePath_.c_str(), "rb", 0, -1, kInputBuffer)) {
             errno = input_->SavedErrno();
             Raise("Open", CPDFException::RuntimeLibraryError, nullptr);
+        }
+        // Only a regular file can be searched from its end and read again
+        // by offset; anything else is refused before a byte is read.
+        if (!S_ISREG(input_->FileMode())) {
+            const char* kind = detail::FileKindName(input_->FileMode());
+            Raise("Open", CPDFException::UserError,
+                  FormatFactor("not a regular file (%s): %s", kind, filePath_.c_str()).c_str());
         }
         if (!ReadStructure()) Raise("Open", CPDFException::InternalError, "CPDFDoc::Serialize()");
 
@@ -143,28 +153,25 @@ bool CPDFDoc::ReadStructure() {
 
 void CPDFDoc::FindStartXRef() {
     static const char kKeyword[] = "startxref";
+    // Mail gateways and download tools append bytes after %%EOF; common
+    // readers look this far back, and so does this one.
+    constexpr int kSearchWindow = 1024;
     const int length = input_->Length();
-    int n = length - 32;
+    const int start = length > kSearchWindow ? length - kSearchWindow : 0;
+    if (input_->Seek(start) != 0) Raise("Serialize", CPDFException::InvalidFormat, "ioerror");
+    // The last keyword that starts a line wins: an earlier one belongs to an
+    // older section, and appended junk rarely holds a line-initial keyword.
     int found = -1;
-    for (int attempt = 0; attempt < 10 && found < 0; ++attempt, n -= 32) {
-        const int start = n > 0 ? n : 0;
-        if (input_->Seek(start) != 0) Raise("Serialize", CPDFException::InvalidFormat, "ioerror");
-        for (;;) {
-            const int at = input_->Search(kKeyword, 9);
-            if (at < 0) break;
-            if (at > 0) {
-                char around[10];
-                if (input_->Seek(at - 1) != 0 || input_->Read(around, 10) != 10)
-                    Raise("Serialize", CPDFException::InvalidFormat, "ioerror");
-                if (around[0] == '\r' || around[0] == '\n') {
-                    found = at;
-                    break;
-                }
-            }
-            if (input_->Seek(at + 1) != 0)
+    for (;;) {
+        const int at = input_->Search(kKeyword, 9);
+        if (at < 0) break;
+        if (at > 0) {
+            char around[10];
+            if (input_->Seek(at - 1) != 0 || input_->Read(around, 10) != 10)
                 Raise("Serialize", CPDFException::InvalidFormat, "ioerror");
+            if (around[0] == '\r' || around[0] == '\n') found = at;
         }
-        if (start == 0) break;
+        if (input_->Seek(at + 1) != 0) Raise("Serialize", CPDFException::InvalidFormat, "ioerror");
     }
     if (found < 0) Raise("Serialize", CPDFException::InvalidFormat, "Cannot find startxref");
     char word[256];

@@ -59,7 +59,11 @@ public:
     bool IsFDF() const;
     CPDFCatalog* GetCatalog(CPDFObjRef* ref = nullptr);
 
-    // Saving.
+    // Saving. An existing regular file (or a new path) is replaced whole by
+    // one rename of a temporary written beside it; a directory is refused;
+    // anything else that exists (device, FIFO, pipe) and an empty path
+    // (standard output) are written into directly, as a full rewrite, and
+    // after such a Flush the document has no input left to read from.
     bool Save(const char* path, bool incremental, bool linearize);
     bool Flush();
     int32_t StoreObj(const CPDFObjRef& ref, CPDFObject* obj);
@@ -137,6 +141,9 @@ private:
     bool saveCalled_ = false;
     bool flushing_ = false;
     bool replaceViaTemp_ = false;
+    // The output is a stream (device, FIFO, standard output) written into
+    // directly: no temporary, no rename, nothing read back after Flush.
+    bool direct_ = false;
     std::string writePath_;
     bool outputCreated_ = false;
     std::unique_ptr<FileOutStream> output_;

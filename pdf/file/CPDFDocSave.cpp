@@ -1,5 +1,7 @@
 // Saving: the output target, the full-rewrite preparation, writing every
-// object once, and the replacement of the target by one rename().
+// object once, and the replacement of the target by one rename(). A target
+// that is not a regular file (a device, a FIFO, standard output) is written
+// into directly instead.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,6 +38,12 @@ std::string ResolveTarget(const std::string& path) {
     char resolved[PATH_MAX];
     if (::realpath(path.c_str(), resolved)) return resolved;
     return path;
+}
+
+// True when realpath() finds an existing file for the path.
+bool Resolves(const std::string& path) {
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) != nullptr;
 }
 
 std::string DirectoryOf(const std::string& path) {
@@ -82,8 +90,22 @@ bool CPDFDoc::Save(const char* path, bool incremental, bool linearize) {
         targetPath_.clear();
         appendBase_ = -1;
         outputCreated_ = false;
+        direct_ = false;
+        struct stat target;
+        const bool exists = !out.empty() && ::stat(out.c_str(), &target) == 0;
         if (out.empty()) {
+            // Standard output: a stream, written straight into.
             incremental = false;
+            direct_ = true;
+        } else if (exists && S_ISDIR(target.st_mode)) {
+            Raise("Save", CPDFException::UserError,
+                  FormatFactor("output is a directory: %s", out.c_str()).c_str());
+        } else if (exists && !S_ISREG(target.st_mode)) {
+            // A device, a FIFO or a pipe behind /dev/stdout is never replaced
+            // by a file: the document is written into it, in one pass.
+            incremental = false;
+            writePath_ = out;
+            direct_ = true;
         } else if (incremental && SameFile(out, filePath_)) {
             writePath_ = ResolveTarget(out);
         } else {
@@ -92,6 +114,11 @@ bool CPDFDoc::Save(const char* path, bool incremental, bool linearize) {
             // user had there) is whole at every instant.
             incremental = false;
             targetPath_ = ResolveTarget(out);
+            // An existing file that resolves to no name of its own (fd 1 of
+            // a deleted file, say) would have the rename replace the link.
+            if (exists && (targetPath_ == out ? !Resolves(out) : !SameFile(targetPath_, out)))
+                Raise("Save", CPDFException::UserError,
+                      FormatFactor("output has no file name to replace: %s", out.c_str()).c_str());
             std::string tmpl = DirectoryOf(targetPath_) + "/cvXXXXXX.pdf";
             const int fd = ::mkstemps(tmpl.data(), 4);
             if (fd < 0) Raise("Save", runtime, nullptr);
@@ -111,7 +138,7 @@ bool CPDFDoc::Save(const char* path, bool incremental, bool linearize) {
         }
         if (!output_->Open(writePath_.c_str(), incremental_ ? "ab" : "wb", kOutputBuffer)) {
             errno = output_->SavedErrno();
-            Raise("Save", runtime, nullptr);
+            Raise("Save", direct_ ? CPDFException::SystemError : runtime, nullptr);
         }
 
         if (!IsFDF() && !incremental_) {
@@ -267,7 +294,16 @@ bool CPDFDoc::Flush() {
             Raise("Flush", CPDFException::UserError, "CPDFDoc::Save() has not been called.");
         flushing_ = true;
         if (!IsFDF() && !SetDocInfo()) Raise("Flush", internal, "CPDFDoc::SetDocInfo()");
-        if (!WriteAllObjects()) Raise("Flush", internal, "CPDFDoc::Serialize()");
+        if (!WriteAllObjects()) {
+            if (direct_ && output_ && output_->Error()) {
+                // What a device or pipe refuses (full, no reader) is the
+                // system's own report, not a fault of the document.
+                lastError_.Clear();
+                errno = output_->SavedErrno();
+                Raise("Flush", CPDFException::SystemError, nullptr);
+            }
+            Raise("Flush", internal, "CPDFDoc::Serialize()");
+        }
 
         spare_.reset();
         output_->Close();
@@ -275,9 +311,14 @@ bool CPDFDoc::Flush() {
         output_.reset();
         if (closeErrno) {
             errno = closeErrno;
-            Raise("Flush", runtime, nullptr);
+            Raise("Flush", direct_ ? CPDFException::SystemError : runtime, nullptr);
         }
-        if (replaceViaTemp_) {
+        const bool reread = !direct_;
+        if (direct_) {
+            // Nothing to read back from a stream: the document stands for
+            // what it wrote but has no input any more.
+            if (!writePath_.empty()) filePath_ = writePath_;
+        } else if (replaceViaTemp_) {
             // The finished file takes the target's permission bits (a new
             // file gets what the umask allows), then one rename replaces it.
             struct stat st;
@@ -305,13 +346,16 @@ bool CPDFDoc::Flush() {
         appendBase_ = -1;
         outputCreated_ = false;
         replaceViaTemp_ = false;
+        direct_ = false;
         flushing_ = false;
         saveCalled_ = false;
 
-        input_ = std::make_unique<FileInStream>(65536);
-        if (!input_->Open(filePath_.c_str(), "rb", 0, -1, 65536)) {
-            errno = input_->SavedErrno();
-            Raise("Flush", runtime, nullptr);
+        if (reread) {
+            input_ = std::make_unique<FileInStream>(65536);
+            if (!input_->Open(filePath_.c_str(), "rb", 0, -1, 65536)) {
+                errno = input_->SavedErrno();
+                Raise("Flush", runtime, nullptr);
+            }
         }
         spare_ = std::make_unique<CPDFXRef>();
         if (!spare_->Create(this, nullptr)) Raise("Flush", internal, "CPDFXRef::Create()");
@@ -328,6 +372,9 @@ void CPDFDoc::DiscardSave() {
     saveCalled_ = false;
     flushing_ = false;
     replaceViaTemp_ = false;
+    // A device or pipe written into is left as it is: there is nothing of
+    // the document's own to remove or cut.
+    direct_ = false;
     if (!writePath_.empty()) {
         if (outputCreated_) {
             std::remove(writePath_.c_str());

@@ -1,5 +1,6 @@
 #include "pdf/io/FileInStream.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,10 +37,29 @@ bool FileInStream::Open(const char* path, const char* mode, int start, int lengt
     std::FILE* file;
     long origin = 0;  // file offset of window position 0 before the start offset
     if (path && *path) {
-        file = std::fopen(path, mode && *mode ? mode : "rb");
-        if (!file) {
-            errno_ = errno;
-            return false;
+        const char* how = mode && *mode ? mode : "rb";
+        if (how[0] == 'r' && !std::strchr(how, '+')) {
+            // Opened without blocking: a FIFO with no writer would otherwise
+            // hold open() for ever, before anyone could look at what it is.
+            const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd < 0) {
+                errno_ = errno;
+                return false;
+            }
+            const int flags = ::fcntl(fd, F_GETFL);
+            if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+            file = ::fdopen(fd, how);
+            if (!file) {
+                errno_ = errno;
+                ::close(fd);
+                return false;
+            }
+        } else {
+            file = std::fopen(path, how);
+            if (!file) {
+                errno_ = errno;
+                return false;
+            }
         }
     } else {
         // Standard input: binary already on this platform. The window begins
@@ -51,7 +71,9 @@ bool FileInStream::Open(const char* path, const char* mode, int start, int lengt
 
     long available = INT32_MAX;  // unknown for pipes and terminals
     struct stat st;
-    const bool regular = fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode);
+    const bool known = fstat(fileno(file), &st) == 0;
+    fileMode_ = known ? st.st_mode : 0;
+    const bool regular = known && S_ISREG(st.st_mode);
     if (regular) {
         // Offsets are 32-bit throughout the library; refuse rather than misread.
         if (st.st_size > INT32_MAX) {
@@ -86,6 +108,7 @@ void FileInStream::Close() {
     file_ = nullptr;
     isStdin_ = false;
     positional_ = false;
+    fileMode_ = 0;
     path_.clear();
     start_ = -1;
     length_ = 0;

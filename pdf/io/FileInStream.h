@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdio>
 #include <string>
 
@@ -15,6 +17,7 @@ public:
 
     // length -1 means to the end of the file; a longer length is clipped.
     // Fails (saving errno) when the file cannot be opened or is above 2 GiB.
+    // Opening never blocks, even on a FIFO without a writer.
     bool Open(const char* path, const char* mode = "rb", int start = 0, int length = -1,
               int bufferSize = 0);
     void Close() override;
@@ -24,6 +27,8 @@ public:
     // position, for copies that bypass this stream's buffer and position.
     int Descriptor() const { return file_ ? fileno(file_) : -1; }
     long FileOffset(int pos) const { return start_ + pos; }
+    // The st_mode of the open file (0 when closed or unknown).
+    mode_t FileMode() const { return fileMode_; }
 
     int Refill() override;
     int Read(void* dst, int n) override;
@@ -43,6 +48,7 @@ private:
     std::FILE* file_ = nullptr;
     bool isStdin_ = false;
     bool positional_ = false;
+    mode_t fileMode_ = 0;
     std::string path_;
     long start_ = -1;     // window start in the file, -1 when closed
     int length_ = 0;      // window length

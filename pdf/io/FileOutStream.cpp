@@ -54,7 +54,9 @@ bool FileOutStream::Open(const char* path, const char* mode, int bufferSize) {
         errno_ = errno;
         return false;
     }
-    const off_t end = ::lseek(fd, 0, SEEK_END);
+    off_t end = ::lseek(fd, 0, SEEK_END);
+    // A FIFO or terminal has no end to seek to; writing starts at 0.
+    if (end < 0 && errno == ESPIPE) end = 0;
     if (end < 0) {
         errno_ = errno;
         ::close(fd);

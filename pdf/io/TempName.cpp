@@ -1,5 +1,6 @@
 #include "pdf/io/TempName.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -47,6 +48,18 @@ bool GetTempName(const char* dir, const char* prefix, char* out, int outSize) {
     close(fd);
     std::memcpy(out, name.data(), name.size());
     return true;
+}
+
+int CheckTempDir(const char* dir) {
+    if (!dir || !*dir) return ENOENT;
+    struct stat st;
+    if (::stat(dir, &st) != 0) return errno;
+    if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+    std::vector<char> name(PATH_MAX);
+    if (!GetTempName(dir, "cv", name.data(), static_cast<int>(name.size())))
+        return errno ? errno : EACCES;
+    ::unlink(name.data());
+    return 0;
 }
 
 }  // namespace corvina

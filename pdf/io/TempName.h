@@ -1,5 +1,6 @@
 #pragma once
 
+#include <climits>
 #include <string>
 
 namespace corvina {
@@ -11,7 +12,14 @@ struct TempSettings {
 };
 
 // Creates a unique empty file in dir (empty: $TMPDIR, else /tmp) whose name
-// starts with prefix, and writes its path into out (260 bytes). mkstemp only.
-bool GetTempName(const char* dir, const char* prefix, char* out, int outSize = 260);
+// starts with prefix, and writes its path into out (outSize bytes, PATH_MAX
+// unless told). mkstemp only.
+bool GetTempName(const char* dir, const char* prefix, char* out, int outSize = PATH_MAX);
+
+// 0 when dir is a directory that takes new files, else why not: ENOENT,
+// ENOTDIR, or the errno of creating a file there. Writability is tried by
+// making (and removing) a temporary file, since permission bits do not bind
+// every user and do not cover read-only mounts.
+int CheckTempDir(const char* dir);
 
 }  // namespace corvina

@@ -1,5 +1,8 @@
 #include "support/ScratchDir.h"
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -43,4 +46,12 @@ std::string ScratchDir::List(const std::string& dir) {
     std::string out;
     for (const auto& n : names) out += (out.empty() ? "" : " ") + n;
     return out;
+}
+
+std::string ScratchDir::FullDevice() const {
+    struct stat st;
+    if (stat("/dev/full", &st) != 0 || !S_ISCHR(st.st_mode)) return "";
+    const std::string own = File("full");
+    if (mknod(own.c_str(), S_IFCHR | 0666, st.st_rdev) == 0) return own;
+    return "/dev/full";
 }

@@ -20,6 +20,10 @@ public:
     static std::string Read(const std::string& path);
     // Names of the directory's entries, sorted.
     static std::string List(const std::string& dir);
+    // A node of the full device (/dev/full's) inside the directory, so a
+    // faulty writer that replaces its target cannot take the system's own;
+    // /dev/full itself where device nodes cannot be made; "" when neither.
+    std::string FullDevice() const;
 
 private:
     std::string path_;

@@ -3,8 +3,10 @@
 #include "pdf/file/CPDFDoc.h"
 #include "pdf/io/TempName.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -13,6 +15,8 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "pdf/file/CPDFLib.h"
@@ -231,16 +235,42 @@ using CPDFDocSave = KeepTempDir;
 
 // ---- Opening ------------------------------------------------------------
 
-TEST_F(CPDFDocOpen, StartxrefBeyondTheLast320BytesIsTheReadersRecord) {
-    std::string bytes = Pages(1).Bytes();
-    // 300 more bytes still leave the keyword inside the last 320...
-    Fixture near(bytes + std::string(300 - 22, ' ') + "\n");
-    EXPECT_NE(near.Doc(), nullptr) << Of(near.Error());
-    // ...340 do not.
-    Fixture far(bytes + std::string(340, ' '));
-    ASSERT_EQ(far.Doc(), nullptr);
-    EXPECT_EQ(Of(far.Error()), (Record{"CPDFDoc", "Serialize", CPDFException::InvalidFormat,
-                                       "Cannot find startxref"}));
+TEST_F(CPDFDocOpen, StartxrefIsSearchedInTheLast1024Bytes) {
+    const std::string bytes = Pages(1).Bytes();
+    // What mail gateways append: NULs, text, even a stray end marker.
+    std::string junk;
+    for (int i = 0; junk.size() < 700; ++i) junk += std::string(1, '\0') + "junk %%EOF " + char(i);
+    junk.resize(700);
+    Fixture appended(bytes + junk);
+    ASSERT_NE(appended.Doc(), nullptr) << Of(appended.Error());
+    EXPECT_EQ(appended.Doc()->GetPageCount(), 1);
+
+    // The keyword's 9 bytes just inside the window still count...
+    const size_t keyword = bytes.rfind("startxref");
+    const size_t inside = 1024 - (bytes.size() - keyword);
+    Fixture edge(bytes + std::string(inside, ' '));
+    EXPECT_NE(edge.Doc(), nullptr) << Of(edge.Error());
+    // ...one byte further is out, and so is far more.
+    for (size_t extra : {inside + 1, size_t{2000}}) {
+        Fixture far(bytes + std::string(extra, ' '));
+        ASSERT_EQ(far.Doc(), nullptr) << extra;
+        EXPECT_EQ(Of(far.Error()), (Record{"CPDFDoc", "Serialize", CPDFException::InvalidFormat,
+                                           "Cannot find startxref"}));
+    }
+}
+
+TEST_F(CPDFDocOpen, TheLastStartxrefOfTheWindowWins) {
+    // An incremental update whose older startxref also lies in the window:
+    // the newer section must be the one read.
+    const std::string first = Section()
+                                  .Free(0, 0, 65535)
+                                  .Obj(1, kCatalog)
+                                  .Obj(2, "<< /Type /Pages /Kids [] /Count 0 >>")
+                                  .AppendTo("", "/Size 3 /Root 1 0 R");
+    const std::string both = Section().Obj(3, "42").AppendTo(first, "/Size 4 /Root 1 0 R");
+    Fixture f(both);
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    EXPECT_EQ(f.Doc()->SectionCount(), 3);
 }
 
 TEST_F(CPDFDocOpen, StartxrefMustFollowALineEnd) {
@@ -267,6 +297,22 @@ TEST_F(CPDFDocOpen, MissingFileIsARuntimeLibraryError) {
     EXPECT_EQ(error.GetType(), CPDFException::RuntimeLibraryError);
     EXPECT_EQ(std::string(error.GetFactor()), std::strerror(ENOENT));
     EXPECT_EQ(std::string(error.GetModule()), "CPDFDoc");
+}
+
+TEST_F(CPDFDocOpen, OnlyARegularFileIsOpened) {
+    ScratchDir dir;
+    auto lib = CPDFLib::Create(dir.Path().c_str());
+    ASSERT_NE(lib, nullptr);
+    const std::string fifo = dir.File("fifo.pdf");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // A FIFO without a writer would block a plain open() for ever.
+    for (const auto& [path, kind] : std::vector<std::pair<std::string, std::string>>{
+             {fifo, "FIFO"}, {dir.Path(), "directory"}, {"/dev/null", "character device"}}) {
+        CPDFException error;
+        EXPECT_EQ(lib->Open(path.c_str(), nullptr, &error), nullptr) << path;
+        EXPECT_EQ(Of(error), (Record{"CPDFDoc", "Open", CPDFException::UserError,
+                                     "not a regular file (" + kind + "): " + path}));
+    }
 }
 
 TEST_F(CPDFDocOpen, TrailerWithoutSizeFailsToRealize) {
@@ -647,6 +693,71 @@ TEST_F(CPDFDocSave, FailedSaveLeavesNothingToFlush) {
     EXPECT_EQ(ScratchDir::List(f.Dir().Path()), listing);
     // The document is still usable.
     EXPECT_EQ(f.Doc()->GetPageCount(), 1);
+}
+
+TEST_F(CPDFDocSave, DirectoryIsRefusedAsTheOutput) {
+    Fixture f(Pages(1).Bytes());
+    ASSERT_NE(f.Doc(), nullptr);
+    const std::string sub = f.Dir().File("sub");
+    ASSERT_EQ(::mkdir(sub.c_str(), 0700), 0);
+    EXPECT_FALSE(f.Doc()->Save(sub.c_str(), false, false));
+    EXPECT_EQ(f.Last(), (Record{"CPDFDoc", "Save", CPDFException::UserError,
+                                "output is a directory: " + sub}));
+    EXPECT_EQ(ScratchDir::List(f.Dir().Path()), "in.pdf sub");
+    EXPECT_EQ(ScratchDir::List(sub), "");
+}
+
+TEST_F(CPDFDocSave, FullDeviceIsWrittenIntoAndItsRefusalReported) {
+    Fixture f(Pages(2).Bytes());
+    ASSERT_NE(f.Doc(), nullptr);
+    const std::string full = f.Dir().FullDevice();
+    if (full.empty()) GTEST_SKIP() << "no /dev/full";
+    const std::string listing = ScratchDir::List(f.Dir().Path());
+    ASSERT_TRUE(f.Doc()->Save(full.c_str(), false, false)) << f.Last();
+    EXPECT_FALSE(f.Doc()->Flush());
+    EXPECT_EQ(f.Last(),
+              (Record{"CPDFDoc", "Flush", CPDFException::SystemError, std::strerror(ENOSPC)}));
+    struct stat st {};
+    ASSERT_EQ(::stat(full.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    // No temporary was made beside it.
+    EXPECT_EQ(ScratchDir::List(f.Dir().Path()), listing);
+}
+
+TEST_F(CPDFDocSave, FifoIsWrittenIntoInOnePass) {
+    Fixture f(Pages(2).Bytes());
+    ASSERT_NE(f.Doc(), nullptr);
+    const std::string fifo = f.Dir().File("out.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // A second name to release the reader by, whatever became of the first.
+    const std::string keep = f.Dir().File("keep.fifo");
+    ASSERT_EQ(::link(fifo.c_str(), keep.c_str()), 0);
+    std::string got;
+    std::thread reader([&] {
+        FILE* in = std::fopen(fifo.c_str(), "rb");
+        if (!in) return;
+        char buffer[4096];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) got.append(buffer, n);
+        std::fclose(in);
+    });
+    const bool saved = f.Doc()->Save(fifo.c_str(), false, false);
+    const bool flushed = saved && f.Doc()->Flush();
+    // Lets the reader go when the writer never came.
+    const int fd = ::open(keep.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0) ::close(fd);
+    reader.join();
+    ASSERT_TRUE(flushed) << f.Last();
+    struct stat st {};
+    ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(ScratchDir::List(f.Dir().Path()), "in.pdf keep.fifo out.fifo");
+    EXPECT_EQ(std::string(f.Doc()->GetFilePath()), fifo);
+    EXPECT_EQ(f.Doc()->GetInput(), nullptr);  // nothing to read back from
+
+    Fixture again(got);
+    ASSERT_NE(again.Doc(), nullptr) << Of(again.Error());
+    EXPECT_EQ(again.Doc()->GetPageCount(), 2);
 }
 
 TEST_F(CPDFDocSave, FlushWithoutSaveFails) {

@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "support/ScratchDir.h"
 
+using corvina::CheckTempDir;
 using corvina::GetTempName;
 using corvina::TempSettings;
 
@@ -44,7 +48,7 @@ bool IsEmptyFile(const char* path) {
 
 TEST(TempName, CreatesAUniqueEmptyFileWithThePrefix) {
     ScratchDir dir;
-    char a[260], b[260];
+    char a[PATH_MAX], b[PATH_MAX];
     ASSERT_TRUE(GetTempName(dir.Path().c_str(), "cv", a));
     ASSERT_TRUE(GetTempName((dir.Path() + "/").c_str(), "cv", b));
     EXPECT_EQ(std::string(a).rfind(dir.Path() + "/cv", 0), 0u) << a;
@@ -57,7 +61,7 @@ TEST(TempName, CreatesAUniqueEmptyFileWithThePrefix) {
 TEST(TempName, EmptyDirectoryMeansTmpdir) {
     ScratchDir dir;
     EnvGuard env("TMPDIR", dir.Path().c_str());
-    char name[260];
+    char name[PATH_MAX];
     ASSERT_TRUE(GetTempName("", "cv", name));
     EXPECT_EQ(std::string(name).rfind(dir.Path() + "/cv", 0), 0u) << name;
     EXPECT_TRUE(IsEmptyFile(name));
@@ -65,11 +69,44 @@ TEST(TempName, EmptyDirectoryMeansTmpdir) {
 
 TEST(TempName, FailuresLeaveNothingBehind) {
     ScratchDir dir;
-    char name[260];
+    char name[PATH_MAX];
     EXPECT_FALSE(GetTempName(dir.File("missing").c_str(), "cv", name));
     char tiny[8];
     EXPECT_FALSE(GetTempName(dir.Path().c_str(), "cv", tiny, sizeof tiny));
     EXPECT_EQ(ScratchDir::List(dir.Path()), "");
+}
+
+TEST(TempName, LongDirectoryFitsTheDefaultBuffer) {
+    ScratchDir dir;
+    std::string deep = dir.Path();
+    while (deep.size() < 1000) {
+        deep += "/" + std::string(200, 'd');
+        ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
+    }
+    char name[PATH_MAX];
+    ASSERT_TRUE(GetTempName(deep.c_str(), "cv", name)) << std::strerror(errno);
+    EXPECT_EQ(std::string(name).rfind(deep + "/cv", 0), 0u);
+    EXPECT_TRUE(IsEmptyFile(name));
+}
+
+TEST(TempName, CheckTempDirSaysWhyADirectoryCannotBeUsed) {
+    ScratchDir dir;
+    EXPECT_EQ(CheckTempDir(dir.Path().c_str()), 0);
+    EXPECT_EQ(CheckTempDir(dir.File("missing").c_str()), ENOENT);
+    const std::string file = dir.Write("file", "x");
+    EXPECT_EQ(CheckTempDir(file.c_str()), ENOTDIR);
+    // The trial file is gone again.
+    EXPECT_EQ(ScratchDir::List(dir.Path()), "file");
+    // A file system that takes no new files, even from root.
+    if (access("/sys/kernel", F_OK) == 0) {
+        EXPECT_EQ(CheckTempDir("/sys"), EACCES);
+    }
+    if (geteuid() != 0) {
+        const std::string ro = dir.File("ro");
+        ASSERT_EQ(mkdir(ro.c_str(), 0555), 0);
+        EXPECT_EQ(CheckTempDir(ro.c_str()), EACCES);
+        chmod(ro.c_str(), 0700);
+    }
 }
 
 TEST(TempName, DefaultSettings) {
