@@ -7,14 +7,11 @@
 #include <cstring>
 #include <set>
 
+#include "pdf/file/CPDFDocStructure.h"
 #include "pdf/file/CPDFEncryptDict.h"
 #include "pdf/file/CPDFLib.h"
 #include "pdf/io/FileKind.h"
 #include "pdf/object/CPDFNumber.h"
-#include "pdf/structure/CPDFCatalog.h"
-#include "pdf/structure/CPDFInfoDict.h"
-#include "pdf/structure/CPDFPage.h"
-#include "pdf/structure/CPDFPages.h"
 
 namespace corvina {
 namespace {
@@ -210,36 +207,7 @@ void CPDFDoc::CreateWorkingSection(const char* method) {
 }
 
 void CPDFDoc::TypeRootObjects() {
-    CPDFTrailer* trailer = trailers_.front().get();
-    CPDFObjRef rootRef;
-    CPDFObject* root = trailer->Get_RootObj(&rootRef);
-    if (!root) Raise("Open", CPDFException::InternalError, nullptr);
-    if (IsFDF()) return;
-
-    if (root->IsParsed()) {
-        auto* plain = dynamic_cast<CPDFDict*>(root);
-        // Every user of the catalog expects the typed form: a Root that is not a
-        // catalog is refused here, with a reason, rather than later without one.
-        if (!plain || !CPDFCatalog::Recognize(this, plain))
-            Raise("Open", CPDFException::InvalidFormat, "typecheck: Catalog");
-        auto catalog = std::make_unique<CPDFCatalog>();
-        if (!catalog->Load(this, plain))
-            Raise("Open", CPDFException::InternalError, "CPDFCatalog::Load()");
-        if (!trailer->Dict().ReplaceObj(this, "Root", std::move(catalog), rootRef))
-            Raise("Open", CPDFException::InternalError, "CPDFTrailer::Set_Root()");
-    }
-
-    CPDFObjRef infoRef;
-    CPDFObject* info = trailer->Get_InfoObj(&infoRef);
-    if (info && info->IsParsed()) {
-        if (auto* plain = dynamic_cast<CPDFDict*>(info)) {
-            auto typed = std::make_unique<CPDFInfoDict>();
-            if (!typed->Load(this, plain))
-                Raise("Open", CPDFException::InternalError, "CPDFInfoDict::Load()");
-            if (!trailer->Dict().ReplaceObj(this, "Info", std::move(typed), infoRef))
-                Raise("Open", CPDFException::InternalError, "CPDFTrailer::Set_Info()");
-        }
-    }
+    DocStructure().TypeRootObjects(*this);
 }
 
 // ---------------------------------------------------------------- object access
@@ -521,65 +489,19 @@ CPDFCatalog* CPDFDoc::GetCatalog(CPDFObjRef* ref) {
 
 CPDFPage* CPDFDoc::GetPage(int32_t index, CPDFObjRef* ref) {
     lastError_.Clear();
-    return Guarded("GetPage", static_cast<CPDFPage*>(nullptr), [&] {
-        const int internal = CPDFException::InternalError;
-        if (IsFDF()) Raise("GetPage", internal, "There is no CPDFPage for FDF file");
-        CPDFTrailer* trailer = GetTrailer();
-        if (!trailer) Raise("GetPage", internal, "CPDFDoc::GetTrailer()");
-        CPDFCatalog* catalog = trailer->Get_Root();
-        if (!catalog) Raise("GetPage", internal, "CPDFTrailer::Get_Root()");
-        CPDFPages* pages = catalog->Get_Pages();
-        if (!pages) Raise("GetPage", internal, "CPDFCatalog::Get_Pages()");
-        CPDFPage* page = pages->GetPage(index, ref);
-        if (!page) Raise("GetPage", internal, "CPDFPages::GetPage()");
-        return page;
-    });
+    return Guarded("GetPage", static_cast<CPDFPage*>(nullptr),
+                   [&] { return DocStructure().GetPage(*this, index, ref); });
 }
 
 int32_t CPDFDoc::GetPageCount() {
     lastError_.Clear();
-    return Guarded("GetPageCount", -1, [&] {
-        const int internal = CPDFException::InternalError;
-        if (IsFDF())
-            Raise("GetPageCount", CPDFException::UserError, "There is no CPDFPage for FDF file.");
-        CPDFTrailer* trailer = GetTrailer();
-        if (!trailer) Raise("GetPageCount", internal, "CPDFDoc::GetTrailer()");
-        CPDFCatalog* catalog = trailer->Get_Root();
-        if (!catalog) Raise("GetPageCount", internal, "CPDFTrailer::Get_Root()");
-        CPDFPages* pages = catalog->Get_Pages();
-        if (!pages) Raise("GetPageCount", internal, "CPDFCatalog::Get_Pages()");
-        CPDFNumber* count = pages->Get_Count();
-        // A negative count is no count: the result would read as "none".
-        if (!count || count->IntValue() < 0)
-            Raise("GetPageCount", internal, "CPDFPages::Get_Count()");
-        return count->IntValue();
-    });
+    return Guarded("GetPageCount", -1, [&] { return DocStructure().GetPageCount(*this); });
 }
 
 bool CPDFDoc::DeletePage(int32_t position, int32_t count) {
     lastError_.Clear();
     return Guarded("DeletePage", false, [&] {
-        const int user = CPDFException::UserError;
-        const int internal = CPDFException::InternalError;
-        if (IsFDF()) Raise("DeletePage", user, "There is no CPDFPage for FDF file.");
-        CPDFTrailer* trailer = GetTrailer();
-        if (!trailer) Raise("DeletePage", internal, "CPDFDoc::GetTrailer()");
-        CPDFCatalog* catalog = trailer->Get_Root();
-        if (!catalog) Raise("DeletePage", internal, "CPDFTrailer::Get_Root()");
-        CPDFObjRef rootRef;
-        CPDFPages* pages = catalog->Get_Pages(&rootRef);
-        if (!pages || !rootRef.IsSet()) Raise("DeletePage", internal, "CPDFCatalog::Get_Pages()");
-        CPDFNumber* total = pages->Get_Count();
-        if (!total) Raise("DeletePage", internal, "CPDFPages::Get_Count()");
-        const int32_t pageCount = total->IntValue();
-        if (position < 0 || position > pageCount - 1)
-            Raise("DeletePage", user, "Page position is out of range.");
-        if (count == -1) count = pageCount - position;
-        if (count < 0 || static_cast<int64_t>(position) + count > pageCount)
-            Raise("DeletePage", user, "Page position is out of range.");
-        for (int32_t i = 0; i < count; ++i)
-            if (!pages->DeletePage(position, rootRef))
-                Raise("DeletePage", internal, "CPDFPages::DeletePage()");
+        DocStructure().DeletePage(*this, position, count);
         return true;
     });
 }

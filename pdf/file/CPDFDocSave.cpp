@@ -14,9 +14,7 @@
 #include <vector>
 
 #include "pdf/file/CPDFDoc.h"
-#include "pdf/object/CPDFText.h"
-#include "pdf/structure/CPDFDate.h"
-#include "pdf/structure/CPDFInfoDict.h"
+#include "pdf/file/CPDFDocStructure.h"
 
 namespace corvina {
 namespace {
@@ -258,31 +256,7 @@ bool CPDFDoc::WriteAllObjects() {
 
 bool CPDFDoc::SetDocInfo() {
     lastError_.Clear();
-    return Guarded("SetDocInfo", false, [&] {
-        CPDFTrailer* trailer = GetTrailer();
-        if (!trailer) Raise("SetDocInfo", CPDFException::InternalError, "CPDFDoc::GetTrailer()");
-        CPDFObjRef ref;
-        CPDFObject* found = trailer->Get_InfoObj(&ref);
-        auto* info = dynamic_cast<CPDFInfoDict*>(found);
-        if (!info) {
-            // None, or something that is not an information dictionary: a new
-            // one takes its place.
-            auto fresh = std::make_unique<CPDFInfoDict>();
-            fresh->SetDoc(this);
-            info = fresh.get();
-            CPDFObjRef newRef;
-            if (!trailer->Set_Info(std::move(fresh), true, &newRef)) return false;
-        } else if (ref.IsSet() && !UpdateObj(ref)) {
-            Raise("SetDocInfo", CPDFException::InternalError, "CPDFDoc::UpdateObj()");
-        }
-        auto date = std::make_unique<CPDFDate>();
-        date->SetTime(Now(), false);
-        const bool dated = info->Has("CreationDate")
-                               ? info->Set_ModDate(std::move(date), false)
-                               : info->Set_CreationDate(std::move(date), false);
-        if (!dated) return false;
-        return info->Set_Producer(std::make_unique<CPDFText>("corvina"), false);
-    });
+    return Guarded("SetDocInfo", false, [&] { return DocStructure().StampInfo(*this); });
 }
 
 bool CPDFDoc::Flush() {

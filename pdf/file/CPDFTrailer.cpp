@@ -6,14 +6,13 @@
 #include <new>
 
 #include "pdf/file/CPDFDoc.h"
+#include "pdf/file/CPDFDocStructure.h"
 #include "pdf/file/CPDFEncryptDict.h"
 #include "pdf/io/InStream.h"
 #include "pdf/io/OutStream.h"
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFException.h"
 #include "pdf/object/CPDFInt.h"
-#include "pdf/structure/CPDFCatalog.h"
-#include "pdf/structure/CPDFInfoDict.h"
 
 namespace corvina {
 
@@ -120,8 +119,8 @@ bool CPDFTrailer::Create(CPDFDoc* doc, const CPDFTrailer* source) {
             return Set_Prev(source->StartXRef());
         }
         if (!Set_Size(1)) return false;
-        auto catalog = std::make_unique<CPDFCatalog>();
-        if (!catalog->Create(doc)) return false;
+        auto catalog = DocStructure().NewCatalog(doc);
+        if (!catalog) return false;
         return Set_Root(std::move(catalog), true);
     } catch (const CPDFException&) {
         return false;
@@ -173,7 +172,7 @@ bool CPDFTrailer::Set_Prev(int32_t offset) {
 }
 
 CPDFCatalog* CPDFTrailer::Get_Root(CPDFObjRef* ref) {
-    return dynamic_cast<CPDFCatalog*>(Get_RootObj(ref));
+    return DocStructure().AsCatalog(Get_RootObj(ref));
 }
 
 CPDFObject* CPDFTrailer::Get_RootObj(CPDFObjRef* ref) {
@@ -185,7 +184,7 @@ bool CPDFTrailer::Set_Root(std::unique_ptr<CPDFObject> root, bool indirect, CPDF
 }
 
 CPDFInfoDict* CPDFTrailer::Get_Info(CPDFObjRef* ref) {
-    return dynamic_cast<CPDFInfoDict*>(Get_InfoObj(ref));
+    return DocStructure().AsInfoDict(Get_InfoObj(ref));
 }
 
 CPDFObject* CPDFTrailer::Get_InfoObj(CPDFObjRef* ref) {
