@@ -8,6 +8,7 @@
 #include <set>
 
 #include "pdf/file/CPDFDocStructure.h"
+#include "pdf/file/CPDFDocWriter.h"
 #include "pdf/file/CPDFEncryptDict.h"
 #include "pdf/file/CPDFLib.h"
 #include "pdf/io/FileKind.h"
@@ -89,8 +90,8 @@ bool CPDFDoc::Open(CPDFLib* lib, const char* path, const char* password) {
         CreateWorkingSection("Open");
 
         // A latest startxref of 0 is the first-page trailer of a linearized file.
-        linearize_ = trailers_.size() > 1 && trailers_[1]->StartXRef() == 0;
-        if (linearize_) {
+        linearized_ = trailers_.size() > 1 && trailers_[1]->StartXRef() == 0;
+        if (linearized_) {
             for (size_t i = 1; i < trailers_.size(); ++i) {
                 if (trailers_[i]->StartXRef() != 0) {
                     if (!trailers_[0]->Set_Prev(trailers_[i]->StartXRef()))
@@ -428,7 +429,7 @@ bool CPDFDoc::ReleaseObj(const CPDFObjRef& ref, bool force) {
             explicit DepthGuard(int& d) : depth(d) { ++depth; }
             ~DepthGuard() { --depth; }
         } guard(releaseDepth_);
-        if (saveCalled_) {
+        if (writer_) {
             const int32_t offset = StoreObj(ref, obj);
             if (offset < 0)
                 Raise("ReleaseObj", CPDFException::InternalError, "CPDFDoc::StoreObj()");
@@ -478,6 +479,10 @@ bool CPDFDoc::LinearizeObj(const CPDFObjRef&) {
 
 // ---------------------------------------------------------------- pages
 
+bool CPDFDoc::IsFlushing() const {
+    return writer_ && writer_->IsFlushing();
+}
+
 bool CPDFDoc::IsFDF() const {
     return header_ && header_->IsFDF();
 }
@@ -522,8 +527,7 @@ void CPDFDoc::ReleaseAll() {
     filePath_.clear();
     if (input_) input_->Close();
     input_.reset();
-    incremental_ = false;
-    linearize_ = false;
+    linearized_ = false;
     docKey_.reset();
     spare_.reset();
     DiscardSave();

@@ -21,6 +21,7 @@ namespace corvina {
 
 class CPDFLib;
 class CPDFCatalog;
+class CPDFDocWriter;
 class CPDFPage;
 
 // One open PDF or FDF file: its chain of sections (element 0 of each list is
@@ -81,9 +82,11 @@ public:
     CPDFTrailer* GetTrailerAt(int i) const { return trailers_[i].get(); }
     CPDFXRef* GetXRefAt(int i) const { return xrefs_[i].get(); }
     FileInStream* GetInput() const { return input_.get(); }
-    bool IsFlushing() const { return flushing_; }
-    bool IsSaving() const { return saveCalled_; }
-    bool IsLinearized() const { return linearize_; }
+    bool IsFlushing() const;
+    // Between a successful Save and the end of its Flush.
+    bool IsSaving() const { return writer_ != nullptr; }
+    // The input is linearized (its newest section's startxref is 0).
+    bool IsLinearized() const { return linearized_; }
     // The key context of an indirect object of an encrypted document, in buf
     // (10 bytes); null when the document has no key.
     CryptKey ObjectKey(const CPDFObjRef& ref, unsigned char* buf) const;
@@ -99,6 +102,8 @@ public:
     std::time_t Now() const { return clock_ ? clock_() : std::time(nullptr); }
 
 private:
+    friend class CPDFDocWriter;
+
     // Keeps the first error; used by every public operation's boundary.
     void Keep(const CPDFException& e);
     void KeepUnknown(const char* method);
@@ -122,7 +127,6 @@ private:
     void TypeRootObjects();
     void ReleaseAll();
     void DiscardSave();
-    bool WriteAllObjects();  // method "Serialize"
     CPDFObject* GetObjInner(const CPDFObjRef& ref);
     CryptKey KeyFor(const unsigned char* key, const CPDFObjRef& ref, unsigned char* buf) const;
 
@@ -134,26 +138,14 @@ private:
     CPDFLib* lib_ = nullptr;
     std::string filePath_;
     std::unique_ptr<FileInStream> input_;
-    bool incremental_ = false;
-    bool linearize_ = false;
+    bool linearized_ = false;
     std::unique_ptr<unsigned char[]> docKey_;
+    // Entries of the objects a running save wrote early (ReleaseObj).
     std::unique_ptr<CPDFXRef> spare_;
-    bool saveCalled_ = false;
-    bool flushing_ = false;
-    bool replaceViaTemp_ = false;
-    // The output is a stream (device, FIFO, standard output) written into
-    // directly: no temporary, no rename, nothing read back after Flush.
-    bool direct_ = false;
-    std::string writePath_;
-    bool outputCreated_ = false;
-    std::unique_ptr<FileOutStream> output_;
-    std::unique_ptr<unsigned char[]> outputKey_;
+    // The running save, from Save to the end of Flush.
+    std::unique_ptr<CPDFDocWriter> writer_;
     // The object numbers a full rewrite must cover: the largest table read.
     int32_t fullSize_ = 0;
-    // Where a rename puts the finished output (the resolved target path).
-    std::string targetPath_;
-    // Length of the file an incremental save appends to, to undo a failed append.
-    long appendBase_ = -1;
     // Nested loads (a stream whose Length refers back to itself) and releases.
     int loadDepth_ = 0;
     int releaseDepth_ = 0;

@@ -50,6 +50,20 @@ bool GetTempName(const char* dir, const char* prefix, char* out, int outSize) {
     return true;
 }
 
+bool GetTempName(const std::string& dir, const char* prefix, const char* suffix, std::string* out) {
+    std::string path = dir.empty() ? "." : dir;
+    if (path.back() != '/') path += '/';
+    if (prefix) path += prefix;
+    path += "XXXXXX";
+    const size_t suffixLength = suffix ? std::strlen(suffix) : 0;
+    if (suffix) path += suffix;
+    const int fd = ::mkstemps(path.data(), static_cast<int>(suffixLength));
+    if (fd < 0) return false;
+    ::close(fd);
+    *out = std::move(path);
+    return true;
+}
+
 int CheckTempDir(const char* dir) {
     if (!dir || !*dir) return ENOENT;
     struct stat st;

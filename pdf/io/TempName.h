@@ -16,6 +16,10 @@ struct TempSettings {
 // unless told). mkstemp only.
 bool GetTempName(const char* dir, const char* prefix, char* out, int outSize = PATH_MAX);
 
+// The same beside a target: a unique empty file in dir named prefix, six
+// characters and suffix (mkstemps); its path in *out. False with errno set.
+bool GetTempName(const std::string& dir, const char* prefix, const char* suffix, std::string* out);
+
 // 0 when dir is a directory that takes new files, else why not: ENOENT,
 // ENOTDIR, or the errno of creating a file there. Writability is tried by
 // making (and removing) a temporary file, since permission bits do not bind

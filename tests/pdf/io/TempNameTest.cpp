@@ -58,6 +58,25 @@ TEST(TempName, CreatesAUniqueEmptyFileWithThePrefix) {
     EXPECT_TRUE(IsEmptyFile(b));
 }
 
+TEST(TempName, BesideATargetWithASuffix) {
+    ScratchDir dir;
+    std::string a, b;
+    ASSERT_TRUE(GetTempName(dir.Path(), "cv", ".pdf", &a));
+    ASSERT_TRUE(GetTempName(dir.Path() + "/", "cv", ".pdf", &b));
+    for (const std::string& name : {a, b}) {
+        EXPECT_EQ(name.rfind(dir.Path() + "/cv", 0), 0u) << name;
+        ASSERT_EQ(name.size(), dir.Path().size() + 1 + 2 + 6 + 4) << name;
+        EXPECT_EQ(name.substr(name.size() - 4), ".pdf");
+        EXPECT_TRUE(IsEmptyFile(name.c_str()));
+    }
+    EXPECT_NE(a, b);
+    std::string missing = "unchanged";
+    errno = 0;
+    EXPECT_FALSE(GetTempName(dir.File("no/such"), "cv", ".pdf", &missing));
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(missing, "unchanged");
+}
+
 TEST(TempName, EmptyDirectoryMeansTmpdir) {
     ScratchDir dir;
     EnvGuard env("TMPDIR", dir.Path().c_str());

@@ -1,0 +1,315 @@
+#include "pdf/file/CPDFDocWriter.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "pdf/file/CPDFDoc.h"
+#include "pdf/io/TempName.h"
+
+namespace corvina {
+namespace {
+
+constexpr int kOutputBuffer = 65536;
+
+[[noreturn]] void Raise(const char* method, int type, const char* factor) {
+    throw CPDFException("CPDFDoc", method, type, factor);
+}
+
+// True when both paths name one existing file, however spelt (./a.pdf, a
+// symbolic link, a hard link).
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    if (a.empty() || b.empty()) return false;
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+// Where the output really lands: an existing path is resolved through its
+// links so that the rename replaces the file, not the link.
+std::string ResolveTarget(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved)) return resolved;
+    return path;
+}
+
+// True when realpath() finds an existing file for the path.
+bool Resolves(const std::string& path) {
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) != nullptr;
+}
+
+std::string DirectoryOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+}  // namespace
+
+void CPDFDocWriter::Begin(const char* path, bool incremental, bool linearize) {
+    const int runtime = CPDFException::RuntimeLibraryError;
+    if (doc_.IsFDF()) {
+        incremental = false;
+        linearize = false;
+    } else if (linearize || outputKey_) {
+        incremental = false;
+    }
+    // Linearized output is not built; refuse before anything is written.
+    if (linearize) Raise("Save", CPDFException::InternalError, "CPDFDoc::Linearize()");
+
+    if (doc_.GetTrailer()->Get_Encrypt() && doc_.docKey_ && !outputKey_) {
+        outputKey_ = std::make_unique<unsigned char[]>(5);
+        std::memcpy(outputKey_.get(), doc_.docKey_.get(), 5);
+    }
+
+    ChooseTarget(path ? path : "", &incremental);
+    incremental_ = incremental;
+    linearize_ = linearize;
+
+    output_ = std::make_unique<FileOutStream>(kOutputBuffer);
+    if (incremental_) {
+        struct stat st;
+        if (::stat(writePath_.c_str(), &st) != 0) Raise("Save", runtime, nullptr);
+        appendBase_ = static_cast<long>(st.st_size);
+    }
+    if (!output_->Open(writePath_.c_str(), incremental_ ? "ab" : "wb", kOutputBuffer)) {
+        errno = output_->SavedErrno();
+        Raise("Save", direct_ ? CPDFException::SystemError : runtime, nullptr);
+    }
+    if (!doc_.IsFDF() && !incremental_) MergeSections();
+    if (!incremental_) doc_.header_->Serialize(*output_);
+}
+
+void CPDFDocWriter::ChooseTarget(const std::string& out, bool* incremental) {
+    struct stat target;
+    const bool exists = !out.empty() && ::stat(out.c_str(), &target) == 0;
+    if (out.empty()) {
+        // Standard output: a stream, written straight into.
+        *incremental = false;
+        direct_ = true;
+    } else if (exists && S_ISDIR(target.st_mode)) {
+        Raise("Save", CPDFException::UserError,
+              FormatFactor("output is a directory: %s", out.c_str()).c_str());
+    } else if (exists && !S_ISREG(target.st_mode)) {
+        // A device, a FIFO or a pipe behind /dev/stdout is never replaced by
+        // a file: the document is written into it, in one pass.
+        *incremental = false;
+        writePath_ = out;
+        direct_ = true;
+    } else if (*incremental && SameFile(out, doc_.filePath_)) {
+        writePath_ = ResolveTarget(out);
+    } else {
+        // A whole file is always written beside its target and renamed over
+        // it by Flush, so the target (the input itself, or a file the user
+        // had there) is whole at every instant.
+        *incremental = false;
+        targetPath_ = ResolveTarget(out);
+        // An existing file that resolves to no name of its own (fd 1 of a
+        // deleted file, say) would have the rename replace the link.
+        if (exists && (targetPath_ == out ? !Resolves(out) : !SameFile(targetPath_, out)))
+            Raise("Save", CPDFException::UserError,
+                  FormatFactor("output has no file name to replace: %s", out.c_str()).c_str());
+        if (!GetTempName(DirectoryOf(targetPath_), TempSettings::Prefix().c_str(), ".pdf",
+                         &writePath_))
+            Raise("Save", CPDFException::RuntimeLibraryError, nullptr);
+        outputCreated_ = true;
+        replaceViaTemp_ = true;
+    }
+}
+
+void CPDFDocWriter::MergeSections() {
+    const int internal = CPDFException::InternalError;
+    CPDFBody* body = doc_.GetBody();
+    CPDFXRef* xref = doc_.GetXRef();
+    // Every number up to the largest table read is carried, so objects that
+    // only older sections list are not lost.
+    const int32_t size = std::max(xref->Size(), doc_.fullSize_);
+    if (!xref->Resize(size) || !body->Resize(size)) Raise("Save", internal, "CPDFXRef::SetEntry()");
+    for (int32_t i = 1; i <= size; ++i) {
+        if (!xref->GetEntry(i)) {
+            // A number no section lists is simply absent (sparse tables are
+            // valid); it stays out of the new table.
+            XRefEntry* older = doc_.FindEntry(i, true);
+            if (!older) continue;
+            if (!xref->SetEntry(*older)) Raise("Save", internal, "CPDFXRef::SetEntry()");
+        }
+        const XRefEntry* entry = xref->GetEntry(i);
+        const CPDFObjRef ref(i, entry->genNum);
+        CPDFBody* holder = nullptr;
+        if (!body->GetObj(ref) && doc_.FindObj(ref, true, &holder)) {
+            if (!body->SetObj(ref, holder->TakeObj(ref)))
+                Raise("Save", internal, "CPDFBody::SetObj()");
+        }
+    }
+    doc_.bodies_.resize(1);
+    doc_.xrefs_.resize(1);
+    doc_.trailers_.resize(1);
+    doc_.GetTrailer()->Dict().Detach("Prev");
+}
+
+int32_t CPDFDocWriter::StoreObj(const CPDFObjRef& ref, CPDFObject* obj) {
+    if (!output_ || !obj) Raise("StoreObj", CPDFException::InternalError, nullptr);
+    const long offset = output_->Tell();
+    // Offsets are 32-bit in the cross-reference table.
+    if (offset > INT32_MAX - 1) {
+        errno = EFBIG;
+        Raise("StoreObj", CPDFException::RuntimeLibraryError, nullptr);
+    }
+    output_->Printf("%ld %ld obj", static_cast<long>(ref.objNum), static_cast<long>(ref.genNum));
+    output_->WriteEol();
+    unsigned char keyBuf[10];
+    obj->Serialize(*output_, doc_.KeyFor(outputKey_.get(), ref, keyBuf));
+    output_->WriteEol();
+    output_->WriteText("endobj");
+    output_->WriteEol();
+    return static_cast<int32_t>(offset);
+}
+
+void CPDFDocWriter::WriteAllObjects() {
+    const int internal = CPDFException::InternalError;
+    CPDFBody* body = doc_.GetBody();
+    CPDFXRef* xref = doc_.GetXRef();
+    CPDFTrailer* trailer = doc_.GetTrailer();
+    if (!body) Raise("Serialize", internal, "CPDFDoc::GetBody()");
+    if (!xref) Raise("Serialize", internal, "CPDFDoc::GetXRef()");
+    if (!trailer) Raise("Serialize", internal, "CPDFDoc::GetTrailer()");
+    body->Serialize(*output_);
+    const int32_t size = xref->Size();
+    CPDFXRef* early = doc_.spare_.get();
+    // The table keeps the input's offsets until every object is written: an
+    // object read meanwhile (a stream's indirect Length) is found where it
+    // lies in the input, whether written already or not.
+    std::vector<int32_t> written(static_cast<size_t>(size) + 1, -1);
+    for (int32_t i = 1; i <= size; ++i) {
+        XRefEntry* entry = xref->GetEntry(i);
+        if (!entry || !entry->inUse) continue;
+        if (const XRefEntry* done = early ? early->GetEntry(i) : nullptr) {
+            written[i] = done->offset;
+            continue;
+        }
+        const CPDFObjRef ref(i, entry->genNum);
+        int32_t offset;
+        if (CPDFObject* obj = body->GetObj(ref)) {
+            offset = doc_.StoreObj(ref, obj);
+        } else {
+            // Never touched: load, write and free it at once.
+            std::unique_ptr<CPDFObject> loaded = doc_.LoadObj(ref, entry->offset);
+            if (!loaded) Raise("Serialize", internal, "CPDFDoc::LoadObj()");
+            offset = doc_.StoreObj(ref, loaded.get());
+        }
+        if (offset < 0) Raise("Serialize", internal, "CPDFDoc::StoreObj()");
+        written[i] = offset;
+    }
+    for (int32_t i = 1; i <= size; ++i) {
+        XRefEntry* entry = xref->GetEntry(i);
+        if (entry && entry->inUse && written[i] >= 0) entry->offset = written[i];
+    }
+    const long xrefOffset = output_->Tell();
+    if (xrefOffset > INT32_MAX) {
+        errno = EFBIG;
+        Raise("Serialize", CPDFException::RuntimeLibraryError, nullptr);
+    }
+    xref->Serialize(*output_);
+    trailer->SetStartXRef(static_cast<int32_t>(xrefOffset));
+    trailer->Serialize(*output_);
+    output_->Flush();
+    if (output_->Error()) {
+        errno = output_->SavedErrno();
+        Raise("Serialize", CPDFException::RuntimeLibraryError, nullptr);
+    }
+}
+
+std::string CPDFDocWriter::Finish(bool* reread) {
+    const int runtime = CPDFException::RuntimeLibraryError;
+    // The writing keeps its own first error, as a public operation would.
+    doc_.lastError_.Clear();
+    const bool written = doc_.Guarded("Serialize", false, [&] {
+        WriteAllObjects();
+        return true;
+    });
+    if (!written) {
+        if (direct_ && output_ && output_->Error()) {
+            // What a device or pipe refuses (full, no reader) is the system's
+            // own report, not a fault of the document.
+            doc_.lastError_.Clear();
+            errno = output_->SavedErrno();
+            Raise("Flush", CPDFException::SystemError, nullptr);
+        }
+        Raise("Flush", CPDFException::InternalError, "CPDFDoc::Serialize()");
+    }
+
+    doc_.spare_.reset();
+    output_->Close();
+    const int closeErrno = output_->SavedErrno();
+    output_.reset();
+    if (closeErrno) {
+        errno = closeErrno;
+        Raise("Flush", direct_ ? CPDFException::SystemError : runtime, nullptr);
+    }
+    *reread = !direct_;
+    if (replaceViaTemp_) PutInPlace();
+    // The path the document stands for from now on; "" keeps the old one
+    // (standard output names no file).
+    std::string now = replaceViaTemp_ ? targetPath_ : writePath_;
+    // Committed: nothing is left to discard.
+    writePath_.clear();
+    targetPath_.clear();
+    appendBase_ = -1;
+    outputCreated_ = false;
+    replaceViaTemp_ = false;
+    direct_ = false;
+    return now;
+}
+
+void CPDFDocWriter::PutInPlace() {
+    const int runtime = CPDFException::RuntimeLibraryError;
+    // The finished file takes the target's permission bits (a new file gets
+    // what the umask allows), then one rename replaces it.
+    struct stat st;
+    mode_t mode;
+    if (::stat(targetPath_.c_str(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    if (::chmod(writePath_.c_str(), mode) != 0) Raise("Flush", runtime, nullptr);
+    if (::rename(writePath_.c_str(), targetPath_.c_str()) != 0) Raise("Flush", runtime, nullptr);
+}
+
+void CPDFDocWriter::Discard() {
+    if (output_) output_->Close();
+    output_.reset();
+    flushing_ = false;
+    replaceViaTemp_ = false;
+    // A device or pipe written into is left as it is: there is nothing of the
+    // document's own to remove or cut.
+    direct_ = false;
+    if (!writePath_.empty()) {
+        if (outputCreated_) {
+            std::remove(writePath_.c_str());
+        } else if (appendBase_ >= 0) {
+            // A failed append to the document's own file is cut off again.
+            if (::truncate(writePath_.c_str(), appendBase_) != 0) {
+                // Nothing more can be done; the appended bytes follow a
+                // complete file and are ignored by readers.
+            }
+        }
+        writePath_.clear();
+    }
+    targetPath_.clear();
+    appendBase_ = -1;
+    outputCreated_ = false;
+    outputKey_.reset();
+}
+
+}  // namespace corvina

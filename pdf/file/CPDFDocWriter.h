@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "pdf/io/FileOutStream.h"
+#include "pdf/object/CPDFObjRef.h"
+#include "pdf/object/CPDFObject.h"
+
+namespace corvina {
+
+class CPDFDoc;
+
+// One running save of a document, from Save to Flush: where the output goes
+// and how it is put in place, the output stream and key, and the writing of
+// the objects, cross-reference section and trailer.
+//
+// A whole file is written to a "cv" temporary beside its target and renamed
+// over it, so the target is whole at every instant; an incremental save
+// appends to the document's own file and cuts it back on failure; a device,
+// FIFO or standard output is written into directly and never replaced.
+//
+// Owned by the document (CPDFDoc::Save makes it, Flush and failures end it);
+// borrows the document, which outlives it. Every operation throws
+// CPDFException records of the document's module and the calling method; the
+// document's public boundary keeps the first. Destroying a writer that was
+// not committed discards its output.
+class CPDFDocWriter {
+public:
+    explicit CPDFDocWriter(CPDFDoc& doc) : doc_(doc) {}
+    ~CPDFDocWriter() { Discard(); }
+    CPDFDocWriter(const CPDFDocWriter&) = delete;
+    CPDFDocWriter& operator=(const CPDFDocWriter&) = delete;
+
+    // Save: chooses and opens the output (path null or empty: standard
+    // output), merges every section into the working one for a whole
+    // rewrite, and writes the header.
+    void Begin(const char* path, bool incremental, bool linearize);
+    // One indirect object at the current end of the output; its offset.
+    int32_t StoreObj(const CPDFObjRef& ref, CPDFObject* obj);
+    // Flush: every object not written early, the section and the trailer,
+    // then the output closed and put in place. Returns the path the document
+    // now stands for ("" for standard output) and whether it can be read back.
+    std::string Finish(bool* reread);
+    // Undoes what was written: a temporary removed, an append cut back. A
+    // device or pipe is left as it is. Never throws.
+    void Discard();
+
+    bool IsIncremental() const { return incremental_; }
+    bool IsLinearizing() const { return linearize_; }
+    bool IsFlushing() const { return flushing_; }
+    void SetFlushing() { flushing_ = true; }
+    // Takes the output key (the document key when the output stays encrypted).
+    std::unique_ptr<unsigned char[]> TakeOutputKey() { return std::move(outputKey_); }
+
+private:
+    void ChooseTarget(const std::string& out, bool* incremental);
+    void MergeSections();
+    void WriteAllObjects();
+    void PutInPlace();
+
+    CPDFDoc& doc_;
+    std::unique_ptr<FileOutStream> output_;
+    std::unique_ptr<unsigned char[]> outputKey_;
+    bool incremental_ = false;
+    bool linearize_ = false;
+    bool flushing_ = false;
+    // A device, FIFO or standard output: written into, never replaced.
+    bool direct_ = false;
+    // Whole file: written to writePath_ (a temporary) and renamed to targetPath_.
+    bool replaceViaTemp_ = false;
+    bool outputCreated_ = false;
+    std::string writePath_;
+    std::string targetPath_;
+    // Length of the file an incremental save appends to, to undo a failed append.
+    long appendBase_ = -1;
+};
+
+}  // namespace corvina
