@@ -3,14 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdarg>
 #include <cstring>
 #include <ctime>
 #include <memory>
 #include <string>
 
 #include "pdf/object/CP932.h"
-#include "pdf/object/CPDFException.h"
 #include "tool/CPDFDriver.h"
 
 CLinkPointApp theApp;
@@ -34,10 +32,6 @@ bool IsStandardOutput(const char* path) {
         return false;
     return out.st_dev == fd1.st_dev && out.st_ino == fd1.st_ino;
 }
-
-struct DriverDeleter {
-    void operator()(CPDFDriver* driver) const { DestroyDriver(driver); }
-};
 
 }  // namespace
 
@@ -69,27 +63,27 @@ int CLinkPointApp::Run(const char* inputFile, const char* outputFile, long start
     // never mix.
     if (log_ == stdout && IsStandardOutput(output)) log_ = stderr;
 
-    WriteLog(log_, "Start at: %s", Now().c_str());
+    WriteLog("Start at: %s", Now().c_str());
     // A path is never cut to fit: a shortened path would name another file.
     for (const char* path : {input, output}) {
         if (std::strlen(path) >= kPathBufferSize) {
             SetLastErrorText(std::string("path too long: ") + path);
-            WriteLog(log_, "%%%%[ Error: path too long: %s ]%%%%", path);
+            WriteLog("%%%%[ Error: path too long: %s ]%%%%", path);
             return 1;
         }
     }
     const std::string outputPath = output;
 
-    WriteLog(log_, "InputFile: %s", input);
-    WriteLog(log_, "OutputFile: %s", outputPath.c_str());
+    WriteLog("InputFile: %s", input);
+    WriteLog("OutputFile: %s", outputPath.c_str());
 
-    std::unique_ptr<CPDFDriver, DriverDeleter> driver(CreateDriver(tempPath_.c_str()));
+    std::unique_ptr<CPDFDriver> driver = CreateDriver(tempPath_.c_str(), *this);
     if (!driver) return 1;
     if (!driver->SetParams(startPage, endPage, format, fitType, overwrite, remove)) return 1;
     if (!driver->Execute(input, outputPath.c_str())) return 1;
     driver.reset();
 
-    WriteLog(log_, "Finish at: %s", Now().c_str());
+    WriteLog("Finish at: %s", Now().c_str());
     return 0;
 }
 
@@ -99,21 +93,9 @@ void CLinkPointApp::Term() {
     ownsLog_ = false;
 }
 
-void WriteLog(FILE* stream, const char* format, ...) {
-    char buffer[1024];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    if (!stream) return;
-    std::fputs(buffer, stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
-}
-
-void WriteErrorReport(FILE* stream, const corvina::CPDFException& e) {
-    WriteLog(stream, "Module: %s", e.GetModule());
-    WriteLog(stream, "Method: %s", e.GetMethod());
-    WriteLog(stream, "Type: %s", corvina::CPDFException::TypeText(e.GetType()));
-    WriteLog(stream, "Factor: %s", e.GetFactor());
+void CLinkPointApp::WriteLine(const char* line) {
+    if (!log_) return;
+    std::fputs(line, log_);
+    std::fputc('\n', log_);
+    std::fflush(log_);
 }

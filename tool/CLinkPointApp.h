@@ -4,14 +4,12 @@
 #include <cstdio>
 #include <string>
 
-namespace corvina {
-class CPDFException;
-}
+#include "tool/CLogSink.h"
 
 // The application object: the log stream, the temporary directory and the
-// text of the last job failure. The process has one, `theApp`; the driver
-// reports through it.
-class CLinkPointApp {
+// text of the last job failure. The process has one, `theApp`, which `main`
+// drives; the driver of a run only sees it as its log sink.
+class CLinkPointApp : public CLogSink {
 public:
     // Longest path, with its terminating zero, that a run accepts: the
     // platform's own limit.
@@ -20,7 +18,7 @@ public:
     static constexpr size_t kUsageLineMax = 255;
 
     CLinkPointApp() = default;
-    ~CLinkPointApp();
+    ~CLinkPointApp() override;
     CLinkPointApp(const CLinkPointApp&) = delete;
     CLinkPointApp& operator=(const CLinkPointApp&) = delete;
 
@@ -39,10 +37,15 @@ public:
     FILE* GetLog() const { return log_; }
     const std::string& GetTempPath() const { return tempPath_; }
     const std::string& GetLastErrorText() const { return lastError_; }
-    void SetLastErrorText(const std::string& text) { lastError_ = text; }
+    void SetLastErrorText(const std::string& text) override { lastError_ = text; }
 
     static void PrintUsage(FILE* out, const char* programName);
     static void PrintBanner(FILE* out);
+
+protected:
+    // Writes the line and a newline to the log stream and flushes it, so
+    // every line is out at once; without a log stream, nothing.
+    void WriteLine(const char* line) override;
 
 private:
     FILE* log_ = nullptr;
@@ -52,15 +55,3 @@ private:
 };
 
 extern CLinkPointApp theApp;
-
-// theApp's log stream, for the driver's messages.
-inline FILE* AppLog() {
-    return theApp.GetLog();
-}
-
-// Formats one line into 1024 bytes (so at most 1023 are kept), writes it with
-// one newline and flushes. A null stream writes nothing.
-void WriteLog(FILE* stream, const char* format, ...) __attribute__((format(printf, 2, 3)));
-
-// "Module: ", "Method: ", "Type: " and "Factor: " lines of an error record.
-void WriteErrorReport(FILE* stream, const corvina::CPDFException& e);

@@ -23,7 +23,7 @@
 #include "pdf/structure/CPDFLinkPoint.h"
 #include "pdf/structure/CPDFNameDict.h"
 #include "pdf/structure/CPDFNameTreeNode.h"
-#include "tool/CLinkPointApp.h"
+#include "tool/CLogSink.h"
 
 using corvina::CPDFArray;
 using corvina::CPDFAtom;
@@ -173,20 +173,17 @@ bool CNameLess::operator()(const std::u16string& a, const std::u16string& b) con
     return x < y;
 }
 
-CPDFDriver* CreateDriver(const char* tempPath) {
+std::unique_ptr<CPDFDriver> CreateDriver(const char* tempPath, CLogSink& log) {
     std::unique_ptr<corvina::CPDFLib> lib = corvina::CPDFLib::Create(tempPath);
     if (!lib) {
-        WriteLog(AppLog(), "cannot initialize corvina");
+        log.WriteLog("cannot initialize corvina");
         return nullptr;
     }
-    auto* driver = new CPDFDriver();
+    // The constructor is private, so make_unique cannot reach it.
+    std::unique_ptr<CPDFDriver> driver(new CPDFDriver(log));
     driver->lib_ = std::move(lib);
     driver->tempPath_ = tempPath ? tempPath : "";
     return driver;
-}
-
-void DestroyDriver(CPDFDriver* driver) {
-    delete driver;
 }
 
 CPDFDriver::~CPDFDriver() {
@@ -214,8 +211,8 @@ bool CPDFDriver::IsSafeFormat(const char* format) {
 void CPDFDriver::Fail(const char* format, const char* arg) {
     char text[1024];
     std::snprintf(text, sizeof text, format, arg);
-    theApp.SetLastErrorText(text);
-    WriteLog(AppLog(), "%%%%[ Error: %s ]%%%%", text);
+    log_.SetLastErrorText(text);
+    log_.WriteLog("%%%%[ Error: %s ]%%%%", text);
 }
 
 bool CPDFDriver::CheckTempPath() {
@@ -228,90 +225,99 @@ bool CPDFDriver::CheckTempPath() {
     Fail("invalid temporary directory: %s", tempPath_.c_str());
     const std::string factor = corvina::FormatFactor("temporary directory %s: %s (%s)", what,
                                                      tempPath_.c_str(), std::strerror(problem));
-    WriteErrorReport(
-        AppLog(), CPDFException("CPDFDriver", "Execute", CPDFException::UserError, factor.c_str()));
+    log_.WriteErrorReport(
+        CPDFException("CPDFDriver", "Execute", CPDFException::UserError, factor.c_str()));
     return false;
 }
 
 bool CPDFDriver::Execute(const char* inputPath, const char* outputPath) {
     try {
-        // A temporary directory that cannot be used is refused before the
-        // input is touched, not when a large stream first needs it.
-        if (!CheckTempPath()) return false;
-        // A format printf could misuse is refused before any file is touched.
-        if (!remove_ && !IsSafeFormat(format_.c_str())) {
-            WriteLog(AppLog(), "Invalid Format: %s", format_.c_str());
-            return false;
+        if (RunSteps(inputPath, outputPath)) {
+            lib_->Close(doc_);
+            doc_ = nullptr;
+            return true;
         }
-
-        std::string input = inputPath ? inputPath : "";
-        if (!input.empty() && input.back() == '/') input.pop_back();
-        struct stat st;
-        if (::stat(input.c_str(), &st) != 0) {
-            Fail("file not found: %s", inputPath ? inputPath : "");
-            return false;
-        }
-
-        CPDFException openError;
-        doc_ = lib_->Open(inputPath, nullptr, &openError);
-        if (!doc_) {
-            Fail("cannot open PDF Document: %s", inputPath);
-            WriteErrorReport(AppLog(), openError);
-            return false;
-        }
-
-        catalog_ = doc_->GetCatalog(&catalogRef_);
-        if (!catalog_) throw CPDFException();
-        names_dict_ = catalog_->Get_Names(&namesRef_);
-        // Releasing written pages walks what they refer to; the name
-        // dictionary the job still writes into must survive that.
-        if (names_dict_) names_dict_->SetReleasable(false);
-        pageCount_ = doc_->GetPageCount();
-
-        if (!doc_->Save(outputPath, false, false)) {
-            Fail("cannot save PDF Document: %s", outputPath ? outputPath : "");
-            WriteErrorReport(AppLog(), doc_->GetLastError());
-        }
-
-        if (!CollectDests()) throw CPDFException();
-
-        if (!remove_) {
-            const long first = startPage_ < 1 ? 1 : startPage_;
-            const long last = (endPage_ == 0 || endPage_ >= pageCount_) ? pageCount_ : endPage_;
-            for (long p = first; p <= last; ++p) {
-                CPDFObjRef pageRef;
-                if (!doc_->GetPage(static_cast<int32_t>(p - 1), &pageRef)) {
-                    char text[64];
-                    std::snprintf(text, sizeof text, "cannot get PDF Page: %ld", p);
-                    theApp.SetLastErrorText(text);
-                    WriteLog(AppLog(), "%%%%[ Error: %s ]%%%%", text);
-                    WriteErrorReport(AppLog(), doc_->GetLastError());
-                    throw CPDFException();
-                }
-                if (!AddDest(p, pageRef)) throw CPDFException();
-                doc_->ReleaseObj(pageRef, true);
-            }
-            if (!WriteDests()) throw CPDFException();
-        } else if (!RemoveAllDests()) {
-            throw CPDFException();
-        }
-
-        if (!doc_->Flush()) {
-            const char* current = doc_->GetFilePath();
-            Fail("cannot flush PDF Document: %s", current ? current : "");
-            WriteErrorReport(AppLog(), doc_->GetLastError());
-            throw CPDFException();
-        }
-        lib_->Close(doc_);
-        doc_ = nullptr;
-        return true;
     } catch (...) {
-        // Closing discards an output that Flush did not finish; the input is
-        // untouched.
-        if (doc_) lib_->Close(doc_);
-        doc_ = nullptr;
+        // Whatever a step lets escape fails the job like a step that failed.
+    }
+    // Closing discards an output that Flush did not finish; the input is
+    // untouched.
+    if (doc_) lib_->Close(doc_);
+    doc_ = nullptr;
+    return false;
+}
+
+bool CPDFDriver::RunSteps(const char* inputPath, const char* outputPath) {
+    // A temporary directory that cannot be used is refused before the
+    // input is touched, not when a large stream first needs it.
+    if (!CheckTempPath()) return false;
+    // A format printf could misuse is refused before any file is touched.
+    if (!remove_ && !IsSafeFormat(format_.c_str())) {
+        log_.WriteLog("Invalid Format: %s", format_.c_str());
         return false;
     }
+
+    std::string input = inputPath ? inputPath : "";
+    if (!input.empty() && input.back() == '/') input.pop_back();
+    struct stat st;
+    if (::stat(input.c_str(), &st) != 0) {
+        Fail("file not found: %s", inputPath ? inputPath : "");
+        return false;
+    }
+
+    CPDFException openError;
+    doc_ = lib_->Open(inputPath, nullptr, &openError);
+    if (!doc_) {
+        Fail("cannot open PDF Document: %s", inputPath);
+        log_.WriteErrorReport(openError);
+        return false;
+    }
+
+    catalog_ = doc_->GetCatalog(&catalogRef_);
+    if (!catalog_) return false;
+    names_dict_ = catalog_->Get_Names(&namesRef_);
+    // Releasing written pages walks what they refer to; the name
+    // dictionary the job still writes into must survive that.
+    if (names_dict_) names_dict_->SetReleasable(false);
+    pageCount_ = doc_->GetPageCount();
+
+    // A failed Save leaves the document no target: the job goes on and
+    // fails at Flush, which reports that too.
+    if (!doc_->Save(outputPath, false, false)) {
+        Fail("cannot save PDF Document: %s", outputPath ? outputPath : "");
+        log_.WriteErrorReport(doc_->GetLastError());
+    }
+
+    if (!CollectDests()) return false;
+
+    if (!remove_) {
+        const long first = startPage_ < 1 ? 1 : startPage_;
+        const long last = (endPage_ == 0 || endPage_ >= pageCount_) ? pageCount_ : endPage_;
+        for (long p = first; p <= last; ++p) {
+            CPDFObjRef pageRef;
+            if (!doc_->GetPage(static_cast<int32_t>(p - 1), &pageRef)) {
+                char text[64];
+                std::snprintf(text, sizeof text, "cannot get PDF Page: %ld", p);
+                log_.SetLastErrorText(text);
+                log_.WriteLog("%%%%[ Error: %s ]%%%%", text);
+                log_.WriteErrorReport(doc_->GetLastError());
+                return false;
+            }
+            if (!AddDest(p, pageRef)) return false;
+            doc_->ReleaseObj(pageRef, true);
+        }
+        if (!WriteDests()) return false;
+    } else if (!RemoveAllDests()) {
+        return false;
+    }
+
+    if (!doc_->Flush()) {
+        const char* current = doc_->GetFilePath();
+        Fail("cannot flush PDF Document: %s", current ? current : "");
+        log_.WriteErrorReport(doc_->GetLastError());
+        return false;
+    }
+    return true;
 }
 
 bool CPDFDriver::MayRemove(const CPDFObjRef& ref) {
@@ -402,7 +408,7 @@ bool CPDFDriver::MakeName(long page, std::string& mbName, std::u16string& name) 
     std::vector<std::string> literals;
     std::vector<Conversion> convs;
     if (!ParseFormat(format_.c_str(), literals, convs)) {
-        WriteLog(AppLog(), "Invalid Format: %s", format_.c_str());
+        log_.WriteLog("Invalid Format: %s", format_.c_str());
         return false;
     }
     const long args[kFormatArgs] = {page, 0, 0, 0, 0, 0, 0, 0, 0};
@@ -414,7 +420,7 @@ bool CPDFDriver::MakeName(long page, std::string& mbName, std::u16string& name) 
     }
     // Names longer than the job's buffer are refused, never cut.
     if (mbName.size() > kNameBuffer - 1) {
-        WriteLog(AppLog(), "Invalid Format: %s", format_.c_str());
+        log_.WriteLog("Invalid Format: %s", format_.c_str());
         return false;
     }
     if (!corvina::detail::CP932ToUTF16(mbName.c_str(), mbName.size(), name)) name.clear();
@@ -428,7 +434,7 @@ bool CPDFDriver::AddDest(long page, const CPDFObjRef& pageRef) {
     auto found = names_.find(name);
     if (found != names_.end()) {
         if (!overwrite_) {
-            WriteLog(AppLog(), "Named destination already exists: %s", mbName.c_str());
+            log_.WriteLog("Named destination already exists: %s", mbName.c_str());
             return true;
         }
         if (MayRemove(found->second)) doc_->RemoveObj(found->second);
@@ -451,7 +457,7 @@ bool CPDFDriver::AddDest(long page, const CPDFObjRef& pageRef) {
     auto dest = std::make_unique<corvina::CPDFDestination>();
     if (!array || !corvina::CPDFDestination::Recognize(doc_, array.get()) ||
         !dest->Load(doc_, array.get())) {
-        WriteLog(AppLog(), "Invalid FitType: %s", fitType_.c_str());
+        log_.WriteLog("Invalid FitType: %s", fitType_.c_str());
         return false;
     }
     array.reset();

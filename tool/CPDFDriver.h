@@ -22,15 +22,25 @@ struct CNameLess {
     bool operator()(const std::u16string& a, const std::u16string& b) const;
 };
 
-// The tool's one job on one input and one output file.
+class CLogSink;
+
+// The tool's one job on one input and one output file. It owns its library
+// and, inside Execute, the open document; every message goes to the log sink
+// it was created with, which it borrows and which must outlive it.
 class CPDFDriver {
 public:
     using NameMap = std::map<std::u16string, corvina::CPDFObjRef, CNameLess>;
 
     ~CPDFDriver();
+    CPDFDriver(const CPDFDriver&) = delete;
+    CPDFDriver& operator=(const CPDFDriver&) = delete;
 
+    // Stores the options; a null format or fit type takes its default.
+    // Always true.
     bool SetParams(long startPage, long endPage, const char* format, const char* fitType,
                    bool overwrite, bool remove);
+    // False when the job failed: the sink has been told why (but for the few
+    // silent failures) and an output file the job had begun is removed.
     bool Execute(const char* inputPath, const char* outputPath);
 
     // Exposed for the tests.
@@ -39,8 +49,12 @@ public:
     static bool IsSafeFormat(const char* format);
 
 private:
-    friend CPDFDriver* CreateDriver(const char* tempPath);
-    CPDFDriver() = default;
+    friend std::unique_ptr<CPDFDriver> CreateDriver(const char* tempPath, CLogSink& log);
+    explicit CPDFDriver(CLogSink& log) : log_(log) {}
+
+    // Execute's steps in order; false at the first that fails, possibly with
+    // the document still open for Execute to close.
+    bool RunSteps(const char* inputPath, const char* outputPath);
 
     // False, after logging why, when the -t directory is missing, is no
     // directory or takes no files.
@@ -57,6 +71,7 @@ private:
     // page tree): a name or tree node that points at one must not delete it.
     bool MayRemove(const corvina::CPDFObjRef& ref);
 
+    CLogSink& log_;
     std::unique_ptr<corvina::CPDFLib> lib_;
     std::string tempPath_;  // as given with -t; empty for the default
     corvina::CPDFDoc* doc_ = nullptr;
@@ -74,6 +89,6 @@ private:
     bool remove_ = false;
 };
 
-// Null, after logging "cannot initialize corvina", when the library cannot be made.
-CPDFDriver* CreateDriver(const char* tempPath);
-void DestroyDriver(CPDFDriver* driver);
+// Null, after logging "cannot initialize corvina" to log, when the library
+// cannot be made.
+std::unique_ptr<CPDFDriver> CreateDriver(const char* tempPath, CLogSink& log);

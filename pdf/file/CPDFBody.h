@@ -10,7 +10,12 @@
 
 namespace corvina {
 
-// The store of one section's loaded objects: slot n-1 holds object n.
+// The store of one section's loaded objects: slot n-1 holds object n. The
+// body owns what it stores: SetObj and AddObj take an object, TakeObj gives
+// one back, RemoveObj destroys it. GetObj and SlotObj only observe, and are
+// null for a number outside the body, an empty slot, or (GetObj) another
+// generation. Nothing throws; a number outside the size, or memory running
+// out, is a false result.
 class CPDFBody : public CPDFFileStruct {
 public:
     CPDFBody() : CPDFFileStruct(BodyKind) {}

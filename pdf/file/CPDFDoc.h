@@ -28,6 +28,21 @@ class CPDFPage;
 // the working section that collects changes), the objects loaded so far, and
 // the state of a running save. Every public operation clears the last-error
 // record on entry and keeps the first error it meets.
+//
+// Made by CPDFLib::Open and destroyed by CPDFLib::Close. The library is
+// borrowed (it may be null for a document opened directly) and must outlive
+// the document. The document owns its sections, every loaded object and its
+// input and output files. What its getters return only observes: an object
+// until it is released, unloaded, removed or replaced, a section until a full
+// Save drops the older ones, everything until Close. LoadObj alone hands its
+// result over.
+// Null comes back for an object no section lists, one a newer section frees
+// or one written and released during a save, and from the section getters
+// before Open and after Close. Failures are false, null or -1 with the reason
+// in GetLastError(); FindObj, FindEntry, RemoveObj and UnloadObj cannot fail
+// and leave that record alone. A failed Save or Flush removes the file it
+// made (or cuts off its append), so the input stays whole until a Flush
+// completes.
 class CPDFDoc {
 public:
     CPDFDoc();

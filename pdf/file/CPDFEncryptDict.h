@@ -7,7 +7,12 @@
 
 namespace corvina {
 
-// The trailer's Encrypt dictionary of the standard security handler.
+// The trailer's Encrypt dictionary of the standard security handler. Owned
+// by the document as the typed form of the indirect Encrypt object; Load
+// swaps entries with the plain dictionary, which a fresh one leaves empty.
+// The document is borrowed. The getters observe and are null when the entry
+// is missing or of another type; such an entry makes Recognize, Realize and
+// IsSupportedHandler false.
 class CPDFEncryptDict : public CPDFDict, public CPDFDocStruct {
 public:
     CPDFEncryptDict();

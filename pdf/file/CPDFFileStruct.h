@@ -6,6 +6,10 @@ class CPDFDoc;
 class OutStream;
 
 // Base of the four parts of a file: header, body, cross-reference table, trailer.
+// The document owns each part; the part only borrows the document, which is
+// null until Create, Realize or the reading Serialize names it. Reading
+// throws a CPDFException for the document's boundary to keep; a write error
+// stays in the output stream for the document to check.
 class CPDFFileStruct {
 public:
     enum Kind { HeaderKind = 0, BodyKind = 1, XRefKind = 2, TrailerKind = 3 };

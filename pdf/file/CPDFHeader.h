@@ -6,7 +6,8 @@ namespace corvina {
 
 class InStream;
 
-// "%PDF-m.n" or "%FDF-m.n" and the binary marker line.
+// "%PDF-m.n" or "%FDF-m.n" and the binary marker line. Owned by the
+// document; holds nothing but the version and the kind of file.
 class CPDFHeader : public CPDFFileStruct {
 public:
     CPDFHeader() : CPDFFileStruct(HeaderKind) {}

@@ -11,7 +11,11 @@ class CPDFDoc;
 class CPDFException;
 
 // The library's entry object: resource directories, the lock, and opening and
-// closing of documents.
+// closing of documents. Create hands the object over; the caller keeps it
+// until every document it opened is closed. A document from Open is given
+// back to Close, which destroys it, never deleted by its holder.
+// The temporary directory is the process's, not the object's: the library
+// made last decides where every document's large stream data goes.
 class CPDFLib {
 public:
     // Bit 0 of the options limits the catalog's typed load to the page tree.

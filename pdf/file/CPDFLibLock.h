@@ -4,7 +4,8 @@
 
 namespace corvina {
 
-// Holds the library lock for its lifetime.
+// Holds the library lock for its lifetime. The library is borrowed and must
+// outlive the guard; a null library locks nothing.
 class CPDFLibLock {
 public:
     explicit CPDFLibLock(CPDFLib* lib) : lib_(lib) {

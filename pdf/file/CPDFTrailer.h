@@ -14,7 +14,12 @@ class CPDFCatalog;
 class CPDFInfoDict;
 class CPDFArray;
 
-// "trailer", its dictionary, "startxref", the offset and "%%EOF".
+// "trailer", its dictionary, "startxref", the offset and "%%EOF". Owned by
+// the document; owns its dictionary, which takes every value set here (the
+// document takes it instead when it is set as indirect), whether or not the
+// setter succeeds. The getters observe and are null when the entry is missing
+// or of another type. Serialize throws on a trailer that does not read;
+// Create and Realize report false instead.
 class CPDFTrailer : public CPDFFileStruct {
 public:
     CPDFTrailer();

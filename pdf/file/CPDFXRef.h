@@ -11,7 +11,12 @@ namespace corvina {
 class InStream;
 
 // The in-memory cross-reference table: slot n-1 holds object n's entry. Object
-// 0 has no slot; its offset field is the free-list head.
+// 0 has no slot; its offset field is the free-list head. Owned by the document.
+// The entries it hands out are its own and stay valid only until AddEntry or
+// SetEntry grows the storage: hold a number, not a pointer, across those.
+// Reading throws a CPDFException on a table that does not read; the other
+// operations report false (0, null) for a number outside the table and for
+// memory running out.
 class CPDFXRef : public CPDFFileStruct {
 public:
     CPDFXRef() : CPDFFileStruct(XRefKind) {}

@@ -14,6 +14,12 @@ class CPDFNumber;
 
 // A stream: its dictionary and its data, which stays in the document's source
 // file (offset and length set) until something needs the bytes.
+// Owned like any object, by the document or the container holding it; the
+// document is borrowed, may be null for a stream made alone, and must outlive
+// it while the data is deferred. The stream owns its data; GetData's pointer
+// observes it until the next change, and is null (length 0) only when
+// deferred data cannot be read. Reading and writing throw a CPDFException for
+// the document's boundary to keep; the data changes report false instead.
 class CPDFStream : public CPDFDict {
 public:
     CPDFStream();

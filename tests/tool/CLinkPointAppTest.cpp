@@ -16,6 +16,7 @@
 #include <string>
 
 #include "pdf/object/CPDFException.h"
+#include "tool/RecordingSink.h"
 
 // jpeglib.h needs stdio first.
 #include <jpeglib.h>
@@ -49,7 +50,6 @@ protected:
         dir_ = pattern;
     }
     void TearDown() override {
-        theApp.Term();
         std::string command = "rm -rf '" + dir_ + "'";
         ASSERT_EQ(std::system(command.c_str()), 0);
     }
@@ -58,59 +58,46 @@ protected:
     std::string dir_;
 };
 
-// --- WriteLog and WriteErrorReport ---
+// --- The log sink's lines ---
 
-TEST(WriteLogTest, WritesOneLineAndFlushes) {
-    FILE* f = std::tmpfile();
-    ASSERT_NE(f, nullptr);
-    WriteLog(f, "InputFile: %s", "a.pdf");
-    WriteLog(f, "%d-%ld", 7, 8L);
-    EXPECT_EQ(ReadAll(f), "InputFile: a.pdf\n7-8\n");
-    std::fclose(f);
+TEST(CLogSinkTest, FormatsOneLinePerCall) {
+    RecordingSink sink;
+    sink.WriteLog("InputFile: %s", "a.pdf");
+    sink.WriteLog("%d-%ld", 7, 8L);
+    EXPECT_EQ(sink.lines, (std::vector<std::string>{"InputFile: a.pdf", "7-8"}));
 }
 
-TEST(WriteLogTest, LongLineIsCutAt1023Bytes) {
-    FILE* f = std::tmpfile();
-    ASSERT_NE(f, nullptr);
+TEST(CLogSinkTest, LongLineIsCutAt1023Bytes) {
+    RecordingSink sink;
     const std::string text(3000, 'a');
-    WriteLog(f, "%s", text.c_str());
-    EXPECT_EQ(ReadAll(f), std::string(1023, 'a') + "\n");
-    std::fclose(f);
+    sink.WriteLog("%s", text.c_str());
+    EXPECT_EQ(sink.lines, std::vector<std::string>{std::string(CLogSink::kLineMax, 'a')});
+    EXPECT_EQ(CLogSink::kLineMax, 1023u);
 }
 
-TEST(WriteLogTest, FourPercentSignsBecomeTwo) {
-    FILE* f = std::tmpfile();
-    ASSERT_NE(f, nullptr);
-    WriteLog(f, "%%%%");
-    WriteLog(f, "%%%%[ Error: file not found: %s ]%%%%", "x.pdf");
-    EXPECT_EQ(ReadAll(f), "%%\n%%[ Error: file not found: x.pdf ]%%\n");
-    std::fclose(f);
+TEST(CLogSinkTest, FourPercentSignsBecomeTwo) {
+    RecordingSink sink;
+    sink.WriteLog("%%%%");
+    sink.WriteLog("%%%%[ Error: file not found: %s ]%%%%", "x.pdf");
+    EXPECT_EQ(sink.lines, (std::vector<std::string>{"%%", "%%[ Error: file not found: x.pdf ]%%"}));
 }
 
-TEST(WriteLogTest, NullStreamWritesNothing) {
-    WriteLog(nullptr, "%s", "ignored");
-    WriteErrorReport(nullptr, CPDFException("CPDFDoc", "Open", 3, "x"));
+TEST(CLogSinkTest, ErrorReportIsFourLines) {
+    RecordingSink sink;
+    sink.CLogSink::WriteErrorReport(
+        CPDFException("CPDFDoc", "Open", CPDFException::UserError, "encrypted document"));
+    EXPECT_EQ(sink.lines,
+              (std::vector<std::string>{"Module: CPDFDoc", "Method: Open", "Type: User Error",
+                                        "Factor: encrypted document"}));
 }
 
-TEST(WriteErrorReportTest, FourLines) {
-    FILE* f = std::tmpfile();
-    ASSERT_NE(f, nullptr);
-    WriteErrorReport(
-        f, CPDFException("CPDFDoc", "Open", CPDFException::UserError, "encrypted document"));
-    EXPECT_EQ(ReadAll(f),
-              "Module: CPDFDoc\nMethod: Open\nType: User Error\nFactor: encrypted document\n");
-    std::fclose(f);
-}
-
-TEST(WriteErrorReportTest, EmptyRecordAndUnknownType) {
-    FILE* f = std::tmpfile();
-    ASSERT_NE(f, nullptr);
-    WriteErrorReport(f, CPDFException());
-    WriteErrorReport(f, CPDFException("CPDFDict", "Serialize", 9, "ioerror"));
-    EXPECT_EQ(ReadAll(f),
-              "Module: \nMethod: \nType: \nFactor: \n"
-              "Module: CPDFDict\nMethod: Serialize\nType: \nFactor: ioerror\n");
-    std::fclose(f);
+TEST(CLogSinkTest, EmptyRecordAndUnknownType) {
+    RecordingSink sink;
+    sink.CLogSink::WriteErrorReport(CPDFException());
+    sink.CLogSink::WriteErrorReport(CPDFException("CPDFDict", "Serialize", 9, "ioerror"));
+    EXPECT_EQ(sink.lines, (std::vector<std::string>{
+                              "Module: ", "Method: ", "Type: ", "Factor: ", "Module: CPDFDict",
+                              "Method: Serialize", "Type: ", "Factor: ioerror"}));
 }
 
 // --- Init and Term ---
@@ -129,11 +116,12 @@ TEST_F(CLinkPointAppTest, NullLogFileLogsToStandardOutput) {
 }
 
 TEST_F(CLinkPointAppTest, EmptyLogFileLogsNothing) {
-    ASSERT_TRUE(theApp.Init("", nullptr));
-    EXPECT_EQ(theApp.GetLog(), nullptr);
+    CLinkPointApp app;
+    ASSERT_TRUE(app.Init("", nullptr));
+    EXPECT_EQ(app.GetLog(), nullptr);
     const std::string input = Path("missing.pdf");
     testing::internal::CaptureStdout();
-    const int rc = theApp.Run(input.c_str(), nullptr, 0, 0, nullptr, nullptr, false, false);
+    const int rc = app.Run(input.c_str(), nullptr, 0, 0, nullptr, nullptr, false, false);
     const std::string printed = testing::internal::GetCapturedStdout();
     EXPECT_EQ(rc, 1);
     EXPECT_EQ(printed, "");
@@ -152,12 +140,12 @@ TEST_F(CLinkPointAppTest, LogFileIsAppendedAcrossRuns) {
     CLinkPointApp app;
     ASSERT_TRUE(app.Init(log.c_str(), nullptr));
     ASSERT_NE(app.GetLog(), nullptr);
-    WriteLog(app.GetLog(), "first");
+    app.WriteLog("first");
     app.Term();
     EXPECT_EQ(app.GetLog(), nullptr);
     app.Term();
     ASSERT_TRUE(app.Init(log.c_str(), nullptr));
-    WriteLog(app.GetLog(), "second");
+    app.WriteLog("second");
     app.Term();
     EXPECT_EQ(ReadFile(log), "before\nfirst\nsecond\n");
 }
@@ -167,7 +155,7 @@ TEST_F(CLinkPointAppTest, DestructorClosesTheLog) {
     {
         CLinkPointApp app;
         ASSERT_TRUE(app.Init(log.c_str(), nullptr));
-        WriteLog(app.GetLog(), "line");
+        app.WriteLog("line");
     }
     EXPECT_EQ(ReadFile(log), "line\n");
 }
@@ -209,22 +197,24 @@ void ExpectFailedRunHeader(const std::string& logText, const std::string& input,
 }
 
 TEST_F(CLinkPointAppTest, FailedRunLogsPathsAndNoFinish) {
+    CLinkPointApp app;
     const std::string log = Path("log.txt");
     const std::string input = Path("missing.pdf");
     const std::string output = Path("out.pdf");
-    ASSERT_TRUE(theApp.Init(log.c_str(), nullptr));
-    EXPECT_EQ(theApp.Run(input.c_str(), output.c_str(), 0, 0, nullptr, nullptr, false, false), 1);
-    theApp.Term();
+    ASSERT_TRUE(app.Init(log.c_str(), nullptr));
+    EXPECT_EQ(app.Run(input.c_str(), output.c_str(), 0, 0, nullptr, nullptr, false, false), 1);
+    app.Term();
     ExpectFailedRunHeader(ReadFile(log), input, output);
 }
 
 TEST_F(CLinkPointAppTest, MissingOrEmptyOutputFileMeansTheInputFile) {
+    CLinkPointApp app;
     const std::string input = Path("missing.pdf");
     for (const char* output : {static_cast<const char*>(nullptr), ""}) {
         const std::string log = Path(output ? "log-empty.txt" : "log-null.txt");
-        ASSERT_TRUE(theApp.Init(log.c_str(), nullptr));
-        EXPECT_EQ(theApp.Run(input.c_str(), output, 0, 0, nullptr, nullptr, false, false), 1);
-        theApp.Term();
+        ASSERT_TRUE(app.Init(log.c_str(), nullptr));
+        EXPECT_EQ(app.Run(input.c_str(), output, 0, 0, nullptr, nullptr, false, false), 1);
+        app.Term();
         ExpectFailedRunHeader(ReadFile(log), input, input);
     }
 }
@@ -234,6 +224,7 @@ TEST_F(CLinkPointAppTest, PathLimitIsThePlatformsOwn) {
 }
 
 TEST_F(CLinkPointAppTest, OverlongPathIsRefusedNotCut) {
+    CLinkPointApp app;
     const std::string log = Path("log.txt");
     const std::string longPath = "/" + std::string(CLinkPointApp::kPathBufferSize - 1, 'p');
     ASSERT_EQ(longPath.size(), CLinkPointApp::kPathBufferSize);
@@ -242,32 +233,33 @@ TEST_F(CLinkPointAppTest, OverlongPathIsRefusedNotCut) {
         std::remove(log.c_str());
         const std::string input = which == 0 ? longPath : Path("in.pdf");
         const std::string output = which == 0 ? Path("out.pdf") : longPath;
-        ASSERT_TRUE(theApp.Init(log.c_str(), nullptr));
-        EXPECT_EQ(theApp.Run(input.c_str(), output.c_str(), 0, 0, nullptr, nullptr, false, false),
-                  1);
-        theApp.Term();
+        ASSERT_TRUE(app.Init(log.c_str(), nullptr));
+        EXPECT_EQ(app.Run(input.c_str(), output.c_str(), 0, 0, nullptr, nullptr, false, false), 1);
+        app.Term();
         // The log line keeps its 1023 bytes; the error text keeps the path whole.
         const std::string text = ReadFile(log);
         const std::string line = ("%%[ Error: path too long: " + longPath).substr(0, 1023);
         EXPECT_NE(text.find("\n" + line + "\n"), std::string::npos) << text;
         EXPECT_EQ(text.find("InputFile"), std::string::npos);
-        EXPECT_EQ(theApp.GetLastErrorText(), "path too long: " + longPath);
+        EXPECT_EQ(app.GetLastErrorText(), "path too long: " + longPath);
     }
 }
 
 TEST_F(CLinkPointAppTest, LongestPathThatFitsIsAccepted) {
+    CLinkPointApp app;
     const std::string log = Path("log.txt");
     std::string output = dir_ + "/";
     output += std::string(CLinkPointApp::kPathBufferSize - 1 - output.size(), 'q');
     ASSERT_EQ(output.size(), CLinkPointApp::kPathBufferSize - 1);
     const std::string input = Path("missing.pdf");
-    ASSERT_TRUE(theApp.Init(log.c_str(), nullptr));
-    EXPECT_EQ(theApp.Run(input.c_str(), output.c_str(), 0, 0, nullptr, nullptr, false, false), 1);
-    theApp.Term();
+    ASSERT_TRUE(app.Init(log.c_str(), nullptr));
+    EXPECT_EQ(app.Run(input.c_str(), output.c_str(), 0, 0, nullptr, nullptr, false, false), 1);
+    app.Term();
     const std::string text = ReadFile(log);
     ExpectFailedRunHeader(text, input, output.substr(0, 1023 - std::strlen("OutputFile: ")));
     EXPECT_EQ(text.find("path too long"), std::string::npos);
     EXPECT_NE(text.find("file not found: " + input), std::string::npos);
+    EXPECT_EQ(app.GetLastErrorText(), "file not found: " + input);
 }
 
 // --- Usage and banner ---

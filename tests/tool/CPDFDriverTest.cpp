@@ -2,7 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "pdf/object/CPDFException.h"
+#include "support/PdfBuilder.h"
+#include "support/ScratchDir.h"
+#include "tool/RecordingSink.h"
+
+using corvina::CPDFException;
 
 TEST(CPDFDriverFormat, AcceptsIntegerConversions) {
     for (const char* format : {"%d", "page%03d", "%5.3ld", "%-+ #0x", "%*d", "%%d", "no conversion",
@@ -48,3 +57,116 @@ TEST(CPDFDriverNames, OrderIsUnsignedUnitsUpToZero) {
     for (const auto& entry : names) order += entry.first;
     EXPECT_EQ(order, u"ab\uFFFF");
 }
+
+// --- The job's messages, as its log sink receives them ---
+
+namespace {
+
+using Lines = std::vector<std::string>;
+using Report = RecordingSink::Report;
+
+class CPDFDriverLogTest : public ::testing::Test {
+protected:
+    void SetUp() override { in_ = dir_.Write("in.pdf", PdfBuilder::OnePage().Bytes()); }
+
+    // One job with the given options, as a run of the tool does it.
+    bool Run(const std::string& in, const std::string& out, const char* format = nullptr,
+             const char* fitType = nullptr, const char* tempPath = "") {
+        std::unique_ptr<CPDFDriver> driver = CreateDriver(tempPath, sink_);
+        if (!driver) return false;
+        EXPECT_TRUE(driver->SetParams(0, 0, format, fitType, false, false));
+        return driver->Execute(in.c_str(), out.c_str());
+    }
+
+    ScratchDir dir_;
+    std::string in_;
+    RecordingSink sink_;
+};
+
+TEST_F(CPDFDriverLogTest, SuccessSaysNothingButExistingNames) {
+    const std::string out = dir_.File("out.pdf");
+    ASSERT_TRUE(Run(in_, out));
+    EXPECT_EQ(sink_.lines, Lines{});
+    EXPECT_EQ(sink_.reports, std::vector<Report>{});
+    EXPECT_EQ(sink_.errorTexts, Lines{});
+
+    // A second run over its own output finds the name and keeps it: a
+    // notice, not an error.
+    const std::string again = dir_.File("again.pdf");
+    ASSERT_TRUE(Run(out, again));
+    EXPECT_EQ(sink_.lines, Lines{"Named destination already exists: 1"});
+    EXPECT_EQ(sink_.reports, std::vector<Report>{});
+    EXPECT_EQ(sink_.errorTexts, Lines{});
+}
+
+TEST_F(CPDFDriverLogTest, RefusedFormatAndFitType) {
+    const std::string out = dir_.File("out.pdf");
+    EXPECT_FALSE(Run(in_, out, "page%s"));
+    EXPECT_EQ(sink_.lines, Lines{"Invalid Format: page%s"});
+    // A format is refused before any file is looked at.
+    EXPECT_FALSE(Run(dir_.File("missing.pdf"), out, "%n"));
+    EXPECT_EQ(sink_.lines, (Lines{"Invalid Format: page%s", "Invalid Format: %n"}));
+
+    EXPECT_FALSE(Run(in_, out, nullptr, "/FitH"));
+    EXPECT_EQ(sink_.lines.back(), "Invalid FitType: /FitH");
+    EXPECT_EQ(sink_.lines.size(), 3u);
+    EXPECT_EQ(sink_.reports, std::vector<Report>{});
+    EXPECT_EQ(sink_.errorTexts, Lines{});
+    EXPECT_EQ(ScratchDir::List(dir_.Path()), "in.pdf");
+}
+
+TEST_F(CPDFDriverLogTest, MissingInputAndTemporaryDirectory) {
+    const std::string missing = dir_.File("missing.pdf");
+    EXPECT_FALSE(Run(missing, dir_.File("out.pdf")));
+    EXPECT_EQ(sink_.lines, Lines{"%%[ Error: file not found: " + missing + " ]%%"});
+    EXPECT_EQ(sink_.errorTexts, Lines{"file not found: " + missing});
+
+    sink_.Clear();
+    const std::string temp = dir_.File("no-temp");
+    EXPECT_FALSE(Run(in_, dir_.File("out.pdf"), nullptr, nullptr, temp.c_str()));
+    const std::string factor =
+        "temporary directory does not exist: " + temp + " (No such file or directory)";
+    EXPECT_EQ(sink_.lines, (Lines{"%%[ Error: invalid temporary directory: " + temp + " ]%%",
+                                  "Module: CPDFDriver", "Method: Execute", "Type: User Error",
+                                  "Factor: " + factor}));
+    EXPECT_EQ(sink_.reports,
+              (std::vector<Report>{{"CPDFDriver", "Execute", CPDFException::UserError, factor}}));
+    EXPECT_EQ(sink_.errorTexts, Lines{"invalid temporary directory: " + temp});
+}
+
+TEST_F(CPDFDriverLogTest, FailedOpen) {
+    const std::string text = dir_.Write("text.pdf", "hello\n");
+    EXPECT_FALSE(Run(text, dir_.File("out.pdf")));
+    const Report r{"CPDFHeader", "Serialize", CPDFException::InvalidFormat, "invalidheader: hello"};
+    EXPECT_EQ(sink_.reports, std::vector<Report>{r});
+    EXPECT_EQ(sink_.lines,
+              (Lines{"%%[ Error: cannot open PDF Document: " + text + " ]%%", "Module: " + r.module,
+                     "Method: " + r.method, "Type: Invalid Format", "Factor: " + r.factor}));
+    EXPECT_EQ(sink_.errorTexts, Lines{"cannot open PDF Document: " + text});
+    EXPECT_EQ(ScratchDir::Read(text), "hello\n");
+}
+
+// Save fails, the job goes on and fails at Flush: both are reported, in
+// that order, and the last-error text ends as the Flush failure.
+TEST_F(CPDFDriverLogTest, FailedSave) {
+    const std::string out = dir_.File("no/such/out.pdf");
+    const std::string before = ScratchDir::Read(in_);
+    EXPECT_FALSE(Run(in_, out));
+    const std::string unsaved = "CPDFDoc::Save() has not been called.";
+    EXPECT_EQ(
+        sink_.lines,
+        (Lines{"%%[ Error: cannot save PDF Document: " + out + " ]%%", "Module: CPDFDoc",
+               "Method: Save", "Type: Runtime Library Error", "Factor: No such file or directory",
+               "%%[ Error: cannot flush PDF Document: " + in_ + " ]%%", "Module: CPDFDoc",
+               "Method: Flush", "Type: User Error", "Factor: " + unsaved}));
+    EXPECT_EQ(sink_.reports,
+              (std::vector<Report>{{"CPDFDoc", "Save", CPDFException::RuntimeLibraryError,
+                                    "No such file or directory"},
+                                   {"CPDFDoc", "Flush", CPDFException::UserError, unsaved}}));
+    EXPECT_EQ(sink_.errorTexts,
+              (Lines{"cannot save PDF Document: " + out, "cannot flush PDF Document: " + in_}));
+    EXPECT_EQ(ScratchDir::Read(in_), before);
+    EXPECT_EQ(ScratchDir::List(dir_.Path()), "in.pdf");
+}
+
+}  // namespace
