@@ -26,13 +26,13 @@ class CPDFPage;
 
 // One open PDF or FDF file: its chain of sections (element 0 of each list is
 // the working section that collects changes), the objects loaded so far, and
-// the state of a running save. Every public operation clears the last-error
+// a running save (its CPDFDocWriter). Every public operation clears the last-error
 // record on entry and keeps the first error it meets.
 //
 // Made by CPDFLib::Open and destroyed by CPDFLib::Close. The library is
 // borrowed (it may be null for a document opened directly) and must outlive
-// the document. The document owns its sections, every loaded object and its
-// input and output files. What its getters return only observes: an object
+// the document. The document owns its sections, every loaded object, its
+// input file and the writer of a running save. What its getters return only observes: an object
 // until it is released, unloaded, removed or replaced, a section until a full
 // Save drops the older ones, everything until Close. LoadObj alone hands its
 // result over.
