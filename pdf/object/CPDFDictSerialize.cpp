@@ -43,7 +43,8 @@ bool ReadPair(InStream& in, char pair[3]) {
 
 }  // namespace
 
-std::unique_ptr<CPDFObject> CPDFDict::SerializeObject(CPDFDoc* doc, InStream& in, CryptKey crypt) {
+std::unique_ptr<CPDFObject> CPDFDict::SerializeObject(CPDFObjHolder* doc, InStream& in,
+                                                      CryptKey crypt) {
     const int second = in.Next();
     if (second < 0) Raise("SerializeObject", CPDFException::InvalidFormat, "ioerror");
     in.Back(1);
@@ -61,7 +62,7 @@ std::unique_ptr<CPDFObject> CPDFDict::SerializeObject(CPDFDoc* doc, InStream& in
     return dict;
 }
 
-void CPDFDict::Serialize(CPDFDoc* doc, InStream& in, CryptKey crypt) {
+void CPDFDict::Serialize(CPDFObjHolder* doc, InStream& in, CryptKey crypt) {
     parsed_ = 1;
     detail::DepthGuard nesting(detail::DepthGuard::Parse);
     if (nesting.Exceeded()) RaiseFormat(detail::kNestingFactor);

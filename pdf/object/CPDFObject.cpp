@@ -11,15 +11,15 @@
 
 namespace corvina {
 
-bool CPDFObject::Release(CPDFDoc*) {
+bool CPDFObject::Release(CPDFObjHolder*) {
     return true;
 }
 
-bool CPDFObject::Linearize(CPDFDoc*) {
+bool CPDFObject::Linearize(CPDFObjHolder*) {
     return true;
 }
 
-std::unique_ptr<CPDFObject> CPDFObject::SerializeObject(CPDFDoc* doc, InStream& in,
+std::unique_ptr<CPDFObject> CPDFObject::SerializeObject(CPDFObjHolder* doc, InStream& in,
                                                         CryptKey crypt) {
     in.SkipWhitespaceAndComments();
     switch (in.Peek()) {

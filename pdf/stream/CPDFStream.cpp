@@ -6,7 +6,6 @@
 #include <optional>
 #include <string>
 
-#include "pdf/file/CPDFDoc.h"
 #include "pdf/io/FileInStream.h"
 #include "pdf/io/InStream.h"
 #include "pdf/io/OutStream.h"
@@ -14,6 +13,7 @@
 #include "pdf/object/CPDFException.h"
 #include "pdf/object/CPDFInt.h"
 #include "pdf/object/CPDFName.h"
+#include "pdf/object/CPDFObjHolder.h"
 #include "pdf/object/RC4.h"
 
 namespace corvina {
@@ -104,13 +104,13 @@ CPDFStream::CPDFStream() {
     typeName_ = "Stream";
 }
 
-CPDFStream::CPDFStream(CPDFDoc* doc) : CPDFStream() {
+CPDFStream::CPDFStream(CPDFObjHolder* doc) : CPDFStream() {
     doc_ = doc;
 }
 
 CPDFStream::~CPDFStream() = default;
 
-void CPDFStream::Serialize(CPDFDoc* doc, InStream& in, std::unique_ptr<CPDFDict> dict,
+void CPDFStream::Serialize(CPDFObjHolder* doc, InStream& in, std::unique_ptr<CPDFDict> dict,
                            CryptKey crypt) {
     doc_ = doc;
     parsed_ = 1;
@@ -268,7 +268,8 @@ bool CPDFStream::UpdateLength() {
     return Set_Length(length);
 }
 
-std::unique_ptr<CPDFObject> CPDFStream::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const {
+std::unique_ptr<CPDFObject> CPDFStream::Duplicate(CPDFObjHolder* dstDoc,
+                                                  CPDFObjHolder* srcDoc) const {
     try {
         auto copy = std::make_unique<CPDFStream>(dstDoc);
         copy->CopyFlags(*this);
