@@ -7,6 +7,7 @@
 
 #include "pdf/file/CPDFEncryptDict.h"
 #include "pdf/file/CPDFLib.h"
+#include "pdf/file/IndirectValue.h"
 #include "pdf/object/CPDFNumber.h"
 #include "pdf/structure/CPDFCatalog.h"
 #include "pdf/structure/CPDFInfoDict.h"
@@ -295,7 +296,7 @@ std::unique_ptr<CPDFObject> CPDFDoc::LoadObj(const CPDFObjRef& ref, int32_t offs
                       .c_str());
         unsigned char keyBuf[10];
         std::unique_ptr<CPDFObject> obj =
-            CPDFObject::SerializeObject(this, *input_, ObjectKey(ref, keyBuf));
+            detail::ReadIndirectValue(this, *input_, ObjectKey(ref, keyBuf));
         if (!obj) {
             if (!input_->ReadToken(word, sizeof word))
                 Raise("LoadObj", CPDFException::InvalidFormat, "ioerror");

@@ -18,7 +18,8 @@ public:
     CPDFDict();
     ~CPDFDict() override;
 
-    // Returns a CPDFStream instead when the dictionary opens a stream.
+    // A dictionary, or the hexadecimal string that starts here instead. The
+    // reader of indirect objects turns a dictionary that opens a stream into one.
     static std::unique_ptr<CPDFObject> SerializeObject(CPDFObjHolder* doc, InStream& in,
                                                        CryptKey crypt);
     void Serialize(CPDFObjHolder* doc, InStream& in, CryptKey crypt);

@@ -8,7 +8,6 @@
 #include "pdf/object/CPDFString.h"
 #include "pdf/object/ContainerSupport.h"
 #include "pdf/object/SyntaxSupport.h"
-#include "pdf/stream/CPDFStream.h"
 
 namespace corvina {
 
@@ -50,15 +49,10 @@ std::unique_ptr<CPDFObject> CPDFDict::SerializeObject(CPDFObjHolder* doc, InStre
     in.Back(1);
     if (second != '<') return CPDFString::SerializeObject(doc, in, crypt);
 
+    // A stream that this dictionary may open is the indirect-object reader's
+    // business: streams are never direct objects.
     auto dict = std::make_unique<CPDFDict>();
     dict->Serialize(doc, in, crypt);
-    in.SkipWhitespaceAndComments();
-    if (in.Peek() == 's') {
-        // The dictionary opens a stream: the stream reader takes it over.
-        auto stream = std::make_unique<CPDFStream>(doc);
-        stream->Serialize(doc, in, std::move(dict), crypt);
-        return stream;
-    }
     return dict;
 }
 

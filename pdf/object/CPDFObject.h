@@ -43,7 +43,8 @@ public:
     virtual bool Linearize(CPDFObjHolder* ctx);
 
     // Parses one object of any class at the current position, or returns null
-    // when no object starts here. Never produces a CPDFObjRef.
+    // when no object starts here. Never produces a CPDFObjRef, nor a stream:
+    // streams are indirect objects, recognised by the indirect-object reader.
     static std::unique_ptr<CPDFObject> SerializeObject(CPDFObjHolder* doc, InStream& in,
                                                        CryptKey crypt);
 

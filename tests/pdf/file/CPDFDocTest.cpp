@@ -402,7 +402,8 @@ TEST_F(CPDFDocObjects, StreamIsTheDictionaryOfAnObjectFollowedByStream) {
 }
 
 // Streams are indirect objects only: "stream" after a dictionary inside an
-// array or a dictionary makes the object unreadable.
+// array or a dictionary makes the object unreadable, and the container names
+// the word where its next member should be (no data is searched for).
 TEST_F(CPDFDocObjects, StreamInsideAContainerFailsTheObject) {
     PdfBuilder pdf = Pages(1);
     pdf.Obj(4, "[<< /Length 3 >>\nstream\nabc\nendstream")
@@ -412,10 +413,10 @@ TEST_F(CPDFDocObjects, StreamInsideAContainerFailsTheObject) {
     Fixture f(pdf.Bytes());
     ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
     const Record expected[] = {
-        {"CPDFArray", "Serialize", CPDFException::InvalidFormat, "invalidtoken: endobj"},
-        {"CPDFDict", "Serialize", CPDFException::InvalidFormat, "invalidtoken: endobj"},
-        {"CPDFStream", "Serialize", CPDFException::InvalidFormat, "invalidtoken: s"},
-        {"CPDFStream", "Serialize", CPDFException::InvalidFormat, "ioerror"},
+        {"CPDFArray", "Serialize", CPDFException::InvalidFormat, "invalidtoken: stream"},
+        {"CPDFDict", "Serialize", CPDFException::InvalidFormat, "invalidtoken: stream"},
+        {"CPDFArray", "Serialize", CPDFException::InvalidFormat, "invalidtoken: s"},
+        {"CPDFArray", "Serialize", CPDFException::InvalidFormat, "invalidtoken: stream"},
     };
     for (int n = 4; n <= 7; ++n) {
         EXPECT_EQ(f.Doc()->GetObj(CPDFObjRef(n, 0)), nullptr) << n;
