@@ -11,6 +11,7 @@
 #include "pdf/file/CPDFDocWriter.h"
 #include "pdf/file/CPDFEncryptDict.h"
 #include "pdf/file/CPDFLib.h"
+#include "pdf/file/IndirectValue.h"
 #include "pdf/io/FileKind.h"
 #include "pdf/object/CPDFNumber.h"
 
@@ -271,7 +272,7 @@ std::unique_ptr<CPDFObject> CPDFDoc::LoadObj(const CPDFObjRef& ref, int32_t offs
                       .c_str());
         unsigned char keyBuf[10];
         std::unique_ptr<CPDFObject> obj =
-            CPDFObject::SerializeObject(this, *input_, ObjectKey(ref, keyBuf));
+            detail::ReadIndirectValue(this, *input_, ObjectKey(ref, keyBuf));
         if (!obj) {
             if (!input_->ReadToken(word, sizeof word))
                 Raise("LoadObj", CPDFException::InvalidFormat, "ioerror");
@@ -478,6 +479,13 @@ bool CPDFDoc::LinearizeObj(const CPDFObjRef&) {
 }
 
 // ---------------------------------------------------------------- pages
+
+CPDFObject* CPDFDoc::PeekObj(const CPDFObjRef& ref, std::unique_ptr<CPDFObject>* loaded) {
+    if (CPDFObject* obj = FindObj(ref, false)) return obj;
+    const XRefEntry* entry = FindEntry(ref.objNum, false);
+    if (entry && entry->inUse) *loaded = LoadObj(ref, entry->offset);
+    return loaded->get();
+}
 
 bool CPDFDoc::IsFlushing() const {
     return writer_ && writer_->IsFlushing();

@@ -14,6 +14,7 @@
 #include "pdf/io/FileInStream.h"
 #include "pdf/io/FileOutStream.h"
 #include "pdf/object/CPDFException.h"
+#include "pdf/object/CPDFObjHolder.h"
 #include "pdf/object/CPDFObjRef.h"
 #include "pdf/object/CPDFObject.h"
 
@@ -26,7 +27,8 @@ class CPDFPage;
 
 // One open PDF or FDF file: its chain of sections (element 0 of each list is
 // the working section that collects changes), the objects loaded so far, and
-// a running save (its CPDFDocWriter). Every public operation clears the last-error
+// a running save (its CPDFDocWriter); the holder of its indirect objects.
+// Every public operation clears the last-error
 // record on entry and keeps the first error it meets.
 //
 // Made by CPDFLib::Open and destroyed by CPDFLib::Close. The library is
@@ -43,10 +45,10 @@ class CPDFPage;
 // and leave that record alone. A failed Save or Flush removes the file it
 // made (or cuts off its append), so the input stays whole until a Flush
 // completes.
-class CPDFDoc {
+class CPDFDoc : public CPDFObjHolder {
 public:
     CPDFDoc();
-    ~CPDFDoc();
+    ~CPDFDoc() override;
     CPDFDoc(const CPDFDoc&) = delete;
     CPDFDoc& operator=(const CPDFDoc&) = delete;
 
@@ -54,16 +56,17 @@ public:
     void Close();
 
     // Object access. Returned objects stay owned by the document.
-    CPDFObject* GetObj(const CPDFObjRef& ref);
+    CPDFObject* GetObj(const CPDFObjRef& ref) override;
     std::unique_ptr<CPDFObject> LoadObj(const CPDFObjRef& ref, int32_t offset);
+    CPDFObject* PeekObj(const CPDFObjRef& ref, std::unique_ptr<CPDFObject>* loaded) override;
     CPDFObject* FindObj(const CPDFObjRef& ref, bool skipNewest, CPDFBody** body = nullptr);
     XRefEntry* FindEntry(int32_t objNum, bool skipNewest, CPDFXRef** xref = nullptr);
     // Takes the object in all cases. A set ref replaces that object; otherwise
     // a new number is given and written to ref.
-    bool RegistObj(std::unique_ptr<CPDFObject> obj, CPDFObjRef* ref);
-    bool UpdateObj(const CPDFObjRef& ref);
-    void RemoveObj(const CPDFObjRef& ref);
-    bool ReleaseObj(const CPDFObjRef& ref, bool force);
+    bool RegistObj(std::unique_ptr<CPDFObject> obj, CPDFObjRef* ref) override;
+    bool UpdateObj(const CPDFObjRef& ref) override;
+    void RemoveObj(const CPDFObjRef& ref) override;
+    bool ReleaseObj(const CPDFObjRef& ref, bool force) override;
     // Drops an unchanged object read from the file, to be read again when
     // next asked for. Only for objects nobody holds a pointer to.
     void UnloadObj(const CPDFObjRef& ref);
@@ -85,9 +88,11 @@ public:
     int32_t StoreObj(const CPDFObjRef& ref, CPDFObject* obj);
     bool SetDocInfo();
 
-    CPDFException& GetLastError() { return lastError_; }
+    CPDFException& GetLastError() override { return lastError_; }
     // Null when the document stands for no file.
-    const char* GetFilePath() const { return filePath_.empty() ? nullptr : filePath_.c_str(); }
+    const char* GetFilePath() const override {
+        return filePath_.empty() ? nullptr : filePath_.c_str();
+    }
     CPDFLib* GetLib() const { return lib_; }
     CPDFHeader* GetHeader() const { return header_.get(); }
     CPDFBody* GetBody() const { return bodies_.empty() ? nullptr : bodies_[0].get(); }
@@ -96,8 +101,8 @@ public:
     int SectionCount() const { return static_cast<int>(bodies_.size()); }
     CPDFTrailer* GetTrailerAt(int i) const { return trailers_[i].get(); }
     CPDFXRef* GetXRefAt(int i) const { return xrefs_[i].get(); }
-    FileInStream* GetInput() const { return input_.get(); }
-    bool IsFlushing() const;
+    FileInStream* GetInput() const override { return input_.get(); }
+    bool IsFlushing() const override;
     // Between a successful Save and the end of its Flush.
     bool IsSaving() const { return writer_ != nullptr; }
     // The input is linearized (its newest section's startxref is 0).
@@ -109,8 +114,8 @@ public:
     // Renumbering for linearized output: the new reference of an object
     // already renumbered, and the renumbering of one object's subtree. Without
     // a linearized save running there is no map and nothing is renumbered.
-    bool FindLinearRef(const CPDFObjRef& from, CPDFObjRef* to) const;
-    bool LinearizeObj(const CPDFObjRef& ref);
+    bool FindLinearRef(const CPDFObjRef& from, CPDFObjRef* to) const override;
+    bool LinearizeObj(const CPDFObjRef& ref) override;
 
     // The clock that stamps the information dictionary (tests fix it).
     void SetClock(std::function<std::time_t()> clock) { clock_ = std::move(clock); }

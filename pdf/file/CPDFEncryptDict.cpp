@@ -30,7 +30,7 @@ bool IsString(const CPDFObject* obj) {
 
 CPDFEncryptDict::CPDFEncryptDict() : CPDFDocStruct(kEncryptDictType) {}
 
-bool CPDFEncryptDict::Recognize(CPDFDoc* doc, CPDFDict* plain) {
+bool CPDFEncryptDict::Recognize(CPDFObjHolder* doc, CPDFDict* plain) {
     if (!plain) return false;
     CPDFObject* filter = plain->GetObj(doc, kFilter);
     if (!filter || filter->TypeCode() != CPDFObject::Name) return false;
@@ -42,14 +42,14 @@ bool CPDFEncryptDict::Recognize(CPDFDoc* doc, CPDFDict* plain) {
     return IsInteger(plain->GetObj(doc, kP));
 }
 
-bool CPDFEncryptDict::Load(CPDFDoc* doc, CPDFDict* plain) {
+bool CPDFEncryptDict::Load(CPDFObjHolder* doc, CPDFDict* plain) {
     SetDoc(doc);
     if (!plain) return false;
     Swap(*plain);
     return true;
 }
 
-bool CPDFEncryptDict::Realize(CPDFDoc* doc) {
+bool CPDFEncryptDict::Realize(CPDFObjHolder* doc) {
     SetDoc(doc);
     CPDFObjRef ref;
     CPDFObject* p = GetObj(doc_, kP, &ref);

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "pdf/object/CPDFDict.h"
+#include "pdf/object/CPDFDocStruct.h"
 #include "pdf/object/CPDFNumber.h"
 #include "pdf/object/CPDFString.h"
-#include "pdf/object/CPDFDocStruct.h"
 
 namespace corvina {
 
@@ -18,10 +18,10 @@ public:
     CPDFEncryptDict();
 
     // Filter a name; for "Standard" R an integer and O, U strings; P an integer.
-    static bool Recognize(CPDFDoc* doc, CPDFDict* plain);
-    bool Load(CPDFDoc* doc, CPDFDict* plain);
+    static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain);
+    bool Load(CPDFObjHolder* doc, CPDFDict* plain);
     // P must be present; an indirect P becomes a direct integer.
-    bool Realize(CPDFDoc* doc);
+    bool Realize(CPDFObjHolder* doc);
     // Filter "Standard", R 2 and V 1.
     bool IsSupportedHandler();
 

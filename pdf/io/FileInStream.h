@@ -25,8 +25,8 @@ public:
     const char* Path() const { return path_.c_str(); }
     // The open descriptor (-1 when closed) and the file offset of a window
     // position, for copies that bypass this stream's buffer and position.
-    int Descriptor() const { return file_ ? fileno(file_) : -1; }
-    long FileOffset(int pos) const { return start_ + pos; }
+    int Descriptor() const override { return file_ ? fileno(file_) : -1; }
+    long FileOffset(int pos) const override { return start_ + pos; }
     // The st_mode of the open file (0 when closed or unknown).
     mode_t FileMode() const { return fileMode_; }
 

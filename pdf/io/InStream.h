@@ -39,6 +39,10 @@ public:
     virtual bool Error() const = 0;
     virtual const char* ErrorText() = 0;
     virtual void ClearError() = 0;
+    // The descriptor of a file behind the stream (-1 when there is none) and
+    // the file offset of a window position, for copies that bypass the buffer.
+    virtual int Descriptor() const { return -1; }
+    virtual long FileOffset(int pos) const { return pos; }
 
     int Peek() {
         if (pos_ >= count_ && Refill() <= 0) return -1;

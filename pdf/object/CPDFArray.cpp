@@ -4,7 +4,7 @@
 #include <map>
 #include <new>
 
-#include "pdf/file/CPDFDoc.h"
+#include "pdf/object/CPDFObjHolder.h"
 #include "pdf/object/ContainerSupport.h"
 #include "pdf/object/SyntaxSupport.h"
 
@@ -52,12 +52,12 @@ std::unique_ptr<CPDFAtom> CPDFArray::Erase(int index) {
     return atom;
 }
 
-CPDFObject* CPDFArray::GetObj(CPDFDoc* doc, int index, CPDFObjRef* ref) {
+CPDFObject* CPDFArray::GetObj(CPDFObjHolder* doc, int index, CPDFObjRef* ref) {
     return detail::ResolveAtom(doc, GetAt(index), ref);
 }
 
-bool CPDFArray::SetObj(CPDFDoc* doc, int index, std::unique_ptr<CPDFObject> value, bool indirect,
-                       CPDFObjRef* ref) {
+bool CPDFArray::SetObj(CPDFObjHolder* doc, int index, std::unique_ptr<CPDFObject> value,
+                       bool indirect, CPDFObjRef* ref) {
     if (doc) doc->GetLastError().Clear();
     CPDFObjRef given = ref ? *ref : CPDFObjRef();
     if (ref) ref->Reset();
@@ -70,7 +70,7 @@ bool CPDFArray::SetObj(CPDFDoc* doc, int index, std::unique_ptr<CPDFObject> valu
     return true;
 }
 
-bool CPDFArray::Push_Back(CPDFDoc* doc, std::unique_ptr<CPDFObject> value, bool indirect,
+bool CPDFArray::Push_Back(CPDFObjHolder* doc, std::unique_ptr<CPDFObject> value, bool indirect,
                           CPDFObjRef* ref) {
     if (doc) doc->GetLastError().Clear();
     CPDFObjRef given = ref ? *ref : CPDFObjRef();
@@ -84,13 +84,13 @@ bool CPDFArray::Push_Back(CPDFDoc* doc, std::unique_ptr<CPDFObject> value, bool 
     return true;
 }
 
-bool CPDFArray::ReplaceObj(CPDFDoc* doc, int index, std::unique_ptr<CPDFObject> value,
+bool CPDFArray::ReplaceObj(CPDFObjHolder* doc, int index, std::unique_ptr<CPDFObject> value,
                            const CPDFObjRef& through) {
     CPDFObjRef ref = through;
     return SetObj(doc, index, std::move(value), through.IsSet(), &ref);
 }
 
-bool CPDFArray::CopyEntries(CPDFArray& dst, CPDFDoc* dstDoc, CPDFDoc* srcDoc,
+bool CPDFArray::CopyEntries(CPDFArray& dst, CPDFObjHolder* dstDoc, CPDFObjHolder* srcDoc,
                             bool overwrite) const {
     if (dstDoc) dstDoc->GetLastError().Clear();
     if (srcDoc) srcDoc->GetLastError().Clear();
@@ -132,7 +132,8 @@ bool CPDFArray::CopyEntries(CPDFArray& dst, CPDFDoc* dstDoc, CPDFDoc* srcDoc,
     }
 }
 
-std::unique_ptr<CPDFObject> CPDFArray::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const {
+std::unique_ptr<CPDFObject> CPDFArray::Duplicate(CPDFObjHolder* dstDoc,
+                                                 CPDFObjHolder* srcDoc) const {
     try {
         detail::DepthGuard guard(detail::DepthGuard::Copy);
         if (guard.Exceeded()) return nullptr;
@@ -145,7 +146,7 @@ std::unique_ptr<CPDFObject> CPDFArray::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDo
     }
 }
 
-bool CPDFArray::Release(CPDFDoc* doc) {
+bool CPDFArray::Release(CPDFObjHolder* doc) {
     try {
         detail::DepthGuard guard(detail::DepthGuard::Walk);
         if (guard.Exceeded()) return false;
@@ -157,7 +158,7 @@ bool CPDFArray::Release(CPDFDoc* doc) {
     }
 }
 
-bool CPDFArray::Linearize(CPDFDoc* ctx) {
+bool CPDFArray::Linearize(CPDFObjHolder* ctx) {
     try {
         detail::DepthGuard guard(detail::DepthGuard::Walk);
         if (guard.Exceeded()) return false;

@@ -14,15 +14,17 @@ public:
     CPDFArray();
     ~CPDFArray() override;
 
-    static std::unique_ptr<CPDFArray> SerializeObject(CPDFDoc* doc, InStream& in, CryptKey crypt);
-    void Serialize(CPDFDoc* doc, InStream& in, CryptKey crypt);
+    static std::unique_ptr<CPDFArray> SerializeObject(CPDFObjHolder* doc, InStream& in,
+                                                      CryptKey crypt);
+    void Serialize(CPDFObjHolder* doc, InStream& in, CryptKey crypt);
     // "[", members separated by one space, "]".
     void Serialize(OutStream& out, CryptKey crypt) override;
-    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
-    bool Release(CPDFDoc* doc) override;
-    bool Linearize(CPDFDoc* ctx) override;
+    std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder* dstDoc,
+                                          CPDFObjHolder* srcDoc) const override;
+    bool Release(CPDFObjHolder* doc) override;
+    bool Linearize(CPDFObjHolder* ctx) override;
 
-    // Raw operations; no document involved.
+    // Raw operations; no holder involved.
     using TempArray<CPDFAtom*>::Count;
     // Room for n members, so that building a long array does not regrow it.
     bool ReserveSlots(int n) { return TempArray<CPDFAtom*>::Reserve(n); }
@@ -37,19 +39,20 @@ public:
     void Clear() { TempArray<CPDFAtom*>::Clear(); }
     void Swap(CPDFArray& other) { TempArray<CPDFAtom*>::Swap(other); }
 
-    // Document-aware operations; each clears the document's last error first.
+    // Holder-aware operations; each clears the holder's last error first.
     // ref (optional) receives the reference a value was reached through.
-    CPDFObject* GetObj(CPDFDoc* doc, int index, CPDFObjRef* ref = nullptr);
+    CPDFObject* GetObj(CPDFObjHolder* doc, int index, CPDFObjRef* ref = nullptr);
     // The value is consumed whether or not the call succeeds.
-    bool SetObj(CPDFDoc* doc, int index, std::unique_ptr<CPDFObject> value, bool indirect,
+    bool SetObj(CPDFObjHolder* doc, int index, std::unique_ptr<CPDFObject> value, bool indirect,
                 CPDFObjRef* ref = nullptr);
-    bool Push_Back(CPDFDoc* doc, std::unique_ptr<CPDFObject> value, bool indirect,
+    bool Push_Back(CPDFObjHolder* doc, std::unique_ptr<CPDFObject> value, bool indirect,
                    CPDFObjRef* ref = nullptr);
     // Stores value at index in the form that `through` says: as the same
     // indirect object when set, directly otherwise.
-    bool ReplaceObj(CPDFDoc* doc, int index, std::unique_ptr<CPDFObject> value,
+    bool ReplaceObj(CPDFObjHolder* doc, int index, std::unique_ptr<CPDFObject> value,
                     const CPDFObjRef& through);
-    bool CopyEntries(CPDFArray& dst, CPDFDoc* dstDoc, CPDFDoc* srcDoc, bool overwrite) const;
+    bool CopyEntries(CPDFArray& dst, CPDFObjHolder* dstDoc, CPDFObjHolder* srcDoc,
+                     bool overwrite) const;
 
 private:
     // Steps of 10 slots for ordinary arrays; very long ones grow by half so

@@ -24,13 +24,14 @@ namespace {
 
 }  // namespace
 
-std::unique_ptr<CPDFArray> CPDFArray::SerializeObject(CPDFDoc* doc, InStream& in, CryptKey crypt) {
+std::unique_ptr<CPDFArray> CPDFArray::SerializeObject(CPDFObjHolder* doc, InStream& in,
+                                                      CryptKey crypt) {
     auto obj = std::make_unique<CPDFArray>();
     obj->Serialize(doc, in, crypt);
     return obj;
 }
 
-void CPDFArray::Serialize(CPDFDoc* doc, InStream& in, CryptKey crypt) {
+void CPDFArray::Serialize(CPDFObjHolder* doc, InStream& in, CryptKey crypt) {
     parsed_ = 1;
     detail::DepthGuard nesting(detail::DepthGuard::Parse);
     if (nesting.Exceeded()) Raise(CPDFException::InvalidFormat, detail::kNestingFactor);

@@ -18,13 +18,14 @@ namespace {
 
 }  // namespace
 
-std::unique_ptr<CPDFBool> CPDFBool::SerializeObject(CPDFDoc* doc, InStream& in, CryptKey crypt) {
+std::unique_ptr<CPDFBool> CPDFBool::SerializeObject(CPDFObjHolder* doc, InStream& in,
+                                                    CryptKey crypt) {
     auto obj = std::make_unique<CPDFBool>();
     obj->Serialize(doc, in, crypt);
     return obj;
 }
 
-void CPDFBool::Serialize(CPDFDoc*, InStream& in, CryptKey) {
+void CPDFBool::Serialize(CPDFObjHolder*, InStream& in, CryptKey) {
     parsed_ = 1;
     char word[detail::kTokenSize];
     if (!in.ReadToken(word, sizeof word)) Raise("ioerror");
@@ -40,7 +41,7 @@ void CPDFBool::Serialize(OutStream& out, CryptKey) {
     out.WriteText(value_ ? "true" : "false");
 }
 
-std::unique_ptr<CPDFObject> CPDFBool::Duplicate(CPDFDoc*, CPDFDoc*) const {
+std::unique_ptr<CPDFObject> CPDFBool::Duplicate(CPDFObjHolder*, CPDFObjHolder*) const {
     auto copy = std::unique_ptr<CPDFBool>(new (std::nothrow) CPDFBool());
     if (!copy) return nullptr;
     copy->CopyFlags(*this);

@@ -3,7 +3,7 @@
 #include <map>
 #include <new>
 
-#include "pdf/file/CPDFDoc.h"
+#include "pdf/object/CPDFObjHolder.h"
 #include "pdf/object/ContainerSupport.h"
 #include "pdf/object/SyntaxSupport.h"
 
@@ -32,16 +32,16 @@ std::unique_ptr<CPDFAtom> CPDFDict::Detach(const char* key) {
     return atom;
 }
 
-CPDFObject* CPDFDict::GetObj(CPDFDoc* doc, const char* key, CPDFObjRef* ref) {
+CPDFObject* CPDFDict::GetObj(CPDFObjHolder* doc, const char* key, CPDFObjRef* ref) {
     return detail::ResolveAtom(doc, Find(key), ref);
 }
 
-bool CPDFDict::SetObj(CPDFDoc* doc, const char* key, std::unique_ptr<CPDFObject> value,
+bool CPDFDict::SetObj(CPDFObjHolder* doc, const char* key, std::unique_ptr<CPDFObject> value,
                       bool indirect, CPDFObjRef* ref) {
     return StoreObj(doc, CPDFName(key), std::move(value), indirect, ref);
 }
 
-bool CPDFDict::StoreObj(CPDFDoc* doc, const CPDFName& key, std::unique_ptr<CPDFObject> value,
+bool CPDFDict::StoreObj(CPDFObjHolder* doc, const CPDFName& key, std::unique_ptr<CPDFObject> value,
                         bool indirect, CPDFObjRef* ref) {
     if (doc) doc->GetLastError().Clear();
     CPDFObjRef given = ref ? *ref : CPDFObjRef();
@@ -55,13 +55,13 @@ bool CPDFDict::StoreObj(CPDFDoc* doc, const CPDFName& key, std::unique_ptr<CPDFO
     return true;
 }
 
-bool CPDFDict::ReplaceObj(CPDFDoc* doc, const char* key, std::unique_ptr<CPDFObject> value,
+bool CPDFDict::ReplaceObj(CPDFObjHolder* doc, const char* key, std::unique_ptr<CPDFObject> value,
                           const CPDFObjRef& through) {
     CPDFObjRef ref = through;
     return SetObj(doc, key, std::move(value), through.IsSet(), &ref);
 }
 
-void CPDFDict::RemoveKey(CPDFDoc* doc, const char* key) {
+void CPDFDict::RemoveKey(CPDFObjHolder* doc, const char* key) {
     if (doc) doc->GetLastError().Clear();
     Node* node = TempDict::Find(key);
     if (!node) return;
@@ -77,7 +77,8 @@ void CPDFDict::RemoveKey(CPDFDoc* doc, const char* key) {
     }
 }
 
-bool CPDFDict::CopyEntries(CPDFDict& dst, CPDFDoc* dstDoc, CPDFDoc* srcDoc, bool overwrite) const {
+bool CPDFDict::CopyEntries(CPDFDict& dst, CPDFObjHolder* dstDoc, CPDFObjHolder* srcDoc,
+                           bool overwrite) const {
     if (dstDoc) dstDoc->GetLastError().Clear();
     if (srcDoc) srcDoc->GetLastError().Clear();
     try {
@@ -112,7 +113,8 @@ bool CPDFDict::CopyEntries(CPDFDict& dst, CPDFDoc* dstDoc, CPDFDoc* srcDoc, bool
     }
 }
 
-std::unique_ptr<CPDFObject> CPDFDict::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const {
+std::unique_ptr<CPDFObject> CPDFDict::Duplicate(CPDFObjHolder* dstDoc,
+                                                CPDFObjHolder* srcDoc) const {
     try {
         detail::DepthGuard guard(detail::DepthGuard::Copy);
         if (guard.Exceeded()) return nullptr;
@@ -125,7 +127,7 @@ std::unique_ptr<CPDFObject> CPDFDict::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc
     }
 }
 
-bool CPDFDict::Release(CPDFDoc* doc) {
+bool CPDFDict::Release(CPDFObjHolder* doc) {
     try {
         detail::DepthGuard guard(detail::DepthGuard::Walk);
         if (guard.Exceeded()) return false;
@@ -137,7 +139,7 @@ bool CPDFDict::Release(CPDFDoc* doc) {
     }
 }
 
-bool CPDFDict::Linearize(CPDFDoc* ctx) {
+bool CPDFDict::Linearize(CPDFObjHolder* ctx) {
     try {
         if (!CPDFObject::Linearize(ctx)) return false;
         detail::DepthGuard guard(detail::DepthGuard::Walk);

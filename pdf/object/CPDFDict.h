@@ -18,14 +18,17 @@ public:
     CPDFDict();
     ~CPDFDict() override;
 
-    // Returns a CPDFStream instead when the dictionary opens a stream.
-    static std::unique_ptr<CPDFObject> SerializeObject(CPDFDoc* doc, InStream& in, CryptKey crypt);
-    void Serialize(CPDFDoc* doc, InStream& in, CryptKey crypt);
+    // A dictionary, or the hexadecimal string that starts here instead. The
+    // reader of indirect objects turns a dictionary that opens a stream into one.
+    static std::unique_ptr<CPDFObject> SerializeObject(CPDFObjHolder* doc, InStream& in,
+                                                       CryptKey crypt);
+    void Serialize(CPDFObjHolder* doc, InStream& in, CryptKey crypt);
     // "<<" CR LF, "/Key value" CR LF per entry in key order, ">>".
     void Serialize(OutStream& out, CryptKey crypt) override;
-    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
-    bool Release(CPDFDoc* doc) override;
-    bool Linearize(CPDFDoc* ctx) override;
+    std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder* dstDoc,
+                                          CPDFObjHolder* srcDoc) const override;
+    bool Release(CPDFObjHolder* doc) override;
+    bool Linearize(CPDFObjHolder* ctx) override;
 
     // Raw operations.
     using TempDict<CPDFName, CPDFAtom*>::Count;
@@ -47,26 +50,27 @@ public:
     void RemoveAll() { TempDict::RemoveAll(); }
     void Swap(CPDFDict& other) { TempDict::Swap(other); }
 
-    // Document-aware operations; each clears the document's last error first.
-    CPDFObject* GetObj(CPDFDoc* doc, const char* key, CPDFObjRef* ref = nullptr);
+    // Holder-aware operations; each clears the holder's last error first.
+    CPDFObject* GetObj(CPDFObjHolder* doc, const char* key, CPDFObjRef* ref = nullptr);
     template <class T>
-    T* GetAs(CPDFDoc* doc, const char* key, CPDFObjRef* ref = nullptr) {
+    T* GetAs(CPDFObjHolder* doc, const char* key, CPDFObjRef* ref = nullptr) {
         return dynamic_cast<T*>(GetObj(doc, key, ref));
     }
     // The value is consumed whether or not the call succeeds.
-    bool SetObj(CPDFDoc* doc, const char* key, std::unique_ptr<CPDFObject> value, bool indirect,
-                CPDFObjRef* ref = nullptr);
+    bool SetObj(CPDFObjHolder* doc, const char* key, std::unique_ptr<CPDFObject> value,
+                bool indirect, CPDFObjRef* ref = nullptr);
     // Stores value under key in the form that `through` says: as the same
     // indirect object when set, directly otherwise.
-    bool ReplaceObj(CPDFDoc* doc, const char* key, std::unique_ptr<CPDFObject> value,
+    bool ReplaceObj(CPDFObjHolder* doc, const char* key, std::unique_ptr<CPDFObject> value,
                     const CPDFObjRef& through);
-    // Removes the entry; a referenced object is deleted from the document too.
-    void RemoveKey(CPDFDoc* doc, const char* key);
-    bool CopyEntries(CPDFDict& dst, CPDFDoc* dstDoc, CPDFDoc* srcDoc, bool overwrite) const;
+    // Removes the entry; a referenced object is removed from the holder too.
+    void RemoveKey(CPDFObjHolder* doc, const char* key);
+    bool CopyEntries(CPDFDict& dst, CPDFObjHolder* dstDoc, CPDFObjHolder* srcDoc,
+                     bool overwrite) const;
 
 private:
     // SetObj with the key as a name (keys may hold any byte).
-    bool StoreObj(CPDFDoc* doc, const CPDFName& key, std::unique_ptr<CPDFObject> value,
+    bool StoreObj(CPDFObjHolder* doc, const CPDFName& key, std::unique_ptr<CPDFObject> value,
                   bool indirect, CPDFObjRef* ref);
 };
 

@@ -8,7 +8,6 @@
 #include "pdf/object/CPDFString.h"
 #include "pdf/object/ContainerSupport.h"
 #include "pdf/object/SyntaxSupport.h"
-#include "pdf/stream/CPDFStream.h"
 
 namespace corvina {
 
@@ -43,25 +42,21 @@ bool ReadPair(InStream& in, char pair[3]) {
 
 }  // namespace
 
-std::unique_ptr<CPDFObject> CPDFDict::SerializeObject(CPDFDoc* doc, InStream& in, CryptKey crypt) {
+std::unique_ptr<CPDFObject> CPDFDict::SerializeObject(CPDFObjHolder* doc, InStream& in,
+                                                      CryptKey crypt) {
     const int second = in.Next();
     if (second < 0) Raise("SerializeObject", CPDFException::InvalidFormat, "ioerror");
     in.Back(1);
     if (second != '<') return CPDFString::SerializeObject(doc, in, crypt);
 
+    // A stream that this dictionary may open is the indirect-object reader's
+    // business: streams are never direct objects.
     auto dict = std::make_unique<CPDFDict>();
     dict->Serialize(doc, in, crypt);
-    in.SkipWhitespaceAndComments();
-    if (in.Peek() == 's') {
-        // The dictionary opens a stream: the stream reader takes it over.
-        auto stream = std::make_unique<CPDFStream>(doc);
-        stream->Serialize(doc, in, std::move(dict), crypt);
-        return stream;
-    }
     return dict;
 }
 
-void CPDFDict::Serialize(CPDFDoc* doc, InStream& in, CryptKey crypt) {
+void CPDFDict::Serialize(CPDFObjHolder* doc, InStream& in, CryptKey crypt) {
     parsed_ = 1;
     detail::DepthGuard nesting(detail::DepthGuard::Parse);
     if (nesting.Exceeded()) RaiseFormat(detail::kNestingFactor);

@@ -11,7 +11,7 @@ void CPDFInt::Serialize(OutStream& out, CryptKey) {
     out.Printf("%ld", static_cast<long>(intValue_));
 }
 
-std::unique_ptr<CPDFObject> CPDFInt::Duplicate(CPDFDoc*, CPDFDoc*) const {
+std::unique_ptr<CPDFObject> CPDFInt::Duplicate(CPDFObjHolder*, CPDFObjHolder*) const {
     auto copy = std::unique_ptr<CPDFInt>(new (std::nothrow) CPDFInt());
     if (!copy) return nullptr;
     copy->CopyFlags(*this);
@@ -19,7 +19,7 @@ std::unique_ptr<CPDFObject> CPDFInt::Duplicate(CPDFDoc*, CPDFDoc*) const {
     return copy;
 }
 
-bool CPDFInt::Load(CPDFDoc*, const CPDFNumber& plain) {
+bool CPDFInt::Load(CPDFObjHolder*, const CPDFNumber& plain) {
     return CopyValue(plain);
 }
 

@@ -17,13 +17,14 @@ namespace {
 
 }  // namespace
 
-std::unique_ptr<CPDFName> CPDFName::SerializeObject(CPDFDoc* doc, InStream& in, CryptKey crypt) {
+std::unique_ptr<CPDFName> CPDFName::SerializeObject(CPDFObjHolder* doc, InStream& in,
+                                                    CryptKey crypt) {
     auto obj = std::make_unique<CPDFName>();
     obj->Serialize(doc, in, crypt);
     return obj;
 }
 
-void CPDFName::Serialize(CPDFDoc*, InStream& in, CryptKey) {
+void CPDFName::Serialize(CPDFObjHolder*, InStream& in, CryptKey) {
     parsed_ = 1;
     const int first = in.Get();
     if (first < 0) Raise(CPDFException::InvalidFormat, "ioerror");
@@ -52,7 +53,7 @@ void CPDFName::Serialize(OutStream& out, CryptKey) {
     detail::WriteThroughTable(out, detail::kNameByteTable, Text(), Length());
 }
 
-std::unique_ptr<CPDFObject> CPDFName::Duplicate(CPDFDoc*, CPDFDoc*) const {
+std::unique_ptr<CPDFObject> CPDFName::Duplicate(CPDFObjHolder*, CPDFObjHolder*) const {
     auto copy = std::unique_ptr<CPDFName>(new (std::nothrow) CPDFName());
     if (!copy) return nullptr;
     copy->CopyFlags(*this);

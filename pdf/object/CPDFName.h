@@ -18,11 +18,13 @@ public:
     CPDFName(const CPDFName& other) = default;
     CPDFName& operator=(const CPDFName& other) = default;
 
-    static std::unique_ptr<CPDFName> SerializeObject(CPDFDoc* doc, InStream& in, CryptKey crypt);
-    void Serialize(CPDFDoc* doc, InStream& in, CryptKey crypt);
+    static std::unique_ptr<CPDFName> SerializeObject(CPDFObjHolder* doc, InStream& in,
+                                                     CryptKey crypt);
+    void Serialize(CPDFObjHolder* doc, InStream& in, CryptKey crypt);
     // "/" and each byte through the name-byte table.
     void Serialize(OutStream& out, CryptKey crypt) override;
-    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+    std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder* dstDoc,
+                                          CPDFObjHolder* srcDoc) const override;
 
     bool Equals(const char* text) const { return Compare(text) == 0; }
 };

@@ -18,13 +18,14 @@ namespace {
 
 }  // namespace
 
-std::unique_ptr<CPDFNull> CPDFNull::SerializeObject(CPDFDoc* doc, InStream& in, CryptKey crypt) {
+std::unique_ptr<CPDFNull> CPDFNull::SerializeObject(CPDFObjHolder* doc, InStream& in,
+                                                    CryptKey crypt) {
     auto obj = std::make_unique<CPDFNull>();
     obj->Serialize(doc, in, crypt);
     return obj;
 }
 
-void CPDFNull::Serialize(CPDFDoc*, InStream& in, CryptKey) {
+void CPDFNull::Serialize(CPDFObjHolder*, InStream& in, CryptKey) {
     parsed_ = 1;
     char word[detail::kTokenSize];
     if (!in.ReadToken(word, sizeof word)) Raise("ioerror");
@@ -35,7 +36,7 @@ void CPDFNull::Serialize(OutStream& out, CryptKey) {
     out.WriteText("null");
 }
 
-std::unique_ptr<CPDFObject> CPDFNull::Duplicate(CPDFDoc*, CPDFDoc*) const {
+std::unique_ptr<CPDFObject> CPDFNull::Duplicate(CPDFObjHolder*, CPDFObjHolder*) const {
     auto copy = std::unique_ptr<CPDFNull>(new (std::nothrow) CPDFNull());
     if (!copy) return nullptr;
     copy->CopyFlags(*this);

@@ -8,10 +8,12 @@ class CPDFNull : public CPDFObject {
 public:
     CPDFNull() : CPDFObject(Null, "Null") {}
 
-    static std::unique_ptr<CPDFNull> SerializeObject(CPDFDoc* doc, InStream& in, CryptKey crypt);
-    void Serialize(CPDFDoc* doc, InStream& in, CryptKey crypt);
+    static std::unique_ptr<CPDFNull> SerializeObject(CPDFObjHolder* doc, InStream& in,
+                                                     CryptKey crypt);
+    void Serialize(CPDFObjHolder* doc, InStream& in, CryptKey crypt);
     void Serialize(OutStream& out, CryptKey crypt) override;
-    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+    std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder* dstDoc,
+                                          CPDFObjHolder* srcDoc) const override;
 };
 
 }  // namespace corvina

@@ -14,14 +14,14 @@ namespace corvina {
 // not grow beyond that, there are millions of them in a large document.
 static_assert(sizeof(void*) != 8 || sizeof(CPDFNumber) <= 64);
 
-std::unique_ptr<CPDFNumber> CPDFNumber::SerializeObject(CPDFDoc* doc, InStream& in,
+std::unique_ptr<CPDFNumber> CPDFNumber::SerializeObject(CPDFObjHolder* doc, InStream& in,
                                                         CryptKey crypt) {
     auto obj = std::make_unique<CPDFNumber>();
     obj->Serialize(doc, in, crypt);
     return obj;
 }
 
-void CPDFNumber::Serialize(CPDFDoc*, InStream& in, CryptKey) {
+void CPDFNumber::Serialize(CPDFObjHolder*, InStream& in, CryptKey) {
     parsed_ = 1;
     char word[detail::kTokenSize];
     if (!in.ReadToken(word, sizeof word))
@@ -55,7 +55,7 @@ void CPDFNumber::Serialize(OutStream& out, CryptKey) {
     }
 }
 
-std::unique_ptr<CPDFObject> CPDFNumber::Duplicate(CPDFDoc*, CPDFDoc*) const {
+std::unique_ptr<CPDFObject> CPDFNumber::Duplicate(CPDFObjHolder*, CPDFObjHolder*) const {
     auto copy = std::unique_ptr<CPDFNumber>(new (std::nothrow) CPDFNumber());
     if (!copy) return nullptr;
     copy->CopyFlags(*this);

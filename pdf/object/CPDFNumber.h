@@ -19,12 +19,14 @@ public:
         : CPDFObject(Number, "Number"), intValue_(static_cast<int32_t>(value)), realValue_(value) {}
     CPDFNumber(const CPDFNumber&) = default;
 
-    static std::unique_ptr<CPDFNumber> SerializeObject(CPDFDoc* doc, InStream& in, CryptKey crypt);
-    void Serialize(CPDFDoc* doc, InStream& in, CryptKey crypt);
+    static std::unique_ptr<CPDFNumber> SerializeObject(CPDFObjHolder* doc, InStream& in,
+                                                       CryptKey crypt);
+    void Serialize(CPDFObjHolder* doc, InStream& in, CryptKey crypt);
     // The token's text when kept; else trimmed "%f" of the real view inside
     // -32767..32767, else "%ld".
     void Serialize(OutStream& out, CryptKey crypt) override;
-    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+    std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder* dstDoc,
+                                          CPDFObjHolder* srcDoc) const override;
 
     int32_t IntValue() const { return intValue_; }
     float RealValue() const { return realValue_; }

@@ -6,7 +6,7 @@
 
 namespace corvina {
 
-class CPDFDoc;
+class CPDFObjHolder;
 class InStream;
 class OutStream;
 
@@ -35,15 +35,18 @@ public:
 
     virtual void Serialize(OutStream& out, CryptKey crypt) = 0;
     // A new independent copy owned by the caller, or null; never throws.
-    virtual std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const = 0;
+    virtual std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder* dstDoc,
+                                                  CPDFObjHolder* srcDoc) const = 0;
     // Containers release the indirect objects they refer to.
-    virtual bool Release(CPDFDoc* doc);
+    virtual bool Release(CPDFObjHolder* doc);
     // Containers renumber their references for linearized output.
-    virtual bool Linearize(CPDFDoc* ctx);
+    virtual bool Linearize(CPDFObjHolder* ctx);
 
     // Parses one object of any class at the current position, or returns null
-    // when no object starts here. Never produces a CPDFObjRef.
-    static std::unique_ptr<CPDFObject> SerializeObject(CPDFDoc* doc, InStream& in, CryptKey crypt);
+    // when no object starts here. Never produces a CPDFObjRef, nor a stream:
+    // streams are indirect objects, recognised by the indirect-object reader.
+    static std::unique_ptr<CPDFObject> SerializeObject(CPDFObjHolder* doc, InStream& in,
+                                                       CryptKey crypt);
 
     int TypeCode() const { return typeCode_; }
     const char* TypeName() const { return typeName_; }

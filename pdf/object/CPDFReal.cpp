@@ -13,7 +13,7 @@ void CPDFReal::Serialize(OutStream& out, CryptKey) {
     out.WriteText(text);
 }
 
-std::unique_ptr<CPDFObject> CPDFReal::Duplicate(CPDFDoc*, CPDFDoc*) const {
+std::unique_ptr<CPDFObject> CPDFReal::Duplicate(CPDFObjHolder*, CPDFObjHolder*) const {
     auto copy = std::unique_ptr<CPDFReal>(new (std::nothrow) CPDFReal());
     if (!copy) return nullptr;
     copy->CopyFlags(*this);
@@ -21,7 +21,7 @@ std::unique_ptr<CPDFObject> CPDFReal::Duplicate(CPDFDoc*, CPDFDoc*) const {
     return copy;
 }
 
-bool CPDFReal::Load(CPDFDoc*, const CPDFNumber& plain) {
+bool CPDFReal::Load(CPDFObjHolder*, const CPDFNumber& plain) {
     return CopyValue(plain);
 }
 

@@ -12,9 +12,10 @@ public:
     CPDFReal(const CPDFReal&) = default;
 
     void Serialize(OutStream& out, CryptKey crypt) override;
-    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+    std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder* dstDoc,
+                                          CPDFObjHolder* srcDoc) const override;
     // Typed load from a plain number: copies both views and the kept text.
-    bool Load(CPDFDoc* doc, const CPDFNumber& plain);
+    bool Load(CPDFObjHolder* doc, const CPDFNumber& plain);
 };
 
 }  // namespace corvina

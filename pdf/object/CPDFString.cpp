@@ -62,7 +62,7 @@ void CollectHex(InStream& in, detail::ChunkCollector& collector) {
 
 }  // namespace
 
-std::unique_ptr<CPDFString> CPDFString::SerializeObject(CPDFDoc* doc, InStream& in,
+std::unique_ptr<CPDFString> CPDFString::SerializeObject(CPDFObjHolder* doc, InStream& in,
                                                         CryptKey crypt) {
     const int first = in.Get();
     const int second = in.Peek();
@@ -76,7 +76,7 @@ std::unique_ptr<CPDFString> CPDFString::SerializeObject(CPDFDoc* doc, InStream& 
     return obj;
 }
 
-void CPDFString::Serialize(CPDFDoc*, InStream& in, CryptKey crypt) {
+void CPDFString::Serialize(CPDFObjHolder*, InStream& in, CryptKey crypt) {
     parsed_ = 1;
     const int first = in.Get();
     if (first < 0) Raise("Serialize", CPDFException::InvalidFormat, "ioerror");
@@ -128,7 +128,7 @@ void CPDFString::WriteBytes(OutStream& out, CryptKey crypt, bool literal) const 
     }
 }
 
-std::unique_ptr<CPDFObject> CPDFString::Duplicate(CPDFDoc*, CPDFDoc*) const {
+std::unique_ptr<CPDFObject> CPDFString::Duplicate(CPDFObjHolder*, CPDFObjHolder*) const {
     auto copy = std::unique_ptr<CPDFString>(new (std::nothrow) CPDFString());
     if (!copy) return nullptr;
     copy->CopyFlags(*this);

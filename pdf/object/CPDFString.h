@@ -20,10 +20,12 @@ public:
 
     // Null at "<<", which opens a dictionary (CPDFObject::SerializeObject and
     // CPDFDict::SerializeObject read those).
-    static std::unique_ptr<CPDFString> SerializeObject(CPDFDoc* doc, InStream& in, CryptKey crypt);
-    void Serialize(CPDFDoc* doc, InStream& in, CryptKey crypt);
+    static std::unique_ptr<CPDFString> SerializeObject(CPDFObjHolder* doc, InStream& in,
+                                                       CryptKey crypt);
+    void Serialize(CPDFObjHolder* doc, InStream& in, CryptKey crypt);
     void Serialize(OutStream& out, CryptKey crypt) override;
-    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+    std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder* dstDoc,
+                                          CPDFObjHolder* srcDoc) const override;
 
     bool IsLiteral() const { return literal_ != 0; }
     void SetLiteral(bool v) { literal_ = v; }

@@ -12,7 +12,7 @@ void CPDFText::Serialize(OutStream& out, CryptKey crypt) {
     WriteBytes(out, crypt, !IsUnicode());
 }
 
-std::unique_ptr<CPDFObject> CPDFText::Duplicate(CPDFDoc*, CPDFDoc*) const {
+std::unique_ptr<CPDFObject> CPDFText::Duplicate(CPDFObjHolder*, CPDFObjHolder*) const {
     auto copy = std::unique_ptr<CPDFText>(new (std::nothrow) CPDFText());
     if (!copy) return nullptr;
     copy->CopyFlags(*this);
@@ -21,7 +21,7 @@ std::unique_ptr<CPDFObject> CPDFText::Duplicate(CPDFDoc*, CPDFDoc*) const {
     return copy;
 }
 
-bool CPDFText::Load(CPDFDoc*, const CPDFString& plain) {
+bool CPDFText::Load(CPDFObjHolder*, const CPDFString& plain) {
     return Assign(plain.Text(), plain.Length());
 }
 

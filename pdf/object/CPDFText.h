@@ -9,13 +9,16 @@ class CPDFText : public CPDFString {
 public:
     CPDFText() : CPDFString(CPDFObject::Text, "Text") {}
     explicit CPDFText(const char* text) : CPDFString(CPDFObject::Text, "Text") { Assign(text); }
-    explicit CPDFText(const char16_t* wide) : CPDFString(CPDFObject::Text, "Text") { SetUnicode(wide); }
+    explicit CPDFText(const char16_t* wide) : CPDFString(CPDFObject::Text, "Text") {
+        SetUnicode(wide);
+    }
 
     // Hexadecimal when the bytes begin with FE FF, literal otherwise.
     void Serialize(OutStream& out, CryptKey crypt) override;
-    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+    std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder* dstDoc,
+                                          CPDFObjHolder* srcDoc) const override;
     // Typed load from a plain string: copies the bytes.
-    bool Load(CPDFDoc* doc, const CPDFString& plain);
+    bool Load(CPDFObjHolder* doc, const CPDFString& plain);
 
     bool IsUnicode() const;
     // Zero-terminated 16-bit form, cached in the object until the next call;

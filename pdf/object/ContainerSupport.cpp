@@ -2,8 +2,8 @@
 
 #include <new>
 
-#include "pdf/file/CPDFDoc.h"
 #include "pdf/io/OutStream.h"
+#include "pdf/object/CPDFObjHolder.h"
 
 namespace corvina::detail {
 
@@ -12,7 +12,7 @@ void DeleteAtomSlot(CPDFAtom** slot) {
     *slot = nullptr;
 }
 
-CPDFObject* ResolveAtom(CPDFDoc* doc, CPDFAtom* atom, CPDFObjRef* ref) {
+CPDFObject* ResolveAtom(CPDFObjHolder* doc, CPDFAtom* atom, CPDFObjRef* ref) {
     if (doc) doc->GetLastError().Clear();
     if (ref) ref->Reset();
     if (!atom) return nullptr;
@@ -28,7 +28,7 @@ std::unique_ptr<CPDFObjRef> NewRef(const CPDFObjRef& ref) {
     return std::unique_ptr<CPDFObjRef>(new (std::nothrow) CPDFObjRef(ref));
 }
 
-bool ReleaseAtom(CPDFDoc* doc, CPDFAtom* atom) {
+bool ReleaseAtom(CPDFObjHolder* doc, CPDFAtom* atom) {
     if (!atom) return true;
     if (atom->Kind() == CPDFAtom::RefKind)
         return !doc || doc->ReleaseObj(*static_cast<CPDFObjRef*>(atom), false);
@@ -36,7 +36,7 @@ bool ReleaseAtom(CPDFDoc* doc, CPDFAtom* atom) {
     return true;
 }
 
-bool LinearizeAtom(CPDFDoc* ctx, CPDFAtom* atom) {
+bool LinearizeAtom(CPDFObjHolder* ctx, CPDFAtom* atom) {
     if (!atom || !ctx) return true;
     if (atom->Kind() == CPDFAtom::RefKind) {
         auto* ref = static_cast<CPDFObjRef*>(atom);

@@ -6,7 +6,7 @@
 #include "pdf/object/CPDFObject.h"
 
 namespace corvina {
-class CPDFDoc;
+class CPDFObjHolder;
 class OutStream;
 }  // namespace corvina
 
@@ -15,18 +15,18 @@ namespace corvina::detail {
 // releaseFn of the containers: destroys the atom a slot holds.
 void DeleteAtomSlot(CPDFAtom** slot);
 
-// Clears the document's last error, resets ref, and gives the object a member
-// stands for: itself, or the document's object for a reference (ref then holds
-// the reference). Null without a document, for absent objects and for atoms of
+// Clears the holder's last error, resets ref, and gives the object a member
+// stands for: itself, or the holder's object for a reference (ref then holds
+// the reference). Null without a holder, for absent objects and for atoms of
 // other kinds.
-CPDFObject* ResolveAtom(CPDFDoc* doc, CPDFAtom* atom, CPDFObjRef* ref);
+CPDFObject* ResolveAtom(CPDFObjHolder* doc, CPDFAtom* atom, CPDFObjRef* ref);
 
 // A new reference atom, or null when memory runs out.
 std::unique_ptr<CPDFObjRef> NewRef(const CPDFObjRef& ref);
 
 // One member of the release and linearize walks.
-bool ReleaseAtom(CPDFDoc* doc, CPDFAtom* atom);
-bool LinearizeAtom(CPDFDoc* ctx, CPDFAtom* atom);
+bool ReleaseAtom(CPDFObjHolder* doc, CPDFAtom* atom);
+bool LinearizeAtom(CPDFObjHolder* ctx, CPDFAtom* atom);
 
 // A member as the writers put it: references without a key context, direct
 // objects with the container's; other atoms write nothing.

@@ -2,27 +2,28 @@
 
 namespace corvina {
 
-class CPDFDoc;
+class CPDFObjHolder;
 
 namespace detail {
 
-// What both typed-structure bases hold: the owning document and the class
-// number within its family.
+// What both typed-structure bases hold: the holder of the objects the
+// structure refers to (borrowed; null until set) and the class number within
+// its family.
 class StructBase {
 public:
     virtual ~StructBase() = default;
 
-    bool SetDoc(CPDFDoc* doc) {
+    bool SetDoc(CPDFObjHolder* doc) {
         doc_ = doc;
         return true;
     }
-    CPDFDoc* GetDoc() const { return doc_; }
+    CPDFObjHolder* GetDoc() const { return doc_; }
     int StructType() const { return structType_; }
 
 protected:
     explicit StructBase(int structType) : structType_(structType) {}
 
-    CPDFDoc* doc_ = nullptr;
+    CPDFObjHolder* doc_ = nullptr;
     int structType_ = -1;
 };
 

@@ -7,7 +7,6 @@
 #include <optional>
 #include <string>
 
-#include "pdf/file/CPDFDoc.h"
 #include "pdf/io/FileInStream.h"
 #include "pdf/io/InStream.h"
 #include "pdf/io/OutStream.h"
@@ -16,6 +15,7 @@
 #include "pdf/object/CPDFInt.h"
 #include "pdf/object/CPDFName.h"
 #include "pdf/object/CPDFNumber.h"
+#include "pdf/object/CPDFObjHolder.h"
 #include "pdf/object/RC4.h"
 
 namespace corvina {
@@ -152,7 +152,7 @@ int32_t MeasuredLength(InStream& in, int start, int end) {
 // hold objects already written and released, so a referenced Length is then
 // read for this stream only (into loaded) instead of being kept. Loading
 // another object moves the document's input; the position is restored.
-CPDFObject* ResolveLength(CPDFDoc* doc, InStream& in, CPDFDict& entries, CPDFObjRef& ref,
+CPDFObject* ResolveLength(CPDFObjHolder* doc, InStream& in, CPDFDict& entries, CPDFObjRef& ref,
                           std::unique_ptr<CPDFObject>& loaded) {
     CPDFAtom* atom = entries.Find(kLength);
     if (!atom) return nullptr;
@@ -167,10 +167,8 @@ CPDFObject* ResolveLength(CPDFDoc* doc, InStream& in, CPDFDict& entries, CPDFObj
             // Too deep: unresolvable.
         } else if (!doc->IsFlushing()) {
             length = doc->GetObj(ref);
-        } else if (!(length = doc->FindObj(ref, false))) {
-            const XRefEntry* entry = doc->FindEntry(ref.objNum, false);
-            if (entry && entry->inUse) loaded = doc->LoadObj(ref, entry->offset);
-            length = loaded.get();
+        } else {
+            length = doc->PeekObj(ref, &loaded);
         }
     } catch (const CPDFException&) {
         length = nullptr;
@@ -191,13 +189,13 @@ CPDFStream::CPDFStream() {
     typeName_ = "Stream";
 }
 
-CPDFStream::CPDFStream(CPDFDoc* doc) : CPDFStream() {
+CPDFStream::CPDFStream(CPDFObjHolder* doc) : CPDFStream() {
     doc_ = doc;
 }
 
 CPDFStream::~CPDFStream() = default;
 
-void CPDFStream::Serialize(CPDFDoc* doc, InStream& in, std::unique_ptr<CPDFDict> dict,
+void CPDFStream::Serialize(CPDFObjHolder* doc, InStream& in, std::unique_ptr<CPDFDict> dict,
                            CryptKey crypt) {
     doc_ = doc;
     parsed_ = 1;
@@ -274,7 +272,7 @@ void CPDFStream::Serialize(OutStream& out, CryptKey crypt) {
         // Already ends with whatever line end preceded "endstream" in the
         // source. The kernel copies large ranges file to file where it can;
         // the rest goes through the document's input.
-        FileInStream* in = doc_ ? doc_->GetInput() : nullptr;
+        InStream* in = doc_ ? doc_->GetInput() : nullptr;
         if (!in) RaiseIo();
         long copied = 0;
         // Small data is most often still in the input's buffer, which beats
@@ -372,7 +370,8 @@ bool CPDFStream::UpdateLength() {
     return Set_Length(length);
 }
 
-std::unique_ptr<CPDFObject> CPDFStream::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const {
+std::unique_ptr<CPDFObject> CPDFStream::Duplicate(CPDFObjHolder* dstDoc,
+                                                  CPDFObjHolder* srcDoc) const {
     try {
         auto copy = std::make_unique<CPDFStream>(dstDoc);
         copy->CopyFlags(*this);

@@ -12,7 +12,7 @@ namespace corvina {
 class CPDFArray;
 class CPDFNumber;
 
-// A stream: its dictionary and its data, which stays in the document's source
+// A stream: its dictionary and its data, which stays in the holder's source
 // file (offset and length set) until something needs the bytes.
 // Owned like any object, by the document or the container holding it; the
 // document is borrowed, may be null for a stream made alone, and must outlive
@@ -23,14 +23,16 @@ class CPDFNumber;
 class CPDFStream : public CPDFDict {
 public:
     CPDFStream();
-    explicit CPDFStream(CPDFDoc* doc);
+    explicit CPDFStream(CPDFObjHolder* doc);
     ~CPDFStream() override;
 
     // Reads the data of a stream whose dictionary was just parsed; the
     // dictionary's entries move into the stream. Throws on failure.
-    void Serialize(CPDFDoc* doc, InStream& in, std::unique_ptr<CPDFDict> dict, CryptKey crypt);
+    void Serialize(CPDFObjHolder* doc, InStream& in, std::unique_ptr<CPDFDict> dict,
+                   CryptKey crypt);
     void Serialize(OutStream& out, CryptKey crypt) override;
-    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+    std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder* dstDoc,
+                                          CPDFObjHolder* srcDoc) const override;
 
     // Data access loads deferred data first; null and 0 when that fails.
     const char* GetData();
@@ -58,7 +60,7 @@ public:
     CPDFObject* Get_F(CPDFObjRef* ref = nullptr);
     bool Set_F(std::unique_ptr<CPDFObject> spec, bool indirect, CPDFObjRef* ref = nullptr);
 
-    CPDFDoc* GetDoc() const { return doc_; }
+    CPDFObjHolder* GetDoc() const { return doc_; }
 
 private:
     bool LoadData();
@@ -67,14 +69,14 @@ private:
     // direct with the length of the data taken; throws when there is none.
     void DirectLength(const CPDFObject* length, bool indirect, int32_t dataLength);
     // Deferred data: a part of the range (offset and length in the file)
-    // handed to sink in pieces through the document's input, or all of it
-    // read into a buffer through a window on the document's file.
+    // handed to sink in pieces through the holder's input, or all of it
+    // read into a buffer through a window on the holder's file.
     void CopySource(int offset, int length, const std::function<void(char*, int)>& sink) const;
     bool ReadSource(TempHugeString<char>& into) const;
     // True when p points into the data buffer (an insertion copies such input).
     bool Owns(const char* p) const;
 
-    CPDFDoc* doc_ = nullptr;
+    CPDFObjHolder* doc_ = nullptr;
     TempHugeString<char> data_;
     int32_t srcOffset_ = -1;
     int32_t srcLength_ = -1;

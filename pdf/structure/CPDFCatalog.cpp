@@ -46,7 +46,9 @@ constexpr char kPageLabels[] = "PageLabels";
 // first every Kids element of a node that passes the node test, then each
 // typed kid in turn. A node met again on the current path (a cycle) or a path
 // deeper than the limit fails; a subtree reached twice is walked once.
-bool TypePageTree(CPDFDoc* doc, CPDFPages* root) {
+bool TypePageTree(CPDFObjHolder* doc, CPDFPages* root) {
+    // Without a document every kid counts as not loaded before and stays loaded.
+    CPDFDoc* document = detail::DocumentOf(doc);
     struct Frame {
         CPDFPages* node;
         int next;
@@ -62,16 +64,16 @@ bool TypePageTree(CPDFDoc* doc, CPDFPages* root) {
             const CPDFAtom* atom = array->GetAt(i);
             const bool wasLoaded =
                 !atom || atom->Kind() != CPDFAtom::RefKind ||
-                (doc && doc->FindObj(*static_cast<const CPDFObjRef*>(atom), false));
+                (document && document->FindObj(*static_cast<const CPDFObjRef*>(atom), false));
             CPDFObject* kid = array->GetObj(doc, i, &ref);
             if (!kid) return false;
             CPDFDict* plain = detail::AsPlainDict(kid);
             if (plain && CPDFPages::Recognize(doc, plain)) {
                 if (!detail::TypeAt<CPDFPages>(doc, kids, i, plain, ref)) return false;
-            } else if (!wasLoaded && plain) {
+            } else if (!wasLoaded && plain && document) {
                 // A leaf read only to learn that it is no node: reading every
                 // page at open must not keep every page in memory.
-                doc->UnloadObj(ref);
+                document->UnloadObj(ref);
             }
         }
         stack.push_back({node, 0});
@@ -87,7 +89,7 @@ bool TypePageTree(CPDFDoc* doc, CPDFPages* root) {
             const CPDFAtom* atom = kids->GetAt(top.next++);
             CPDFObject* obj = nullptr;
             if (atom && atom->Kind() == CPDFAtom::RefKind) {
-                if (doc) obj = doc->FindObj(*static_cast<const CPDFObjRef*>(atom), false);
+                if (document) obj = document->FindObj(*static_cast<const CPDFObjRef*>(atom), false);
             } else {
                 obj = AsObject(const_cast<CPDFAtom*>(atom));
             }
@@ -109,7 +111,7 @@ bool TypePageTree(CPDFDoc* doc, CPDFPages* root) {
 
 // Page labels: the values of Nums (odd positions) in the visited node.
 bool ConvertPageLabels(CPDFNumTreeNode* node, void* data) {
-    CPDFDoc* doc = static_cast<CPDFDoc*>(data);
+    CPDFObjHolder* doc = static_cast<CPDFObjHolder*>(data);
     auto nums = [node] { return node->Get_Nums(); };
     for (int i = 1;; i += 2) {
         CPDFArray* array = nums();
@@ -124,7 +126,7 @@ bool ConvertPageLabels(CPDFNumTreeNode* node, void* data) {
 
 // Steps 2 on of the typed load, on the entries already taken over.
 bool LoadEntries(CPDFCatalog& cat) {
-    CPDFDoc* doc = cat.GetDoc();
+    CPDFObjHolder* doc = cat.GetDoc();
     auto self = [&cat] { return static_cast<CPDFDict*>(&cat); };
     CPDFObjRef ref;
 
@@ -211,12 +213,12 @@ CPDFCatalog::CPDFCatalog() : CPDFDocStruct(detail::CatalogType) {
     SetLinearizable(false);
 }
 
-bool CPDFCatalog::Recognize(CPDFDoc* doc, CPDFDict* plain) {
+bool CPDFCatalog::Recognize(CPDFObjHolder* doc, CPDFDict* plain) {
     return plain && IsNameEqual(plain->GetObj(doc, kType), kCatalog) &&
            detail::AsDict(plain->GetObj(doc, kPages));
 }
 
-bool CPDFCatalog::Create(CPDFDoc* doc) {
+bool CPDFCatalog::Create(CPDFObjHolder* doc) {
     SetDoc(doc);
     if (!Insert(kType, std::make_unique<CPDFName>(kCatalog))) return false;
     auto root = std::make_unique<CPDFPages>();
@@ -224,7 +226,7 @@ bool CPDFCatalog::Create(CPDFDoc* doc) {
     return Set_Pages(std::move(root), true);
 }
 
-bool CPDFCatalog::Load(CPDFDoc* doc, CPDFDict* plain) {
+bool CPDFCatalog::Load(CPDFObjHolder* doc, CPDFDict* plain) {
     SetDoc(doc);
     Swap(*plain);
     try {

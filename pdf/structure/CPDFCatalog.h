@@ -21,11 +21,11 @@ public:
     CPDFCatalog();
 
     // Type is the name "Catalog" and Pages a dictionary (not a stream).
-    static bool Recognize(CPDFDoc* doc, CPDFDict* plain);
+    static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain);
     // A new document's catalog with an empty page tree.
-    bool Create(CPDFDoc* doc);
+    bool Create(CPDFObjHolder* doc);
     // Takes over plain's entries and types the page tree, Dests, Names and the rest.
-    bool Load(CPDFDoc* doc, CPDFDict* plain);
+    bool Load(CPDFObjHolder* doc, CPDFDict* plain);
 
     CPDFPages* Get_Pages(CPDFObjRef* ref = nullptr);
     bool Set_Pages(std::unique_ptr<CPDFPages> pages, bool indirect, CPDFObjRef* ref = nullptr);

@@ -9,11 +9,11 @@ namespace corvina {
 
 CPDFDate::CPDFDate() : CPDFDataStruct(detail::DateType) {}
 
-bool CPDFDate::Recognize(CPDFDoc* /*doc*/, CPDFString* plain) {
+bool CPDFDate::Recognize(CPDFObjHolder* /*doc*/, CPDFString* plain) {
     return plain && plain->Length() >= 2 && plain->Text()[0] == 'D' && plain->Text()[1] == ':';
 }
 
-bool CPDFDate::Load(CPDFDoc* doc, CPDFString* plain) {
+bool CPDFDate::Load(CPDFObjHolder* doc, CPDFString* plain) {
     SetDoc(doc);
     SetLiteral(plain->IsLiteral());
     return Assign(plain->Text(), plain->Length());
@@ -40,7 +40,8 @@ void CPDFDate::SetTime(std::time_t when, bool withZone) {
     Assign(text);
 }
 
-std::unique_ptr<CPDFObject> CPDFDate::Duplicate(CPDFDoc* dstDoc, CPDFDoc* /*srcDoc*/) const {
+std::unique_ptr<CPDFObject> CPDFDate::Duplicate(CPDFObjHolder* dstDoc,
+                                                CPDFObjHolder* /*srcDoc*/) const {
     try {
         auto copy = std::make_unique<CPDFDate>();
         copy->CopyFlags(*this);

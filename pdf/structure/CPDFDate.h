@@ -13,13 +13,14 @@ public:
     CPDFDate();
 
     // At least two bytes, beginning with "D:".
-    static bool Recognize(CPDFDoc* doc, CPDFString* plain);
-    bool Load(CPDFDoc* doc, CPDFString* plain);
+    static bool Recognize(CPDFObjHolder* doc, CPDFString* plain);
+    bool Load(CPDFObjHolder* doc, CPDFString* plain);
     // The current local time, with or without the zone part.
     void SetNow(bool withZone);
     // The same for a given time (tests fix the clock through this).
     void SetTime(std::time_t when, bool withZone);
-    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+    std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder* dstDoc,
+                                          CPDFObjHolder* srcDoc) const override;
 };
 
 }  // namespace corvina

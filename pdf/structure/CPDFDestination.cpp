@@ -1,7 +1,7 @@
 #include "pdf/structure/CPDFDestination.h"
 
-#include "pdf/file/CPDFDoc.h"
 #include "pdf/object/CPDFName.h"
+#include "pdf/object/CPDFObjHolder.h"
 #include "pdf/structure/StructType.h"
 #include "pdf/structure/TypedLoad.h"
 
@@ -21,7 +21,7 @@ bool IsNumberOrNull(const CPDFObject* obj) {
 
 CPDFDestination::CPDFDestination() : CPDFDataStruct(detail::DestinationType) {}
 
-bool CPDFDestination::Recognize(CPDFDoc* doc, CPDFArray* plain) {
+bool CPDFDestination::Recognize(CPDFObjHolder* doc, CPDFArray* plain) {
     if (!plain) return false;
     const CPDFObject* fit = plain->GetObj(doc, 1);
     if (!fit || fit->TypeCode() != CPDFObject::Name) return false;
@@ -40,13 +40,14 @@ bool CPDFDestination::Recognize(CPDFDoc* doc, CPDFArray* plain) {
     return true;
 }
 
-bool CPDFDestination::Load(CPDFDoc* doc, CPDFArray* plain) {
+bool CPDFDestination::Load(CPDFObjHolder* doc, CPDFArray* plain) {
     SetDoc(doc);
     Swap(*plain);
     return true;
 }
 
-std::unique_ptr<CPDFObject> CPDFDestination::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const {
+std::unique_ptr<CPDFObject> CPDFDestination::Duplicate(CPDFObjHolder* dstDoc,
+                                                       CPDFObjHolder* srcDoc) const {
     try {
         detail::CopyGuard guard;
         if (guard.Exceeded()) return nullptr;

@@ -11,10 +11,11 @@ public:
     CPDFDestination();
 
     // The only validation of a destination: the fit name and its operands.
-    static bool Recognize(CPDFDoc* doc, CPDFArray* plain);
+    static bool Recognize(CPDFObjHolder* doc, CPDFArray* plain);
     // Copies the elements; callers run Recognize first.
-    bool Load(CPDFDoc* doc, CPDFArray* plain);
-    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+    bool Load(CPDFObjHolder* doc, CPDFArray* plain);
+    std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder* dstDoc,
+                                          CPDFObjHolder* srcDoc) const override;
 };
 
 }  // namespace corvina

@@ -25,11 +25,11 @@ constexpr char kKeywords[] = "Keywords";
 
 CPDFInfoDict::CPDFInfoDict() : CPDFDocStruct(detail::InfoDictType) {}
 
-bool CPDFInfoDict::Recognize(CPDFDoc* /*doc*/, CPDFDict* plain) {
+bool CPDFInfoDict::Recognize(CPDFObjHolder* /*doc*/, CPDFDict* plain) {
     return plain != nullptr;
 }
 
-bool CPDFInfoDict::Load(CPDFDoc* doc, CPDFDict* plain) {
+bool CPDFInfoDict::Load(CPDFObjHolder* doc, CPDFDict* plain) {
     SetDoc(doc);
     Swap(*plain);
     try {
@@ -60,7 +60,8 @@ bool CPDFInfoDict::Load(CPDFDoc* doc, CPDFDict* plain) {
     }
 }
 
-std::unique_ptr<CPDFObject> CPDFInfoDict::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const {
+std::unique_ptr<CPDFObject> CPDFInfoDict::Duplicate(CPDFObjHolder* dstDoc,
+                                                    CPDFObjHolder* srcDoc) const {
     return detail::DuplicateDict<CPDFInfoDict>(*this, dstDoc, srcDoc);
 }
 

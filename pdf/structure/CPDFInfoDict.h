@@ -15,9 +15,10 @@ class CPDFInfoDict : public CPDFDict, public CPDFDocStruct {
 public:
     CPDFInfoDict();
 
-    static bool Recognize(CPDFDoc* doc, CPDFDict* plain);  // any dictionary
-    bool Load(CPDFDoc* doc, CPDFDict* plain);
-    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+    static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain);  // any dictionary
+    bool Load(CPDFObjHolder* doc, CPDFDict* plain);
+    std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder* dstDoc,
+                                          CPDFObjHolder* srcDoc) const override;
 
     // Getters return the plain object when an entry did not type.
     CPDFObject* Get_Author(CPDFObjRef* ref = nullptr);

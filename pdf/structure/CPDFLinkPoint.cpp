@@ -17,16 +17,16 @@ constexpr char kD[] = "D";
 
 CPDFLinkPoint::CPDFLinkPoint() : CPDFDataStruct(detail::LinkPointType) {}
 
-bool CPDFLinkPoint::Recognize(CPDFDoc* doc, CPDFDict* plain) {
+bool CPDFLinkPoint::Recognize(CPDFObjHolder* doc, CPDFDict* plain) {
     return plain && detail::IsType(plain->GetObj(doc, kD), CPDFObject::Array);
 }
 
-bool CPDFLinkPoint::Create(CPDFDoc* doc, std::unique_ptr<CPDFDestination> dest) {
+bool CPDFLinkPoint::Create(CPDFObjHolder* doc, std::unique_ptr<CPDFDestination> dest) {
     SetDoc(doc);
     return Set_D(std::move(dest), false);
 }
 
-bool CPDFLinkPoint::Load(CPDFDoc* doc, CPDFDict* plain) {
+bool CPDFLinkPoint::Load(CPDFObjHolder* doc, CPDFDict* plain) {
     SetDoc(doc);
     Swap(*plain);
     try {
@@ -45,7 +45,8 @@ bool CPDFLinkPoint::Load(CPDFDoc* doc, CPDFDict* plain) {
     }
 }
 
-std::unique_ptr<CPDFObject> CPDFLinkPoint::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const {
+std::unique_ptr<CPDFObject> CPDFLinkPoint::Duplicate(CPDFObjHolder* dstDoc,
+                                                     CPDFObjHolder* srcDoc) const {
     return detail::DuplicateDict<CPDFLinkPoint>(*this, dstDoc, srcDoc);
 }
 

@@ -14,11 +14,12 @@ class CPDFLinkPoint : public CPDFDict, public CPDFDataStruct {
 public:
     CPDFLinkPoint();
 
-    static bool Recognize(CPDFDoc* doc, CPDFDict* plain);  // D present and an array
+    static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain);  // D present and an array
     // Stores dest directly under D.
-    bool Create(CPDFDoc* doc, std::unique_ptr<CPDFDestination> dest);
-    bool Load(CPDFDoc* doc, CPDFDict* plain);
-    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+    bool Create(CPDFObjHolder* doc, std::unique_ptr<CPDFDestination> dest);
+    bool Load(CPDFObjHolder* doc, CPDFDict* plain);
+    std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder* dstDoc,
+                                          CPDFObjHolder* srcDoc) const override;
 
     CPDFObject* Get_D(CPDFObjRef* ref = nullptr);
     bool Set_D(std::unique_ptr<CPDFDestination> dest, bool indirect, CPDFObjRef* ref = nullptr);

@@ -30,7 +30,7 @@ constexpr char kAP[] = "AP";
 // Every value must resolve. The last key of an odd-length array has no value
 // and is passed over: one stray key must not make the document unreadable.
 bool ConvertDests(CPDFNameTreeNode* node, void* data) {
-    CPDFDoc* doc = static_cast<CPDFDoc*>(data);
+    CPDFObjHolder* doc = static_cast<CPDFObjHolder*>(data);
     auto names = [node] { return node->Get_Names(); };
     for (int i = 1;; i += 2) {
         CPDFArray* array = names();
@@ -45,7 +45,7 @@ bool ConvertDests(CPDFNameTreeNode* node, void* data) {
 // Plain dictionaries that pass T's recogniser become T.
 template <class T>
 bool ConvertDicts(CPDFNameTreeNode* node, void* data) {
-    CPDFDoc* doc = static_cast<CPDFDoc*>(data);
+    CPDFObjHolder* doc = static_cast<CPDFObjHolder*>(data);
     auto names = [node] { return node->Get_Names(); };
     for (int i = 1;; i += 2) {
         CPDFArray* array = names();
@@ -61,11 +61,11 @@ bool ConvertDicts(CPDFNameTreeNode* node, void* data) {
 
 CPDFNameDict::CPDFNameDict() : CPDFDocStruct(detail::NameDictType) {}
 
-bool CPDFNameDict::Recognize(CPDFDoc* /*doc*/, CPDFDict* plain) {
+bool CPDFNameDict::Recognize(CPDFObjHolder* /*doc*/, CPDFDict* plain) {
     return plain != nullptr;
 }
 
-bool CPDFNameDict::Load(CPDFDoc* doc, CPDFDict* plain) {
+bool CPDFNameDict::Load(CPDFObjHolder* doc, CPDFDict* plain) {
     SetDoc(doc);
     Swap(*plain);
     try {
@@ -97,7 +97,8 @@ bool CPDFNameDict::Load(CPDFDoc* doc, CPDFDict* plain) {
     }
 }
 
-std::unique_ptr<CPDFObject> CPDFNameDict::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const {
+std::unique_ptr<CPDFObject> CPDFNameDict::Duplicate(CPDFObjHolder* dstDoc,
+                                                    CPDFObjHolder* srcDoc) const {
     return detail::DuplicateDict<CPDFNameDict>(*this, dstDoc, srcDoc);
 }
 

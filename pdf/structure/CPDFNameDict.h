@@ -14,10 +14,11 @@ class CPDFNameDict : public CPDFDict, public CPDFDocStruct {
 public:
     CPDFNameDict();
 
-    static bool Recognize(CPDFDoc* doc, CPDFDict* plain);  // any dictionary
-    bool Attach(CPDFDoc* doc) { return SetDoc(doc); }
-    bool Load(CPDFDoc* doc, CPDFDict* plain);
-    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+    static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain);  // any dictionary
+    bool Attach(CPDFObjHolder* doc) { return SetDoc(doc); }
+    bool Load(CPDFObjHolder* doc, CPDFDict* plain);
+    std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder* dstDoc,
+                                          CPDFObjHolder* srcDoc) const override;
 
     CPDFNameTreeNode* Get_Dests(CPDFObjRef* ref = nullptr);
     bool Set_Dests(std::unique_ptr<CPDFNameTreeNode> node, bool indirect,

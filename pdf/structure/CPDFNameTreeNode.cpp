@@ -16,11 +16,11 @@ constexpr char kNames[] = "Names";
 
 CPDFNameTreeNode::CPDFNameTreeNode() : CPDFDataStruct(detail::NameTreeNodeType) {}
 
-bool CPDFNameTreeNode::Recognize(CPDFDoc* /*doc*/, CPDFDict* plain) {
+bool CPDFNameTreeNode::Recognize(CPDFObjHolder* /*doc*/, CPDFDict* plain) {
     return plain != nullptr;
 }
 
-bool CPDFNameTreeNode::Load(CPDFDoc* doc, CPDFDict* plain) {
+bool CPDFNameTreeNode::Load(CPDFObjHolder* doc, CPDFDict* plain) {
     try {
         return detail::LoadTreeNode<CPDFNameTreeNode, CPDFText>(*this, doc, plain, kNames, 0);
     } catch (const CPDFException&) {
@@ -34,7 +34,8 @@ bool CPDFNameTreeNode::Walk(WalkFn fn, void* data) {
     return detail::WalkTreeNode(*this, fn, data);
 }
 
-std::unique_ptr<CPDFObject> CPDFNameTreeNode::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const {
+std::unique_ptr<CPDFObject> CPDFNameTreeNode::Duplicate(CPDFObjHolder* dstDoc,
+                                                        CPDFObjHolder* srcDoc) const {
     // Kids and the pairs stay with the tree.
     return detail::DuplicateDict<CPDFNameTreeNode>(*this, dstDoc, srcDoc,
                                                    {detail::kTreeKids, kNames});

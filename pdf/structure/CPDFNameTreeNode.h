@@ -16,14 +16,15 @@ public:
 
     CPDFNameTreeNode();
 
-    static bool Recognize(CPDFDoc* doc, CPDFDict* plain);  // any dictionary
-    bool Attach(CPDFDoc* doc) { return SetDoc(doc); }
+    static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain);  // any dictionary
+    bool Attach(CPDFObjHolder* doc) { return SetDoc(doc); }
     // Types every Kids node (to a bounded depth) and turns string keys into CPDFText.
-    bool Load(CPDFDoc* doc, CPDFDict* plain);
+    bool Load(CPDFObjHolder* doc, CPDFDict* plain);
     // fn on this node, then on each immediate kid; stops at the first false.
     bool Walk(WalkFn fn, void* data);
     // A copy of every entry but Kids and Names.
-    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+    std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder* dstDoc,
+                                          CPDFObjHolder* srcDoc) const override;
 
     CPDFArray* Get_Kids(CPDFObjRef* ref = nullptr);
     CPDFArray* Get_Names(CPDFObjRef* ref = nullptr);

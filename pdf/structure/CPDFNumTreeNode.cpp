@@ -16,11 +16,11 @@ constexpr char kNums[] = "Nums";
 
 CPDFNumTreeNode::CPDFNumTreeNode() : CPDFDataStruct(detail::NumTreeNodeType) {}
 
-bool CPDFNumTreeNode::Recognize(CPDFDoc* /*doc*/, CPDFDict* plain) {
+bool CPDFNumTreeNode::Recognize(CPDFObjHolder* /*doc*/, CPDFDict* plain) {
     return plain != nullptr;
 }
 
-bool CPDFNumTreeNode::Load(CPDFDoc* doc, CPDFDict* plain) {
+bool CPDFNumTreeNode::Load(CPDFObjHolder* doc, CPDFDict* plain) {
     try {
         return detail::LoadTreeNode<CPDFNumTreeNode, CPDFInt>(*this, doc, plain, kNums, 0);
     } catch (const CPDFException&) {
@@ -34,7 +34,8 @@ bool CPDFNumTreeNode::Walk(WalkFn fn, void* data) {
     return detail::WalkTreeNode(*this, fn, data);
 }
 
-std::unique_ptr<CPDFObject> CPDFNumTreeNode::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const {
+std::unique_ptr<CPDFObject> CPDFNumTreeNode::Duplicate(CPDFObjHolder* dstDoc,
+                                                       CPDFObjHolder* srcDoc) const {
     // Kids and the pairs stay with the tree.
     return detail::DuplicateDict<CPDFNumTreeNode>(*this, dstDoc, srcDoc,
                                                   {detail::kTreeKids, kNums});

@@ -2,11 +2,11 @@
 
 #include <exception>
 
-#include "pdf/file/CPDFDoc.h"
 #include "pdf/file/CPDFLib.h"
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFInt.h"
 #include "pdf/object/CPDFName.h"
+#include "pdf/object/CPDFObjHolder.h"
 #include "pdf/object/CPDFReal.h"
 #include "pdf/structure/CPDFDate.h"
 #include "pdf/structure/CPDFPages.h"
@@ -44,7 +44,7 @@ constexpr char kContents[] = "Contents";
 // The page's own entry, else the nearest ancestor's; ref tells which entry
 // was found.
 CPDFObject* Inherited(CPDFPage& page, const char* key, CPDFObjRef* ref) {
-    CPDFDoc* doc = page.GetDoc();
+    CPDFObjHolder* doc = page.GetDoc();
     if (CPDFObject* own = page.GetObj(doc, key, ref)) return own;
     CPDFDict* node = detail::AsDict(page.GetObj(doc, kParent));
     for (int depth = 0; node && depth < detail::kMaxTreeDepth; ++depth) {
@@ -57,7 +57,7 @@ CPDFObject* Inherited(CPDFPage& page, const char* key, CPDFObjRef* ref) {
 
 // Each plain dictionary of Annots becomes what the annotation factory makes
 // of it; an element that does not resolve fails the page.
-bool LoadAnnots(CPDFDoc* doc, CPDFPage& page) {
+bool LoadAnnots(CPDFObjHolder* doc, CPDFPage& page) {
     for (int i = 0;; ++i) {
         // Fetched again for every element: a replacement may replace the array.
         CPDFArray* annots = page.Get_Annots();
@@ -74,7 +74,7 @@ bool LoadAnnots(CPDFDoc* doc, CPDFPage& page) {
 }
 
 // The entries typed only under full loading.
-bool LoadFull(CPDFDoc* doc, CPDFPage& page) {
+bool LoadFull(CPDFObjHolder* doc, CPDFPage& page) {
     auto self = [&page] { return static_cast<CPDFDict*>(&page); };
     CPDFObjRef ref;
     if (CPDFNumber* rotate = detail::AsPlainNumber(page.GetObj(doc, kRotate, &ref)))
@@ -113,7 +113,7 @@ CPDFPage::CPDFPage() : CPDFDocStruct(detail::PageType) {
     SetLinearizable(false);
 }
 
-bool CPDFPage::Recognize(CPDFDoc* doc, CPDFDict* plain) {
+bool CPDFPage::Recognize(CPDFObjHolder* doc, CPDFDict* plain) {
     if (!plain) return false;
     const CPDFObject* type = plain->GetObj(doc, kType);
     if (IsNameEqual(type, kTemplate)) return true;
@@ -122,7 +122,7 @@ bool CPDFPage::Recognize(CPDFDoc* doc, CPDFDict* plain) {
     return !b || b->TypeCode() == CPDFObject::Array;
 }
 
-bool CPDFPage::Load(CPDFDoc* doc, CPDFDict* plain) {
+bool CPDFPage::Load(CPDFObjHolder* doc, CPDFDict* plain) {
     SetDoc(doc);
     Swap(*plain);
     try {

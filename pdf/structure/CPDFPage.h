@@ -18,8 +18,8 @@ public:
     CPDFPage();
 
     // Type "Page" with a dictionary Parent and B absent or an array; or Type "Template".
-    static bool Recognize(CPDFDoc* doc, CPDFDict* plain);
-    bool Load(CPDFDoc* doc, CPDFDict* plain);
+    static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain);
+    bool Load(CPDFObjHolder* doc, CPDFDict* plain);
     // Copies inherited MediaBox and Resources into the page.
     bool Uninherit();
 

@@ -22,13 +22,13 @@ constexpr char kSt[] = "St";
 
 CPDFPageLabelDict::CPDFPageLabelDict() : CPDFDocStruct(detail::PageLabelDictType) {}
 
-bool CPDFPageLabelDict::Recognize(CPDFDoc* doc, CPDFDict* plain) {
+bool CPDFPageLabelDict::Recognize(CPDFObjHolder* doc, CPDFDict* plain) {
     if (!plain) return false;
     const CPDFObject* type = plain->GetObj(doc, kType);
     return !type || IsNameEqual(type, kPageLabel);
 }
 
-bool CPDFPageLabelDict::Load(CPDFDoc* doc, CPDFDict* plain) {
+bool CPDFPageLabelDict::Load(CPDFObjHolder* doc, CPDFDict* plain) {
     SetDoc(doc);
     Swap(*plain);
     try {
@@ -46,7 +46,8 @@ bool CPDFPageLabelDict::Load(CPDFDoc* doc, CPDFDict* plain) {
     }
 }
 
-std::unique_ptr<CPDFObject> CPDFPageLabelDict::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const {
+std::unique_ptr<CPDFObject> CPDFPageLabelDict::Duplicate(CPDFObjHolder* dstDoc,
+                                                         CPDFObjHolder* srcDoc) const {
     return detail::DuplicateDict<CPDFPageLabelDict>(*this, dstDoc, srcDoc);
 }
 

@@ -17,10 +17,11 @@ public:
     CPDFPageLabelDict();
 
     // Type absent or the name PageLabel.
-    static bool Recognize(CPDFDoc* doc, CPDFDict* plain);
+    static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain);
     // Takes over the entries; a string P becomes CPDFText, a number St CPDFInt.
-    bool Load(CPDFDoc* doc, CPDFDict* plain);
-    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+    bool Load(CPDFObjHolder* doc, CPDFDict* plain);
+    std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder* dstDoc,
+                                          CPDFObjHolder* srcDoc) const override;
 
     // The plain object when the entry did not type.
     CPDFObject* Get_P(CPDFObjRef* ref = nullptr);

@@ -4,10 +4,10 @@
 #include <typeinfo>
 #include <vector>
 
-#include "pdf/file/CPDFDoc.h"
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFInt.h"
 #include "pdf/object/CPDFName.h"
+#include "pdf/object/CPDFObjHolder.h"
 #include "pdf/structure/CPDFPage.h"
 #include "pdf/structure/StructType.h"
 #include "pdf/structure/TypedLoad.h"
@@ -39,11 +39,11 @@ struct Hit {
     CPDFObject* leaf = nullptr;  // Leaf: the page object as resolved
 };
 
-CPDFArray* KidsOf(CPDFDoc* doc, const CPDFDict& node) {
+CPDFArray* KidsOf(CPDFObjHolder* doc, const CPDFDict& node) {
     return detail::AsArray(detail::Lookup(doc, node, kKids));
 }
 
-const CPDFNumber* CountOf(CPDFDoc* doc, const CPDFDict& node) {
+const CPDFNumber* CountOf(CPDFObjHolder* doc, const CPDFDict& node) {
     const CPDFObject* count = detail::Lookup(doc, node, kCount);
     return count && count->Is(CPDFObject::Number | CPDFObject::Integer | CPDFObject::Real)
                ? static_cast<const CPDFNumber*>(count)
@@ -59,7 +59,7 @@ CPDFPages* AsPages(CPDFObject* kid) {
 }
 
 // Types the plain Pages kid at index and gives the typed node.
-CPDFPages* TypeNode(CPDFDoc* doc, CPDFPages& parent, int index, CPDFObject* kid,
+CPDFPages* TypeNode(CPDFObjHolder* doc, CPDFPages& parent, int index, CPDFObject* kid,
                     const CPDFObjRef& ref) {
     CPDFDict* plain = detail::AsDict(kid);
     if (!plain || !CPDFPages::Recognize(doc, plain)) return nullptr;
@@ -74,7 +74,7 @@ CPDFPages* TypeNode(CPDFDoc* doc, CPDFPages& parent, int index, CPDFObject* kid,
 // straight from its own dictionary.
 Hit Locate(CPDFPages& node, int32_t position) {
     Hit hit;
-    CPDFDoc* doc = node.GetDoc();
+    CPDFObjHolder* doc = node.GetDoc();
     CPDFArray* kids = KidsOf(doc, node);
     const CPDFNumber* count = CountOf(doc, node);
     if (!kids || !count || position < 0 || position > int64_t{count->IntValue()} - 1) {
@@ -166,7 +166,7 @@ CPDFPage* FindPage(CPDFPages& node, int32_t position, CPDFObjRef* ref, int depth
     if (hit.kind != Hit::Leaf) return nullptr;
     CPDFObject* leaf = hit.leaf;
     if (leaf->IsParsed()) {
-        CPDFDoc* doc = node.GetDoc();
+        CPDFObjHolder* doc = node.GetDoc();
         CPDFDict* plain = detail::AsDict(leaf);
         if (!plain || !CPDFPage::Recognize(doc, plain)) return nullptr;
         auto kids = [doc, &node] { return KidsOf(doc, node); };
@@ -200,7 +200,7 @@ bool RemoveKid(CPDFPages& node, int index, const CPDFObjRef& ref) {
 bool DeleteIn(CPDFPages& node, int32_t position, const CPDFObjRef& nodeRef,
               std::vector<CPDFPages*>& path) {
     if (static_cast<int>(path.size()) >= detail::kMaxTreeDepth) return false;
-    CPDFDoc* doc = node.GetDoc();
+    CPDFObjHolder* doc = node.GetDoc();
     const Hit hit = Locate(node, position);
     switch (hit.kind) {
         case Hit::RanOut:
@@ -241,14 +241,14 @@ CPDFPages::CPDFPages() : CPDFDocStruct(detail::PagesType) {
     SetLinearizable(false);
 }
 
-bool CPDFPages::Recognize(CPDFDoc* doc, CPDFDict* plain) {
+bool CPDFPages::Recognize(CPDFObjHolder* doc, CPDFDict* plain) {
     if (!plain) return false;
     return IsNameEqual(plain->GetObj(doc, kType), kPages) &&
            detail::IsType(plain->GetObj(doc, kKids), CPDFObject::Array) &&
            detail::IsType(plain->GetObj(doc, kCount), CPDFObject::Number);
 }
 
-bool CPDFPages::Create(CPDFDoc* doc, const CPDFObjRef& parent) {
+bool CPDFPages::Create(CPDFObjHolder* doc, const CPDFObjRef& parent) {
     SetDoc(doc);
     if (!Insert(kType, std::make_unique<CPDFName>(kPages))) return false;
     if (parent.IsSet() && !Set_Parent(parent)) return false;
@@ -256,7 +256,7 @@ bool CPDFPages::Create(CPDFDoc* doc, const CPDFObjRef& parent) {
            Set_Count(std::make_unique<CPDFInt>(0), false);
 }
 
-bool CPDFPages::Load(CPDFDoc* doc, CPDFDict* plain) {
+bool CPDFPages::Load(CPDFObjHolder* doc, CPDFDict* plain) {
     SetDoc(doc);
     Swap(*plain);
     try {

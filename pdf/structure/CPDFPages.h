@@ -19,9 +19,9 @@ public:
     CPDFPages();
 
     // Type "Pages", Kids an array, Count a plain CPDFNumber.
-    static bool Recognize(CPDFDoc* doc, CPDFDict* plain);
-    bool Create(CPDFDoc* doc, const CPDFObjRef& parent);
-    bool Load(CPDFDoc* doc, CPDFDict* plain);
+    static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain);
+    bool Create(CPDFObjHolder* doc, const CPDFObjRef& parent);
+    bool Load(CPDFObjHolder* doc, CPDFDict* plain);
 
     // The page at a zero-based position below this node, or null; ref receives
     // the page's reference.

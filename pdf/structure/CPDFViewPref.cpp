@@ -7,17 +7,18 @@ namespace corvina {
 
 CPDFViewPref::CPDFViewPref() : CPDFDocStruct(detail::ViewPrefType) {}
 
-bool CPDFViewPref::Recognize(CPDFDoc* /*doc*/, CPDFDict* plain) {
+bool CPDFViewPref::Recognize(CPDFObjHolder* /*doc*/, CPDFDict* plain) {
     return plain != nullptr;
 }
 
-bool CPDFViewPref::Load(CPDFDoc* doc, CPDFDict* plain) {
+bool CPDFViewPref::Load(CPDFObjHolder* doc, CPDFDict* plain) {
     SetDoc(doc);
     Swap(*plain);
     return true;
 }
 
-std::unique_ptr<CPDFObject> CPDFViewPref::Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const {
+std::unique_ptr<CPDFObject> CPDFViewPref::Duplicate(CPDFObjHolder* dstDoc,
+                                                    CPDFObjHolder* srcDoc) const {
     return detail::DuplicateDict<CPDFViewPref>(*this, dstDoc, srcDoc);
 }
 

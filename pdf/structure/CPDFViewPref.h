@@ -12,9 +12,10 @@ class CPDFViewPref : public CPDFDict, public CPDFDocStruct {
 public:
     CPDFViewPref();
 
-    static bool Recognize(CPDFDoc* doc, CPDFDict* plain);  // any dictionary
-    bool Load(CPDFDoc* doc, CPDFDict* plain);
-    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc* dstDoc, CPDFDoc* srcDoc) const override;
+    static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain);  // any dictionary
+    bool Load(CPDFObjHolder* doc, CPDFDict* plain);
+    std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder* dstDoc,
+                                          CPDFObjHolder* srcDoc) const override;
 };
 
 }  // namespace corvina

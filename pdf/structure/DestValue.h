@@ -11,7 +11,7 @@ namespace corvina::detail {
 // dictionary whose D is an array a CPDFLinkPoint. Typed values and anything
 // else stay as they are.
 template <class Holder, class Key>
-bool TypeDestValue(CPDFDoc* doc, Holder&& holder, Key key, CPDFObject* value,
+bool TypeDestValue(CPDFObjHolder* doc, Holder&& holder, Key key, CPDFObject* value,
                    const CPDFObjRef& through) {
     if (CPDFArray* array = AsPlainArray(value)) {
         if (CPDFDestination::Recognize(doc, array))

@@ -17,7 +17,8 @@ namespace corvina::detail {
 constexpr char kTreeKids[] = "Kids";
 
 template <class Node, class Key>
-bool LoadTreeNode(Node& node, CPDFDoc* doc, CPDFDict* plain, const char* pairsKey, int depth) {
+bool LoadTreeNode(Node& node, CPDFObjHolder* doc, CPDFDict* plain, const char* pairsKey,
+                  int depth) {
     if (depth >= kMaxTreeDepth) return false;
     node.SetDoc(doc);
     node.Swap(*plain);

@@ -24,7 +24,7 @@ bool CopyGuard::Exceeded() const {
     return copyDepth > kMaxTreeDepth;
 }
 
-CPDFObject* Lookup(CPDFDoc* doc, const CPDFDict& dict, const char* key, CPDFObjRef* ref) {
+CPDFObject* Lookup(CPDFObjHolder* doc, const CPDFDict& dict, const char* key, CPDFObjRef* ref) {
     if (ref) ref->Reset();
     const CPDFAtom* atom = dict.Find(key);
     if (!atom || atom->Kind() != CPDFAtom::RefKind) return AsObject(const_cast<CPDFAtom*>(atom));
@@ -33,13 +33,18 @@ CPDFObject* Lookup(CPDFDoc* doc, const CPDFDict& dict, const char* key, CPDFObjR
     return doc && through.IsSet() ? doc->GetObj(through) : nullptr;
 }
 
-bool OptionSet(CPDFDoc* doc, uint32_t option) {
-    return doc && doc->GetLib() && (doc->GetLib()->Options() & option) != 0;
+CPDFDoc* DocumentOf(CPDFObjHolder* holder) {
+    return dynamic_cast<CPDFDoc*>(holder);
+}
+
+bool OptionSet(CPDFObjHolder* doc, uint32_t option) {
+    const CPDFDoc* document = DocumentOf(doc);
+    return document && document->GetLib() && (document->GetLib()->Options() & option) != 0;
 }
 
 namespace {
 
-bool Reregister(CPDFDoc* doc, std::unique_ptr<CPDFObject> value, const CPDFObjRef& through) {
+bool Reregister(CPDFObjHolder* doc, std::unique_ptr<CPDFObject> value, const CPDFObjRef& through) {
     if (!doc) return false;
     CPDFObjRef ref(through);
     return doc->RegistObj(std::move(value), &ref);
@@ -47,30 +52,31 @@ bool Reregister(CPDFDoc* doc, std::unique_ptr<CPDFObject> value, const CPDFObjRe
 
 }  // namespace
 
-bool StoreAt(CPDFDoc* doc, CPDFDict* holder, const char* key, std::unique_ptr<CPDFObject> value,
-             const CPDFObjRef& through) {
+bool StoreAt(CPDFObjHolder* doc, CPDFDict* holder, const char* key,
+             std::unique_ptr<CPDFObject> value, const CPDFObjRef& through) {
     if (through.IsSet()) return Reregister(doc, std::move(value), through);
     return holder && holder->ReplaceObj(doc, key, std::move(value), through);
 }
 
-bool StoreAt(CPDFDoc* doc, CPDFArray* holder, int index, std::unique_ptr<CPDFObject> value,
+bool StoreAt(CPDFObjHolder* doc, CPDFArray* holder, int index, std::unique_ptr<CPDFObject> value,
              const CPDFObjRef& through) {
     if (through.IsSet()) return Reregister(doc, std::move(value), through);
     return holder && index >= 0 && index < holder->Count() &&
            holder->ReplaceObj(doc, index, std::move(value), through);
 }
 
-CPDFObject* ValueAt(CPDFDoc* doc, CPDFDict* holder, const char* key, const CPDFObjRef& through) {
+CPDFObject* ValueAt(CPDFObjHolder* doc, CPDFDict* holder, const char* key,
+                    const CPDFObjRef& through) {
     if (through.IsSet()) return doc ? doc->GetObj(through) : nullptr;
     return holder ? AsObject(holder->Find(key)) : nullptr;
 }
 
-CPDFObject* ValueAt(CPDFDoc* doc, CPDFArray* holder, int index, const CPDFObjRef& through) {
+CPDFObject* ValueAt(CPDFObjHolder* doc, CPDFArray* holder, int index, const CPDFObjRef& through) {
     if (through.IsSet()) return doc ? doc->GetObj(through) : nullptr;
     return holder ? AsObject(holder->GetAt(index)) : nullptr;
 }
 
-bool LoadPageBoxes(CPDFDoc* doc, CPDFDict& holder) {
+bool LoadPageBoxes(CPDFObjHolder* doc, CPDFDict& holder) {
     static const char* const kKeys[] = {"MediaBox", "Resources", "CropBox",
                                         "ArtBox",   "TrimBox",   "BleedBox"};
     auto self = [&holder] { return &holder; };

@@ -14,8 +14,17 @@
 #include "pdf/object/CPDFString.h"
 #include "pdf/stream/CPDFStream.h"
 
+namespace corvina {
+class CPDFDoc;
+}  // namespace corvina
+
 // Helpers shared by the typed loads of the document structure.
 namespace corvina::detail {
+
+// The document behind a holder, for what only a document offers (its
+// library's options, the objects loaded so far, unloading); null when the
+// holder is null or no document.
+CPDFDoc* DocumentOf(CPDFObjHolder* holder);
 
 // Nesting limit of every walk over trees read from a file: page tree, name and
 // number trees, Parent chains.
@@ -63,10 +72,11 @@ inline CPDFDict* AsEntries(CPDFObject* obj) {
 
 // What dict.GetObj(doc, key, ref) gives, found without building a key name:
 // for the walks that run once per page.
-CPDFObject* Lookup(CPDFDoc* doc, const CPDFDict& dict, const char* key, CPDFObjRef* ref = nullptr);
+CPDFObject* Lookup(CPDFObjHolder* doc, const CPDFDict& dict, const char* key,
+                   CPDFObjRef* ref = nullptr);
 
-// True when the library of doc has the option bit set.
-bool OptionSet(CPDFDoc* doc, uint32_t option);
+// True when doc is a document whose library has the option bit set.
+bool OptionSet(CPDFObjHolder* doc, uint32_t option);
 
 // Stores a typed value where its plain form was found, keeping the entry's
 // form. A value reached through a reference is registered again under that
@@ -74,15 +84,15 @@ bool OptionSet(CPDFDoc* doc, uint32_t option);
 // that the load has replaced does no harm); a direct value goes back into the
 // holder, which the caller fetched again after the load. The value is
 // consumed in every case.
-bool StoreAt(CPDFDoc* doc, CPDFDict* holder, const char* key, std::unique_ptr<CPDFObject> value,
-             const CPDFObjRef& through);
-bool StoreAt(CPDFDoc* doc, CPDFArray* holder, int index, std::unique_ptr<CPDFObject> value,
+bool StoreAt(CPDFObjHolder* doc, CPDFDict* holder, const char* key,
+             std::unique_ptr<CPDFObject> value, const CPDFObjRef& through);
+bool StoreAt(CPDFObjHolder* doc, CPDFArray* holder, int index, std::unique_ptr<CPDFObject> value,
              const CPDFObjRef& through);
 
 // The entries that page tree nodes and pages type alike, in the order
 // MediaBox, Resources, CropBox, ArtBox, TrimBox, BleedBox: plain rectangles
 // become CPDFRect, a plain Resources dictionary a CPDFResDict.
-bool LoadPageBoxes(CPDFDoc* doc, CPDFDict& holder);
+bool LoadPageBoxes(CPDFObjHolder* doc, CPDFDict& holder);
 
 // Bounds the nesting of the typed classes' Duplicate: values read from a file
 // may refer to themselves, and a copy follows references.
@@ -99,7 +109,8 @@ public:
 // the skipped keys (placeholders keep the copy, which then does not
 // overwrite, off them). Null on failure; never throws.
 template <class T>
-std::unique_ptr<CPDFObject> DuplicateDict(const CPDFDict& self, CPDFDoc* dstDoc, CPDFDoc* srcDoc,
+std::unique_ptr<CPDFObject> DuplicateDict(const CPDFDict& self, CPDFObjHolder* dstDoc,
+                                          CPDFObjHolder* srcDoc,
                                           std::initializer_list<const char*> skip = {}) {
     try {
         CopyGuard guard;
@@ -120,7 +131,7 @@ std::unique_ptr<CPDFObject> DuplicateDict(const CPDFDict& self, CPDFDoc* dstDoc,
 // Typed loads take the plain value by pointer or, for the scalar classes, by
 // reference.
 template <class T, class P>
-bool LoadTyped(T& typed, CPDFDoc* doc, P* plain) {
+bool LoadTyped(T& typed, CPDFObjHolder* doc, P* plain) {
     if constexpr (requires { typed.Load(doc, plain); })
         return typed.Load(doc, plain);
     else
@@ -128,14 +139,15 @@ bool LoadTyped(T& typed, CPDFDoc* doc, P* plain) {
 }
 
 // The value now standing at key of holder, or behind through.
-CPDFObject* ValueAt(CPDFDoc* doc, CPDFDict* holder, const char* key, const CPDFObjRef& through);
-CPDFObject* ValueAt(CPDFDoc* doc, CPDFArray* holder, int index, const CPDFObjRef& through);
+CPDFObject* ValueAt(CPDFObjHolder* doc, CPDFDict* holder, const char* key,
+                    const CPDFObjRef& through);
+CPDFObject* ValueAt(CPDFObjHolder* doc, CPDFArray* holder, int index, const CPDFObjRef& through);
 
 // A failed load gives the plain value its entries back, so that it reads as
 // before; only when the value still stands where it was found, since in a
 // circular file the load itself may have replaced (and destroyed) it.
 template <class T, class P, class Holder, class Key>
-void Restore(CPDFDoc* doc, Holder&& holder, Key key, P* plain, const CPDFObjRef& through,
+void Restore(CPDFObjHolder* doc, Holder&& holder, Key key, P* plain, const CPDFObjRef& through,
              T& typed) {
     if constexpr (requires { plain->Swap(typed); }) {
         CPDFObject* now = ValueAt(doc, holder(), key, through);
@@ -148,7 +160,7 @@ void Restore(CPDFDoc* doc, Holder&& holder, Key key, P* plain, const CPDFObjRef&
 // belongs to the document or the holder until the store replaces it, and a
 // circular file may even have replaced it during the load.
 template <class T, class P, class Holder, class Key>
-bool TypeAt(CPDFDoc* doc, Holder&& holder, Key key, P* plain, const CPDFObjRef& through) {
+bool TypeAt(CPDFObjHolder* doc, Holder&& holder, Key key, P* plain, const CPDFObjRef& through) {
     auto typed = std::make_unique<T>();
     if (!LoadTyped(*typed, doc, plain)) {
         Restore(doc, holder, key, plain, through, *typed);

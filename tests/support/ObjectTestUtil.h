@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "pdf/file/IndirectValue.h"
 #include "pdf/io/MemInStream.h"
 #include "pdf/io/MemOutStream.h"
 #include "pdf/object/CPDFException.h"
@@ -16,7 +17,7 @@ namespace corvina::testing {
 // Parses one object from text, as the document's object reader would.
 inline std::unique_ptr<CPDFObject> ParseText(const std::string& text, CryptKey crypt = nullptr) {
     MemInStream in(text);
-    return CPDFObject::SerializeObject(nullptr, in, crypt);
+    return detail::ReadIndirectValue(nullptr, in, crypt);
 }
 
 // The exact bytes an object writes.

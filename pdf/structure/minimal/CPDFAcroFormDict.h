@@ -10,7 +10,7 @@ namespace corvina {
 // Minimal: the interactive form; Fields is an array.
 class CPDFAcroFormDict : public detail::CPDFMinimal<CPDFDict, detail::AcroFormDictType> {
 public:
-    static bool Recognize(CPDFDoc* doc, CPDFDict* plain) {
+    static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain) {
         return plain && detail::IsType(plain->GetObj(doc, "Fields"), CPDFObject::Array);
     }
 };

@@ -10,7 +10,7 @@ namespace corvina {
 // Minimal: additional actions; any dictionary.
 class CPDFAddActDict : public detail::CPDFMinimal<CPDFDict, detail::AddActDictType> {
 public:
-    static bool Recognize(CPDFDoc* /*doc*/, CPDFDict* plain) { return plain != nullptr; }
+    static bool Recognize(CPDFObjHolder* /*doc*/, CPDFDict* plain) { return plain != nullptr; }
 };
 
 }  // namespace corvina

@@ -12,12 +12,12 @@ namespace corvina {
 // Minimal: an annotation of any kind; Subtype is a name.
 class CPDFAnnot : public detail::CPDFMinimal<CPDFDict, detail::AnnotType> {
 public:
-    static bool Recognize(CPDFDoc* doc, CPDFDict* plain) {
+    static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain) {
         return plain && detail::IsType(plain->GetObj(doc, "Subtype"), CPDFObject::Name);
     }
     // The annotation factory: a typed annotation built from plain, or nothing (plain
     // is then untouched).
-    static std::unique_ptr<CPDFAnnot> Create(CPDFDoc* doc, CPDFDict* plain) {
+    static std::unique_ptr<CPDFAnnot> Create(CPDFObjHolder* doc, CPDFDict* plain) {
         if (!Recognize(doc, plain)) return nullptr;
         auto annot = std::make_unique<CPDFAnnot>();
         annot->Load(doc, plain);

@@ -10,7 +10,7 @@ namespace corvina {
 // Minimal: an appearance dictionary; N is a dictionary or a stream.
 class CPDFAppearDict : public detail::CPDFMinimal<CPDFDict, detail::AppearDictType> {
 public:
-    static bool Recognize(CPDFDoc* doc, CPDFDict* plain) {
+    static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain) {
         return plain && detail::AsEntries(plain->GetObj(doc, "N"));
     }
 };

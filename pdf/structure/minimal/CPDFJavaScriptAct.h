@@ -10,7 +10,7 @@ namespace corvina {
 // Minimal: a JavaScript action; S is the name JavaScript.
 class CPDFJavaScriptAct : public detail::CPDFMinimal<CPDFDict, detail::JavaScriptActType> {
 public:
-    static bool Recognize(CPDFDoc* doc, CPDFDict* plain) {
+    static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain) {
         return plain && IsNameEqual(plain->GetObj(doc, "S"), "JavaScript");
     }
 };

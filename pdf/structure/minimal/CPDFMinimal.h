@@ -16,7 +16,7 @@ public:
     using CPDFDocStruct::GetDoc;
     using CPDFDocStruct::SetDoc;
 
-    bool Load(CPDFDoc* doc, Value* plain) {
+    bool Load(CPDFObjHolder* doc, Value* plain) {
         SetDoc(doc);
         this->Swap(*plain);
         return true;

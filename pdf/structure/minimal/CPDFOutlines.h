@@ -10,7 +10,7 @@ namespace corvina {
 // Minimal: the outline root; First and Last are dictionaries.
 class CPDFOutlines : public detail::CPDFMinimal<CPDFDict, detail::OutlinesType> {
 public:
-    static bool Recognize(CPDFDoc* doc, CPDFDict* plain) {
+    static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain) {
         return plain && detail::AsDict(plain->GetObj(doc, "First")) &&
                detail::AsDict(plain->GetObj(doc, "Last"));
     }

@@ -10,7 +10,7 @@ namespace corvina {
 // Minimal: page-piece data; any dictionary.
 class CPDFPieceInfoDict : public detail::CPDFMinimal<CPDFDict, detail::PieceInfoDictType> {
 public:
-    static bool Recognize(CPDFDoc* /*doc*/, CPDFDict* plain) { return plain != nullptr; }
+    static bool Recognize(CPDFObjHolder* /*doc*/, CPDFDict* plain) { return plain != nullptr; }
 };
 
 }  // namespace corvina

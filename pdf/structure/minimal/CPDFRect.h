@@ -10,7 +10,7 @@ namespace corvina {
 // Minimal: a rectangle; an array of exactly four numbers.
 class CPDFRect : public detail::CPDFMinimal<CPDFArray, detail::RectType> {
 public:
-    static bool Recognize(CPDFDoc* doc, CPDFArray* plain) {
+    static bool Recognize(CPDFObjHolder* doc, CPDFArray* plain) {
         if (!plain || plain->Count() != 4) return false;
         for (int i = 0; i < 4; ++i) {
             const CPDFObject* v = plain->GetObj(doc, i);

@@ -10,7 +10,7 @@ namespace corvina {
 // Minimal: a resource dictionary; any dictionary.
 class CPDFResDict : public detail::CPDFMinimal<CPDFDict, detail::ResDictType> {
 public:
-    static bool Recognize(CPDFDoc* /*doc*/, CPDFDict* plain) { return plain != nullptr; }
+    static bool Recognize(CPDFObjHolder* /*doc*/, CPDFDict* plain) { return plain != nullptr; }
 };
 
 }  // namespace corvina

@@ -10,7 +10,7 @@ namespace corvina {
 // Minimal: separation information; Pages is an array.
 class CPDFSepInfoDict : public detail::CPDFMinimal<CPDFDict, detail::SepInfoDictType> {
 public:
-    static bool Recognize(CPDFDoc* doc, CPDFDict* plain) {
+    static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain) {
         return plain && detail::IsType(plain->GetObj(doc, "Pages"), CPDFObject::Array);
     }
 };

@@ -10,7 +10,7 @@ namespace corvina {
 // Minimal: an article thread; F is a dictionary.
 class CPDFThread : public detail::CPDFMinimal<CPDFDict, detail::ThreadType> {
 public:
-    static bool Recognize(CPDFDoc* doc, CPDFDict* plain) {
+    static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain) {
         return plain && detail::AsDict(plain->GetObj(doc, "F"));
     }
 };

@@ -10,11 +10,11 @@ namespace corvina {
 // Minimal: a thumbnail image; any stream.
 class CPDFThumbnail : public detail::CPDFMinimal<CPDFStream, detail::ThumbnailType> {
 public:
-    static bool Recognize(CPDFDoc* /*doc*/, CPDFStream* plain) { return plain != nullptr; }
+    static bool Recognize(CPDFObjHolder* /*doc*/, CPDFStream* plain) { return plain != nullptr; }
 
     // A stream keeps its data apart from its entries: the bytes are copied as
     // they stand in the file (still encoded), the entries taken over.
-    bool Load(CPDFDoc* doc, CPDFStream* plain) {
+    bool Load(CPDFObjHolder* doc, CPDFStream* plain) {
         SetDoc(doc);
         const char* data = plain->GetData();
         const int32_t length = plain->GetDataLength();

@@ -12,14 +12,14 @@ namespace corvina {
 // Minimal: a page transition; Type is absent or the name Trans.
 class CPDFTrans : public detail::CPDFMinimal<CPDFDict, detail::TransType> {
 public:
-    static bool Recognize(CPDFDoc* doc, CPDFDict* plain) {
+    static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain) {
         if (!plain) return false;
         const CPDFObject* type = plain->GetObj(doc, "Type");
         return !type || IsNameEqual(type, "Trans");
     }
     // The transition factory: a typed transition built from plain, or nothing
     // (plain is then untouched).
-    static std::unique_ptr<CPDFTrans> Create(CPDFDoc* doc, CPDFDict* plain) {
+    static std::unique_ptr<CPDFTrans> Create(CPDFObjHolder* doc, CPDFDict* plain) {
         if (!Recognize(doc, plain)) return nullptr;
         auto trans = std::make_unique<CPDFTrans>();
         trans->Load(doc, plain);

@@ -10,7 +10,7 @@ namespace corvina {
 // Minimal: the catalog's URI dictionary; Base is absent or a string.
 class CPDFURIDict : public detail::CPDFMinimal<CPDFDict, detail::URIDictType> {
 public:
-    static bool Recognize(CPDFDoc* doc, CPDFDict* plain) {
+    static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain) {
         if (!plain) return false;
         const CPDFObject* base = plain->GetObj(doc, "Base");
         return !base || base->TypeCode() == CPDFObject::String ||

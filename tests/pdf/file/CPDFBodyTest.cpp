@@ -7,8 +7,8 @@
 #include "pdf/io/OutStream.h"
 
 using corvina::CPDFBody;
-using corvina::CPDFDoc;
 using corvina::CPDFObject;
+using corvina::CPDFObjHolder;
 using corvina::CPDFObjRef;
 using corvina::CryptKey;
 using corvina::OutStream;
@@ -21,9 +21,11 @@ public:
     explicit Probe(int* destroyed) : CPDFObject(Null, "Null"), destroyed_(destroyed) {}
     ~Probe() override { ++*destroyed_; }
     void Serialize(OutStream&, CryptKey) override {}
-    std::unique_ptr<CPDFObject> Duplicate(CPDFDoc*, CPDFDoc*) const override { return nullptr; }
-    bool Release(CPDFDoc*) override { return true; }
-    bool Linearize(CPDFDoc*) override { return true; }
+    std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder*, CPDFObjHolder*) const override {
+        return nullptr;
+    }
+    bool Release(CPDFObjHolder*) override { return true; }
+    bool Linearize(CPDFObjHolder*) override { return true; }
 
 private:
     int* destroyed_;

@@ -27,6 +27,7 @@
 #include "pdf/object/CPDFException.h"
 #include "pdf/object/CPDFNumber.h"
 #include "pdf/object/CPDFObjRef.h"
+#include "pdf/stream/CPDFStream.h"
 #include "support/OpenedPdf.h"
 #include "support/PdfBuilder.h"
 #include "support/ScratchDir.h"
@@ -413,6 +414,60 @@ TEST_F(CPDFDocObjects, NestedFailureIsTheRecordKept) {
     EXPECT_TRUE(f.Doc()->GetLastError().IsEmpty());
     EXPECT_EQ(f.Doc()->GetObj(CPDFObjRef(-1, 0)), nullptr);
     EXPECT_EQ(f.Last().factor, "Object reference is not defined.");
+}
+
+// The reader of an indirect object hands a dictionary to the stream reader
+// when a word starting with "s" follows it, and gives any other dictionary as
+// it is.
+TEST_F(CPDFDocObjects, StreamIsTheDictionaryOfAnObjectFollowedByStream) {
+    PdfBuilder pdf = Pages(1);
+    pdf.Obj(4, "<< /Length 3 >> % note\nstream\nabc\nendstream")
+        .Obj(5, "<< /Type /X >>")
+        .Obj(6, "<< /Type /X >> % note")
+        .Obj(7, "<< /Type /X >> startxref")
+        .Obj(8, "<< /Length 3 >> stream abc\nendstream");
+    Fixture f(pdf.Bytes());
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+
+    CPDFObject* stream = f.Doc()->GetObj(CPDFObjRef(4, 0));
+    ASSERT_NE(stream, nullptr) << f.Last();
+    ASSERT_EQ(stream->TypeCode(), CPDFObject::Stream);
+    EXPECT_EQ(std::string(static_cast<corvina::CPDFStream*>(stream)->GetData(), 4), "abc\n");
+    for (int n : {5, 6}) {
+        CPDFObject* dict = f.Doc()->GetObj(CPDFObjRef(n, 0));
+        ASSERT_NE(dict, nullptr) << n << f.Last();
+        EXPECT_EQ(dict->TypeCode(), CPDFObject::Dictionary);
+        EXPECT_EQ(Text(*dict), "<<\r\n/Type /X\r\n>>");
+    }
+    EXPECT_EQ(f.Doc()->GetObj(CPDFObjRef(7, 0)), nullptr);
+    EXPECT_EQ(f.Last(), (Record{"CPDFStream", "Serialize", CPDFException::InvalidFormat,
+                                "invalidtoken: startxref"}));
+    EXPECT_EQ(f.Doc()->GetObj(CPDFObjRef(8, 0)), nullptr);
+    EXPECT_EQ(f.Last(),
+              (Record{"CPDFStream", "Serialize", CPDFException::InvalidFormat, "invalidtoken:  "}));
+}
+
+// Streams are indirect objects only: "stream" after a dictionary inside an
+// array or a dictionary makes the object unreadable, and the container names
+// the word where its next member should be (no data is searched for).
+TEST_F(CPDFDocObjects, StreamInsideAContainerFailsTheObject) {
+    PdfBuilder pdf = Pages(1);
+    pdf.Obj(4, "[<< /Length 3 >>\nstream\nabc\nendstream")
+        .Obj(5, "<< /A << /Length 3 >>\nstream\nabc\nendstream")
+        .Obj(6, "[<< /Length 3 >> s]")
+        .Obj(7, "[<< /Length 3 >>\nstream\nabc\nendstream ]");
+    Fixture f(pdf.Bytes());
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    const Record expected[] = {
+        {"CPDFArray", "Serialize", CPDFException::InvalidFormat, "invalidtoken: stream"},
+        {"CPDFDict", "Serialize", CPDFException::InvalidFormat, "invalidtoken: stream"},
+        {"CPDFArray", "Serialize", CPDFException::InvalidFormat, "invalidtoken: s"},
+        {"CPDFArray", "Serialize", CPDFException::InvalidFormat, "invalidtoken: stream"},
+    };
+    for (int n = 4; n <= 7; ++n) {
+        EXPECT_EQ(f.Doc()->GetObj(CPDFObjRef(n, 0)), nullptr) << n;
+        EXPECT_EQ(f.Last(), expected[n - 4]) << n;
+    }
 }
 
 TEST_F(CPDFDocObjects, RegistObjReusesTheFreeListHead) {

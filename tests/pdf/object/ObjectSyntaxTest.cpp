@@ -138,7 +138,7 @@ TEST(ObjectSyntax, FailureTable) {
               (ErrorRecord{"CPDFName", "Serialize", 4, "ioerror"}));
     EXPECT_EQ(FactoryError(CPDFNumber::SerializeObject, " \r\n"),
               (ErrorRecord{"CPDFNumber", "Serialize", 4, "ioerror"}));
-    auto dictFiller = [](CPDFDoc* doc, InStream& in, CryptKey crypt) {
+    auto dictFiller = [](CPDFObjHolder* doc, InStream& in, CryptKey crypt) {
         CPDFDict().Serialize(doc, in, crypt);
     };
     EXPECT_EQ(FactoryError(dictFiller, "<x/A 1>>"),

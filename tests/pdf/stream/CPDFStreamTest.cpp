@@ -205,16 +205,6 @@ TEST(CPDFStreamRead, LargeDataFromMemory) {
     EXPECT_EQ(Data(s), data);
 }
 
-TEST(CPDFStreamRead, ParserHandsOverAfterTheDictionary) {
-    MemInStream in("<< /Length 3 >>\nstream\r\nabc\r\nendstream\nendobj");
-    std::unique_ptr<CPDFObject> obj = CPDFObject::SerializeObject(nullptr, in, nullptr);
-    ASSERT_NE(obj, nullptr);
-    ASSERT_EQ(obj->TypeCode(), CPDFObject::Stream);
-    auto* s = static_cast<CPDFStream*>(obj.get());
-    EXPECT_EQ(Data(*s), "abc\r\n");
-    EXPECT_EQ(s->Get_Length()->IntValue(), 3);
-}
-
 TEST(CPDFStreamCrypt, DataIsDecryptedWhileRead) {
     const unsigned char key[10] = {1, 2, 3, 4, 5, 7, 0, 0, 0, 0};
     std::string plain(9000, 'p');  // more than one piece: one cipher runs on
