@@ -44,7 +44,7 @@ bool IsDigits(const char* word) {
 
 // Decimal value of a word of digits; saturates instead of overflowing.
 long Decimal(const char* word) {
-    return std::strtol(word, nullptr, 10);
+    return detail::ParseDecimal(word);
 }
 
 void WriteLine(OutStream& out, int32_t offset, int32_t gen, bool inUse) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <charconv>
+#include <climits>
 
 // Integer text for the writer's hot paths (object headers, references,
 // cross-reference lines): the same bytes as printf's "%ld" and "%0*ld",
@@ -32,6 +33,23 @@ inline char* AppendPadded(char* out, long value, int width) {
     for (; width > length; --width) *out++ = '0';
     for (const char* p = first; p < end; ++p) *out++ = *p;
     return out;
+}
+
+// strtol(text, nullptr, 10) for a text that begins with a digit: the leading
+// digits, LONG_MAX when they overflow. The reader's object numbers, offsets
+// and generations take this path; anything else goes to strtol itself.
+inline long ParseDecimal(const char* text) {
+    long value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        const int digit = *text - '0';
+        if (value > (LONG_MAX - digit) / 10) return LONG_MAX;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+inline bool StartsWithDigit(const char* text) {
+    return *text >= '0' && *text <= '9';
 }
 
 }  // namespace corvina::detail

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 using corvina::detail::AppendDecimal;
@@ -58,4 +59,36 @@ TEST(DecimalText, AppendsWithoutTerminator) {
     end = AppendPadded(end, 3, 5);
     EXPECT_EQ(std::string(text, end), "42 00003");
     EXPECT_EQ(*end, '#');
+}
+
+// The reader's numbers must read as strtol reads them, overflow included.
+TEST(DecimalText, ParseMatchesStrtolOnDigitTexts) {
+    const char* texts[] = {"0",
+                           "7",
+                           "0000000017",
+                           "65535",
+                           "2147483647",
+                           "2147483648",
+                           "9999999999",
+                           "12abc",
+                           "3.5",
+                           "1e5",
+                           "9223372036854775807",
+                           "9223372036854775808",
+                           "99999999999999999999999",
+                           "00000000000000000000000000001"};
+    for (const char* t : texts) {
+        ASSERT_TRUE(corvina::detail::StartsWithDigit(t));
+        EXPECT_EQ(corvina::detail::ParseDecimal(t), std::strtol(t, nullptr, 10)) << t;
+    }
+    char text[32];
+    for (long v = 0; v <= 200000; v += 7) {
+        std::snprintf(text, sizeof text, "%ld", v);
+        ASSERT_EQ(corvina::detail::ParseDecimal(text), v);
+        std::snprintf(text, sizeof text, "%010ld R", v);
+        ASSERT_EQ(corvina::detail::ParseDecimal(text), v);
+    }
+    EXPECT_FALSE(corvina::detail::StartsWithDigit("-1"));
+    EXPECT_FALSE(corvina::detail::StartsWithDigit(" 1"));
+    EXPECT_FALSE(corvina::detail::StartsWithDigit(""));
 }
