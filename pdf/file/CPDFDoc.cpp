@@ -12,6 +12,7 @@
 #include "pdf/file/CPDFEncryptDict.h"
 #include "pdf/file/CPDFLib.h"
 #include "pdf/file/IndirectValue.h"
+#include "pdf/io/DecimalText.h"
 #include "pdf/io/FileKind.h"
 #include "pdf/object/CPDFNumber.h"
 
@@ -265,7 +266,10 @@ std::unique_ptr<CPDFObject> CPDFDoc::LoadObj(const CPDFObjRef& ref, int32_t offs
         if (std::strcmp(word, "obj") != 0)
             Raise("LoadObj", CPDFException::InvalidFormat,
                   FormatFactor("invalidtoken: %s", word).c_str());
-        const long n = std::atol(num), g = std::atol(gen);
+        auto number = [](const char* word) {
+            return detail::StartsWithDigit(word) ? detail::ParseDecimal(word) : std::atol(word);
+        };
+        const long n = number(num), g = number(gen);
         if (n != ref.objNum || g != ref.genNum)
             Raise("LoadObj", CPDFException::InvalidFormat,
                   FormatFactor("invalidobjref: %d %d", static_cast<int>(n), static_cast<int>(g))

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "pdf/file/CPDFDoc.h"
+#include "pdf/io/DecimalText.h"
 #include "pdf/io/TempName.h"
 
 namespace corvina {
@@ -163,8 +164,12 @@ int32_t CPDFDocWriter::StoreObj(const CPDFObjRef& ref, CPDFObject* obj) {
         errno = EFBIG;
         Raise("StoreObj", CPDFException::RuntimeLibraryError, nullptr);
     }
-    output_->Printf("%ld %ld obj", static_cast<long>(ref.objNum), static_cast<long>(ref.genNum));
-    output_->WriteEol();
+    char head[2 * detail::kDecimalMax + 8];
+    char* end = detail::AppendDecimal(head, ref.objNum);
+    *end++ = ' ';
+    end = detail::AppendDecimal(end, ref.genNum);
+    std::memcpy(end, " obj\r\n", 6);
+    output_->Write(head, static_cast<int>(end + 6 - head));
     unsigned char keyBuf[10];
     obj->Serialize(*output_, doc_.KeyFor(outputKey_.get(), ref, keyBuf));
     output_->WriteEol();

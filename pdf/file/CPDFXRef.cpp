@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "pdf/io/DecimalText.h"
 #include "pdf/io/InStream.h"
 #include "pdf/io/OutStream.h"
 #include "pdf/object/CPDFException.h"
@@ -21,6 +22,8 @@ constexpr long kMaxObjNum = 8388607;
 // Object 0 is written with the largest generation: it is never reused.
 constexpr int kFreeHeadGen = 65535;
 constexpr int kMaxGen = 65535;
+// Offset, generation and type with one separator each.
+constexpr long kMinLineBytes = 18;
 
 [[noreturn]] void Raise(int type, const char* factor) {
     throw CPDFException("CPDFXRef", "Serialize", type, factor);
@@ -41,12 +44,20 @@ bool IsDigits(const char* word) {
 
 // Decimal value of a word of digits; saturates instead of overflowing.
 long Decimal(const char* word) {
-    return std::strtol(word, nullptr, 10);
+    return detail::ParseDecimal(word);
 }
 
 void WriteLine(OutStream& out, int32_t offset, int32_t gen, bool inUse) {
-    out.Printf("%010d %05d %c \n", static_cast<int>(offset), static_cast<int>(gen),
-               inUse ? 'n' : 'f');
+    // "%010d %05d %c \n": twenty bytes for the usual values.
+    char line[2 * detail::kDecimalMax + 6];
+    char* end = detail::AppendPadded(line, offset, 10);
+    *end++ = ' ';
+    end = detail::AppendPadded(end, gen, 5);
+    *end++ = ' ';
+    *end++ = inUse ? 'n' : 'f';
+    *end++ = ' ';
+    *end++ = '\n';
+    out.Write(line, static_cast<int>(end - line));
 }
 
 }  // namespace
@@ -95,6 +106,15 @@ void CPDFXRef::ReadSection(InStream& in) {
         if (count > kMaxObjNum + 1 || first + count - 1 > kMaxObjNum) RaiseToken(word);
         // Grow only: subsections in any order keep what was read before.
         Resize(static_cast<int32_t>(first + count - 1));
+        // The table takes the whole subsection at once when the input can
+        // hold its lines (18 bytes at least each); a header claiming more
+        // than the file holds grows the table line by line as read.
+        const long room = static_cast<long>(in.Length()) - in.Tell();
+        if (count <= room / kMinLineBytes + 1 && first + count - 1 > 0 &&
+            !Cover(static_cast<int32_t>(first + count - 1))) {
+            errno = ENOMEM;
+            Raise(CPDFException::RuntimeLibraryError, nullptr);
+        }
 
         for (long i = 0; i < count; ++i) {
             next();
@@ -133,7 +153,9 @@ void CPDFXRef::Serialize(OutStream& out) {
     out.WriteEol();
 
     auto writeRun = [&](int32_t start, int32_t count) {
-        out.Printf("%ld %ld", static_cast<long>(start), static_cast<long>(count));
+        out.WriteInt(start);
+        out.WriteChar(' ');
+        out.WriteInt(count);
         out.WriteEol();
         for (int32_t n = start; n < start + count; ++n) {
             if (n == 0) {

@@ -6,9 +6,14 @@
 
 namespace corvina::detail {
 
-// Grows a slot table to hold need slots: capacity doubles (rounded up to a
-// multiple of step) so that tables filled one number at a time stay linear.
-// False when memory runs out.
+// Grows a slot table to hold at least need slots: capacity doubles (rounded
+// up to a multiple of step) so that tables filled one number at a time stay
+// linear. The size runs up to kSlotRun slots ahead of need (within the
+// capacity), so that the next numbers cost a size check, not a resize each,
+// while the untouched rest of the capacity stays out of memory. Slots past
+// need are empty (value-initialised). False when memory runs out.
+constexpr size_t kSlotRun = 1024;
+
 template <class T>
 bool GrowSlots(std::vector<T>& slots, size_t need, size_t step = 1) {
     if (slots.size() >= need) return true;
@@ -18,7 +23,8 @@ bool GrowSlots(std::vector<T>& slots, size_t need, size_t step = 1) {
             if (cap < need) cap = need;
             slots.reserve((cap + step - 1) / step * step);
         }
-        slots.resize(need);
+        const size_t ahead = need + kSlotRun;
+        slots.resize(ahead < slots.capacity() ? ahead : slots.capacity());
     } catch (const std::bad_alloc&) {
         return false;
     }

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "pdf/io/DecimalText.h"
+
 namespace corvina {
 
 OutStream::OutStream(int bufferSize)
@@ -31,9 +33,8 @@ void OutStream::WriteReal(double value) {
 }
 
 void OutStream::WriteInt(long value) {
-    char text[32];
-    const int n = std::snprintf(text, sizeof text, "%ld", value);
-    if (n > 0) Write(text, n);
+    char text[detail::kDecimalMax];
+    Write(text, static_cast<int>(detail::AppendDecimal(text, value) - text));
 }
 
 void OutStream::WriteBool(bool value) {

@@ -8,7 +8,7 @@ namespace corvina {
 
 void CPDFInt::Serialize(OutStream& out, CryptKey) {
     if (WriteKeptText(out)) return;
-    out.Printf("%ld", static_cast<long>(intValue_));
+    out.WriteInt(static_cast<long>(intValue_));
 }
 
 std::unique_ptr<CPDFObject> CPDFInt::Duplicate(CPDFObjHolder*, CPDFObjHolder*) const {

@@ -51,7 +51,7 @@ void CPDFNumber::Serialize(OutStream& out, CryptKey) {
         OutStream::FormatReal(realValue_, text, sizeof text);
         out.WriteText(text);
     } else {
-        out.Printf("%ld", static_cast<long>(intValue_));
+        out.WriteInt(static_cast<long>(intValue_));
     }
 }
 

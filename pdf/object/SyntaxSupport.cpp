@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "pdf/io/DecimalText.h"
 #include "pdf/io/InStream.h"
 #include "pdf/io/OutStream.h"
 
@@ -64,7 +65,7 @@ std::unique_ptr<CPDFObjRef> ReadReference(InStream& in) {
 }
 
 int32_t TextToLong(const char* text) {
-    const long v = std::strtol(text, nullptr, 10);
+    const long v = StartsWithDigit(text) ? ParseDecimal(text) : std::strtol(text, nullptr, 10);
     if (v > INT32_MAX) return INT32_MAX;
     if (v < INT32_MIN) return INT32_MIN;
     return static_cast<int32_t>(v);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "pdf/io/MemInStream.h"
@@ -310,4 +311,27 @@ TEST(CPDFXRefCreate, CopiesHeadSizeAndFreeEntriesOnly) {
     ASSERT_TRUE(fresh.Create(nullptr, nullptr));
     EXPECT_EQ(fresh.Size(), 0);
     EXPECT_EQ(fresh.FreeHead(), 0);
+}
+
+TEST(CPDFXRefRead, SubsectionHeaderReservesTheTable) {
+    // Counts the input can hold take the table at once; the entries and the
+    // written table are those of a line-by-line read.
+    std::string bytes = "xref\n0 3001\n0000000000 65535 f \n";
+    for (int n = 1; n <= 3000; ++n) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%010d 00000 n \n", n * 10);
+        bytes += line;
+    }
+    CPDFXRef xref;
+    ASSERT_EQ(ReadError(bytes + "trailer", &xref), "");
+    EXPECT_EQ(xref.Size(), 3000);
+    for (int n : {1, 1024, 1025, 3000}) {
+        ASSERT_NE(xref.GetEntry(n), nullptr) << n;
+        EXPECT_EQ(xref.GetEntry(n)->offset, n * 10);
+    }
+    EXPECT_EQ(Written(xref).size(), std::string("xref\r\n0 3001\r\n").size() + 3001 * 20);
+    // A count beyond what the bytes could hold still fails at the first
+    // missing line.
+    EXPECT_EQ(ReadError("xref\n0 4000000\n0000000000 65535 f \n0000000010 00000 n \ntrailer"),
+              "invalidtoken: trailer");
 }

@@ -1,0 +1,28 @@
+#pragma once
+
+// The message factors the library's error records share, each text in one
+// place. Factors that name one failed call ("CPDFBody::SetObj()") stay with
+// that call.
+
+namespace corvina::factor {
+
+// Reading failed or met the end of the data.
+constexpr char kIoError[] = "ioerror";
+// A word that does not belong where it stands (printf forms with the word).
+constexpr char kInvalidToken[] = "invalidtoken: %s";
+constexpr char kInvalidTokenChar[] = "invalidtoken: %c";
+constexpr char kInvalidObjRef[] = "invalidobjref: %d %d";
+constexpr char kInvalidHeader[] = "invalidheader: %s";
+constexpr char kNestingTooDeep[] = "invalidtoken: nesting too deep";
+
+// Requests the document cannot honour.
+constexpr char kRefNotDefined[] = "Object reference is not defined.";
+constexpr char kPageOutOfRange[] = "Page position is out of range.";
+// GetPage's internal error has no full stop; the user errors have one.
+constexpr char kNoPageForFdf[] = "There is no CPDFPage for FDF file";
+constexpr char kNoPageForFdfUser[] = "There is no CPDFPage for FDF file.";
+constexpr char kSaveNotCalled[] = "CPDFDoc::Save() has not been called.";
+constexpr char kEncryptedDocument[] = "encrypted document";
+constexpr char kInvalidSecurityHandler[] = "invalid security handler";
+
+}  // namespace corvina::factor
