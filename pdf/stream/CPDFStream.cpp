@@ -7,7 +7,6 @@
 #include <optional>
 #include <string>
 
-#include "pdf/io/FileInStream.h"
 #include "pdf/io/InStream.h"
 #include "pdf/io/OutStream.h"
 #include "pdf/object/CPDFArray.h"
@@ -17,6 +16,9 @@
 #include "pdf/object/CPDFNumber.h"
 #include "pdf/object/CPDFObjHolder.h"
 #include "pdf/object/RC4.h"
+#include "pdf/stream/CPDFCryptSource.h"
+#include "pdf/stream/CPDFMemSource.h"
+#include "pdf/stream/CPDFRangeSource.h"
 
 namespace corvina {
 
@@ -72,14 +74,61 @@ bool SkipGap(InStream& in) {
     }
 }
 
-// The cipher of one object's data, or nothing without a key context. One
-// cipher runs over all pieces: RC4 is a stream cipher.
-std::optional<detail::RC4> Cipher(CryptKey crypt) {
-    if (!crypt) return std::nullopt;
-    unsigned char key[detail::kObjectKeyLength];
-    detail::DeriveObjectKey(crypt, key);
-    return detail::RC4(key, detail::kObjectKeyLength);
+// A source as read or written under a key context: the source itself, or
+// the source through the object's cipher.
+class Crypted {
+public:
+    Crypted(CPDFStreamSource& src, CryptKey crypt) : src_(&src) {
+        if (crypt) src_ = &stage_.emplace(src, crypt);
+    }
+    CPDFStreamSource& operator*() const { return *src_; }
+
+private:
+    std::optional<CPDFCryptSource> stage_;
+    CPDFStreamSource* src_;
+};
+
+// Hands the bytes of src from `from` on to sink in pieces of at most kPiece
+// bytes, which sink may change; "ioerror" when they cannot all be read.
+template <class Sink>
+void Pump(CPDFStreamSource& src, int32_t from, Sink&& sink) {
+    char piece[kPiece];
+    for (int32_t at = from; at < src.Length();) {
+        const int n = src.Read(piece, at, std::min(src.Length() - at, kPiece));
+        if (n <= 0) RaiseIo();
+        sink(piece, n);
+        at += n;
+    }
 }
+
+// All of src into a buffer; false (the buffer empty) when it cannot be read.
+bool Take(TempHugeString<char>& into, CPDFStreamSource& src) {
+    into.Clear();
+    const int32_t length = src.Length();
+    if (length == 0) return true;
+    if (!into.Fill(0, length)) return false;
+    if (src.Read(into.Data(), 0, length) != length) {
+        into.Clear();
+        return false;
+    }
+    return true;
+}
+
+// The document's input serves every stream's deferred data; a read through
+// it puts the position back for whoever else is reading.
+class KeepPosition {
+public:
+    explicit KeepPosition(InStream& in) : in_(in), saved_(in.Tell()) {}
+    ~KeepPosition() {
+        if (saved_ >= 0 && in_.Tell() != saved_) in_.Seek(saved_);
+    }
+    KeepPosition(const KeepPosition&) = delete;
+    KeepPosition& operator=(const KeepPosition&) = delete;
+
+private:
+    InStream& in_;
+    const int saved_;
+};
 
 bool IsLineEnd(char c) {
     return c == '\r' || c == '\n';
@@ -234,16 +283,10 @@ void CPDFStream::Serialize(CPDFObjHolder* doc, InStream& in, std::unique_ptr<CPD
         srcOffset_ = start;
         srcLength_ = taken;
     } else {
-        std::optional<detail::RC4> cipher = Cipher(crypt);
-        if (in.Seek(start) != 0) RaiseIo();
-        char piece[kPiece];
-        for (int left = taken; left > 0;) {
-            const int n = in.Read(piece, std::min(left, kPiece));
-            if (n <= 0) RaiseIo();
-            if (cipher) cipher->Process(reinterpret_cast<unsigned char*>(piece), n);
+        CPDFRangeSource range(in, start, taken);
+        Pump(*Crypted(range, crypt), 0, [&](char* piece, int n) {
             if (!data_.Append(piece, n)) Raise(CPDFException::RuntimeLibraryError, nullptr);
-            left -= n;
-        }
+        });
     }
     if (in.Seek(end + kEndStreamLength) != 0) RaiseIo();
     if (dict) Swap(*dict);
@@ -274,79 +317,54 @@ void CPDFStream::Serialize(OutStream& out, CryptKey crypt) {
         // the rest goes through the document's input.
         InStream* in = doc_ ? doc_->GetInput() : nullptr;
         if (!in) RaiseIo();
+        KeepPosition keep(*in);
+        CPDFRangeSource src(*in, srcOffset_, srcLength_);
         long copied = 0;
         // Small data is most often still in the input's buffer, which beats
         // two system calls (flushing the output, then the copy).
-        if (srcLength_ >= kKernelCopy && in->Descriptor() >= 0)
-            copied = out.CopyFrom(in->Descriptor(), in->FileOffset(srcOffset_), srcLength_);
-        const int done = static_cast<int>(copied);
-        CopySource(srcOffset_ + done, srcLength_ - done,
-                   [&](char* piece, int n) { out.Write(piece, n); });
+        if (src.Length() >= kKernelCopy && src.Descriptor() >= 0)
+            copied = out.CopyFrom(src.Descriptor(), src.FileOffset(0), src.Length());
+        Pump(src, static_cast<int32_t>(copied), [&](char* piece, int n) { out.Write(piece, n); });
     } else {
-        std::optional<detail::RC4> cipher = Cipher(crypt);
         char last = '\n';  // nothing written needs no line end
+        // The data in memory stays plain; only the written copy is encrypted.
         auto emit = [&](char* piece, int n) {
-            // The data in memory stays plain; only the written copy is encrypted.
-            if (cipher) cipher->Process(reinterpret_cast<unsigned char*>(piece), n);
             out.Write(piece, n);
             last = piece[n - 1];
         };
         if (IsDeferred()) {
-            CopySource(srcOffset_, srcLength_, emit);
-        } else if (cipher) {
-            char piece[kPiece];
-            for (int done = 0, n; done < data_.Length(); done += n) {
-                n = std::min(data_.Length() - done, kPiece);
-                std::memcpy(piece, data_.Text() + done, static_cast<size_t>(n));
-                emit(piece, n);
+            // Nothing to read needs no input.
+            InStream* in = doc_ ? doc_->GetInput() : nullptr;
+            if (!in && srcLength_ > 0) RaiseIo();
+            if (in) {
+                KeepPosition keep(*in);
+                CPDFRangeSource range(*in, srcOffset_, srcLength_);
+                Pump(*Crypted(range, crypt), 0, emit);
             }
-        } else if (data_.Length() > 0) {
-            out.Write(data_.Text(), data_.Length());
-            last = data_.Text()[data_.Length() - 1];
+        } else {
+            CPDFMemSource mem(data_.Text(), data_.Length());
+            if (crypt) {
+                Pump(*Crypted(mem, crypt), 0, emit);
+            } else if (mem.Length() > 0) {
+                out.Write(mem.Data(), mem.Length());
+                last = mem.Data()[mem.Length() - 1];
+            }
         }
         if (!IsLineEnd(last)) out.WriteEol();
     }
     out.WriteText(kEndStream);
 }
 
-// The rest of the writer's copies go through the document's own input: it
-// is open already, and a seek on it costs far less than opening a window on
-// the file for every stream of a save.
-void CPDFStream::CopySource(int offset, int length,
-                            const std::function<void(char*, int)>& sink) const {
-    if (length <= 0) return;
-    InStream* in = doc_ ? doc_->GetInput() : nullptr;
-    if (!in) RaiseIo();
-    const int saved = in->Tell();
-    if (in->Seek(offset) != 0) RaiseIo();
-    char piece[kPiece];
-    for (int left = length; left > 0;) {
-        const int n = in->Read(piece, std::min(left, kPiece));
-        if (n <= 0) RaiseIo();
-        sink(piece, n);
-        left -= n;
-    }
-    if (saved >= 0) in->Seek(saved);
-}
-
+// Deferred data is read through the document's own input: it is open
+// already, and a seek on it costs far less than opening a window on the file
+// for every stream loaded or written.
 bool CPDFStream::ReadSource(TempHugeString<char>& into) const {
     into.Clear();
-    const char* path = doc_ ? doc_->GetFilePath() : nullptr;
-    if (!path) return false;
-    FileInStream file;
-    if (!file.Open(path, "rb", srcOffset_, srcLength_) || file.Length() != srcLength_) return false;
-    if (srcLength_ == 0) return true;
-    if (!into.Fill(0, srcLength_)) return false;
-    int done = 0;
-    while (done < srcLength_) {
-        const int n = file.Read(into.Data() + done, srcLength_ - done);
-        if (n <= 0) {
-            into.Clear();
-            return false;
-        }
-        done += n;
-    }
-    return true;
+    InStream* in = doc_ ? doc_->GetInput() : nullptr;
+    if (!in) return false;
+    KeepPosition keep(*in);
+    CPDFRangeSource src(*in, srcOffset_, srcLength_);
+    return Take(into, src);
 }
 
 bool CPDFStream::LoadData() {
@@ -381,8 +399,9 @@ std::unique_ptr<CPDFObject> CPDFStream::Duplicate(CPDFObjHolder* dstDoc,
             copy->srcLength_ = srcLength_;
         } else if (IsDeferred()) {
             if (!ReadSource(copy->data_)) return nullptr;
-        } else if (!copy->data_.Assign(data_.Text(), data_.Length())) {
-            return nullptr;
+        } else {
+            CPDFMemSource mem(data_.Text(), data_.Length());
+            if (!Take(copy->data_, mem)) return nullptr;
         }
         return copy;
     } catch (const CPDFException&) {

@@ -68,10 +68,8 @@ private:
     // Makes an indirect Length (length, null when it could not be resolved)
     // direct with the length of the data taken; throws when there is none.
     void DirectLength(const CPDFObject* length, bool indirect, int32_t dataLength);
-    // Deferred data: a part of the range (offset and length in the file)
-    // handed to sink in pieces through the holder's input, or all of it
-    // read into a buffer through a window on the holder's file.
-    void CopySource(int offset, int length, const std::function<void(char*, int)>& sink) const;
+    // All the deferred data (offset and length in the holder's file) read
+    // into a buffer; false, the buffer empty, when it cannot be read.
     bool ReadSource(TempHugeString<char>& into) const;
     // True when p points into the data buffer (an insertion copies such input).
     bool Owns(const char* p) const;

@@ -1,5 +1,7 @@
 // Streams read from a document's file: deferred data, Length resolution and
 // copying the source range on writing.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -7,9 +9,11 @@
 
 #include "pdf/file/CPDFDoc.h"
 #include "pdf/io/FileInStream.h"
+#include "pdf/io/FileOutStream.h"
 #include "pdf/io/MemOutStream.h"
 #include "pdf/object/CPDFException.h"
 #include "pdf/object/CPDFNumber.h"
+#include "pdf/object/RC4.h"
 #include "pdf/stream/CPDFStream.h"
 #include "support/OpenedPdf.h"
 
@@ -20,6 +24,7 @@ using corvina::CPDFNumber;
 using corvina::CPDFObject;
 using corvina::CPDFObjRef;
 using corvina::CPDFStream;
+using corvina::FileOutStream;
 using corvina::MemOutStream;
 
 namespace {
@@ -279,5 +284,113 @@ TEST(CPDFStreamDoc, SavedUntouchedStreamsKeepDataHoldingEndstream) {
     for (int num = 1; num <= 8; ++num) {
         const size_t offset = std::stoul(bytes.substr(entries + 20 * num, 10));
         EXPECT_EQ(bytes.compare(offset, 8, std::to_string(num) + " 0 obj\r"), 0) << num;
+    }
+}
+
+namespace {
+
+// Bytes that differ at every position, ending in a line end.
+std::string Large(int n) {
+    std::string data;
+    for (int i = 0; i + 1 < n; ++i) data += static_cast<char>('!' + (i * 13 + i / 89) % 90);
+    return data + "\n";
+}
+
+}  // namespace
+
+TEST(CPDFStreamDoc, LoadingReadsThroughTheInputAndLeavesItWhereItWas) {
+    PdfBuilder pdf = Base();
+    const std::string big = Large(50000);  // beyond the input's first fetch
+    pdf.Obj(4, "<< /Length 100 >>\nstream\n" + Hundred() + "endstream")
+        .Obj(5, "<< /Length 50000 >>\nstream\n" + big + "endstream");
+    Opened opened(pdf);
+    ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
+    CPDFStream* s = opened.Stream(4);
+    CPDFStream* t = opened.Stream(5);
+    ASSERT_NE(s, nullptr);
+    ASSERT_NE(t, nullptr);
+    corvina::FileInStream* in = opened.Doc()->GetInput();
+    ASSERT_EQ(in->Seek(7), 0);
+    EXPECT_EQ(Data(*t), big);
+    EXPECT_EQ(in->Tell(), 7);
+    EXPECT_FALSE(t->IsDeferred());
+    EXPECT_EQ(s->GetDataLength(), 100);
+    EXPECT_EQ(in->Tell(), 7);
+    EXPECT_EQ(Data(*s), Hundred());
+}
+
+TEST(CPDFStreamDoc, LargeRangesAreCopiedWholeIntoEitherOutput) {
+    PdfBuilder pdf = Base();
+    const std::string big = Large(40000);  // above the size the kernel copies
+    pdf.Obj(4, "<< /Length 40000 >>\nstream\n" + big + "endstream");
+    Opened opened(pdf);
+    ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
+    CPDFStream* s = opened.Stream(4);
+    ASSERT_NE(s, nullptr);
+    const std::string expected = "<<\r\n/Length 40000\r\n>>\r\nstream\r\n" + big + "endstream";
+    EXPECT_EQ(Written(*s), expected);  // pread into the stream's buffer
+    const std::string path = opened.Dir().File("copy.bin");
+    {
+        FileOutStream out;
+        ASSERT_TRUE(out.Open(path.c_str()));
+        out.WriteText("x");  // the copy lands behind buffered bytes
+        s->Serialize(out, nullptr);
+        out.Close();
+    }
+    EXPECT_EQ(ScratchDir::Read(path), "x" + expected);
+    EXPECT_TRUE(s->IsDeferred());
+}
+
+TEST(CPDFStreamDoc, DeferredDataWrittenEncryptedIsTheWholeDataCipher) {
+    const unsigned char key[10] = {5, 4, 3, 2, 1, 4, 0, 0, 0, 0};
+    PdfBuilder pdf = Base();
+    const std::string data = Large(9000) + "abc";  // no line end at the end
+    pdf.Obj(4, "<< /Length 9003 >>\nstream\n" + data + "\nendstream");
+    Opened opened(pdf);
+    ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
+    CPDFStream* s = opened.Stream(4);
+    ASSERT_NE(s, nullptr);
+    ASSERT_TRUE(s->IsDeferred());
+    std::string cipher = data + "\n";
+    corvina::detail::CryptObjectData(key, reinterpret_cast<unsigned char*>(cipher.data()),
+                                     static_cast<int>(cipher.size()));
+    const bool eol = cipher.back() == '\r' || cipher.back() == '\n';
+    const int before = opened.Doc()->GetInput()->Tell();
+    MemOutStream out;
+    s->Serialize(out, key);
+    EXPECT_EQ(out.Data(), "<<\r\n/Length 9003\r\n>>\r\nstream\r\n" + cipher + (eol ? "" : "\r\n") +
+                              "endstream");
+    EXPECT_EQ(opened.Doc()->GetInput()->Tell(), before);
+    // Loaded, the same bytes come from memory.
+    EXPECT_EQ(Data(*s), data + "\n");
+    MemOutStream again;
+    s->Serialize(again, key);
+    EXPECT_EQ(again.Data(), out.Data());
+}
+
+TEST(CPDFStreamDoc, DeferredRangeBeyondTheFileFailsTheLoadCleanly) {
+    PdfBuilder pdf = Base();
+    const std::string big = Large(200000);  // far more than the input has fetched
+    pdf.Obj(4, "<< /Length 200000 >>\nstream\n" + big + "endstream");
+    Opened opened(pdf);
+    ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
+    CPDFStream* s = opened.Stream(4);
+    ASSERT_NE(s, nullptr);
+    // Someone cuts the file short under the open document: the recorded range
+    // now runs past its end.
+    ASSERT_EQ(::truncate(opened.Path().c_str(), s->SourceOffset() + 100000), 0);
+    EXPECT_EQ(s->GetData(), nullptr);
+    EXPECT_EQ(s->GetDataLength(), 0);
+    EXPECT_TRUE(s->IsDeferred());
+    EXPECT_EQ(s->Duplicate(nullptr, opened.Doc()), nullptr);
+    MemOutStream out;
+    try {
+        s->Serialize(out, nullptr);
+        ADD_FAILURE() << "written from a range past the file";
+    } catch (const CPDFException& e) {
+        EXPECT_STREQ(e.GetModule(), "CPDFStream");
+        EXPECT_STREQ(e.GetMethod(), "Serialize");
+        EXPECT_EQ(e.GetType(), CPDFException::InvalidFormat);
+        EXPECT_STREQ(e.GetFactor(), "ioerror");
     }
 }

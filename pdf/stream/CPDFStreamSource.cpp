@@ -1,0 +1,7 @@
+#include "pdf/stream/CPDFStreamSource.h"
+
+namespace corvina {
+
+CPDFStreamSource::~CPDFStreamSource() = default;
+
+}  // namespace corvina
