@@ -12,6 +12,7 @@
 #include <set>
 
 #include "pdf/file/CPDFDoc.h"
+#include "pdf/io/Limits.h"
 #include "pdf/io/MemInStream.h"
 #include "pdf/io/TempName.h"
 #include "pdf/object/CP932.h"
@@ -36,8 +37,6 @@ namespace {
 
 // Buffers of the job: names and destination texts hold at most 255 bytes.
 constexpr size_t kNameBuffer = 256;
-// Name trees of real files are a few levels deep.
-constexpr int kMaxTreeDepth = 64;
 // The job passes the page number and eight zeros.
 constexpr int kFormatArgs = 9;
 
@@ -354,7 +353,7 @@ bool CPDFDriver::CollectDests() {
 }
 
 bool CPDFDriver::ReadNameTreeNode(CPDFDict* node, int depth, std::set<CPDFObjRef>& visited) {
-    if (depth > kMaxTreeDepth) {
+    if (depth > corvina::limits::kMaxTreeDepth) {
         Fail("cannot read Dests name tree: %s", "nested too deep");
         return false;
     }

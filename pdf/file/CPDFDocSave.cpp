@@ -5,6 +5,7 @@
 #include "pdf/file/CPDFDoc.h"
 #include "pdf/file/CPDFDocStructure.h"
 #include "pdf/file/CPDFDocWriter.h"
+#include "pdf/object/Factors.h"
 
 namespace corvina {
 
@@ -28,8 +29,7 @@ bool CPDFDoc::Save(const char* path, bool incremental, bool linearize) {
 int32_t CPDFDoc::StoreObj(const CPDFObjRef& ref, CPDFObject* obj) {
     lastError_.Clear();
     return Guarded("StoreObj", -1, [&] {
-        if (!ref.IsSet())
-            Raise("StoreObj", CPDFException::UserError, "Object reference is not defined.");
+        if (!ref.IsSet()) Raise("StoreObj", CPDFException::UserError, factor::kRefNotDefined);
         if (!writer_ || !obj) Raise("StoreObj", CPDFException::InternalError, nullptr);
         return writer_->StoreObj(ref, obj);
     });
@@ -43,8 +43,7 @@ bool CPDFDoc::SetDocInfo() {
 bool CPDFDoc::Flush() {
     lastError_.Clear();
     const bool ok = Guarded("Flush", false, [&] {
-        if (!writer_)
-            Raise("Flush", CPDFException::UserError, "CPDFDoc::Save() has not been called.");
+        if (!writer_) Raise("Flush", CPDFException::UserError, factor::kSaveNotCalled);
         writer_->SetFlushing();
         if (!IsFDF() && !SetDocInfo())
             Raise("Flush", CPDFException::InternalError, "CPDFDoc::SetDocInfo()");

@@ -3,8 +3,10 @@
 #include <cstdio>
 
 #include "pdf/io/InStream.h"
+#include "pdf/io/Limits.h"
 #include "pdf/io/OutStream.h"
 #include "pdf/object/CPDFException.h"
+#include "pdf/object/Factors.h"
 
 namespace corvina {
 
@@ -21,9 +23,9 @@ constexpr char kBinaryMarker[] = "\xE2\xE3\xCF\xD3";
 
 void CPDFHeader::Serialize(CPDFDoc* doc, InStream& in) {
     doc_ = doc;
-    char line[256];
+    char line[limits::kTokenSize];
     const int n = in.ReadLine(line, sizeof line);
-    if (n <= 0) Raise("ioerror");
+    if (n <= 0) Raise(factor::kIoError);
     line[n < static_cast<int>(sizeof line) ? n : sizeof line - 1] = 0;
 
     long major = 0;
@@ -33,7 +35,7 @@ void CPDFHeader::Serialize(CPDFDoc* doc, InStream& in) {
     } else if (std::sscanf(line, "%%FDF-%ld.%ld", &major, &minor) == 2) {
         fdf_ = true;
     } else {
-        Raise(FormatFactor("invalidheader: %s", line));
+        Raise(FormatFactor(factor::kInvalidHeader, line));
     }
     major_ = major;
     minor_ = minor;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pdf/file/CPDFFileStruct.h"
+#include "pdf/object/Factors.h"
 
 namespace corvina {
 
@@ -12,7 +13,7 @@ class CPDFHeader : public CPDFFileStruct {
 public:
     CPDFHeader() : CPDFFileStruct(HeaderKind) {}
 
-    // Reads the first line; throws "invalidheader: %s" or "ioerror".
+    // Reads the first line; throws factor::kInvalidHeader or factor::kIoError.
     void Serialize(CPDFDoc* doc, InStream& in);
     void Serialize(OutStream& out) override;
     bool Realize(CPDFDoc* doc) {

@@ -9,19 +9,17 @@
 
 #include "pdf/io/DecimalText.h"
 #include "pdf/io/InStream.h"
+#include "pdf/io/Limits.h"
 #include "pdf/io/OutStream.h"
 #include "pdf/object/CPDFException.h"
+#include "pdf/object/Factors.h"
 
 namespace corvina {
 
 namespace {
 
-// PDF's own implementation limit on indirect objects; a subsection reaching
-// beyond it is hostile or broken, not a reason to allocate.
-constexpr long kMaxObjNum = 8388607;
 // Object 0 is written with the largest generation: it is never reused.
 constexpr int kFreeHeadGen = 65535;
-constexpr int kMaxGen = 65535;
 // Offset, generation and type with one separator each.
 constexpr long kMinLineBytes = 18;
 
@@ -29,10 +27,10 @@ constexpr long kMinLineBytes = 18;
     throw CPDFException("CPDFXRef", "Serialize", type, factor);
 }
 [[noreturn]] void RaiseIo() {
-    Raise(CPDFException::InvalidFormat, "ioerror");
+    Raise(CPDFException::InvalidFormat, factor::kIoError);
 }
 [[noreturn]] void RaiseToken(const char* word) {
-    Raise(CPDFException::InvalidFormat, FormatFactor("invalidtoken: %s", word).c_str());
+    Raise(CPDFException::InvalidFormat, FormatFactor(factor::kInvalidToken, word).c_str());
 }
 
 bool IsDigits(const char* word) {
@@ -82,7 +80,7 @@ void CPDFXRef::Serialize(CPDFDoc* doc, InStream& in) {
 }
 
 void CPDFXRef::ReadSection(InStream& in) {
-    char word[256];
+    char word[limits::kTokenSize];
     auto next = [&]() {
         if (!in.ReadToken(word, sizeof word)) RaiseIo();
     };
@@ -98,12 +96,13 @@ void CPDFXRef::ReadSection(InStream& in) {
         }
         if (!IsDigits(word)) RaiseToken(word);
         const long first = Decimal(word);
-        if (first > kMaxObjNum) RaiseToken(word);
+        if (first > limits::kMaxObjNum) RaiseToken(word);
         next();
         if (!IsDigits(word)) RaiseToken(word);
         const long count = Decimal(word);
         if (count == 0) Raise(CPDFException::InvalidFormat, "invalidtrailer");
-        if (count > kMaxObjNum + 1 || first + count - 1 > kMaxObjNum) RaiseToken(word);
+        if (count > limits::kMaxObjNum + 1 || first + count - 1 > limits::kMaxObjNum)
+            RaiseToken(word);
         // Grow only: subsections in any order keep what was read before.
         Resize(static_cast<int32_t>(first + count - 1));
         // The table takes the whole subsection at once when the input can
@@ -273,7 +272,7 @@ int CPDFXRef::FreeEntry(int32_t objNum) {
     if (cur == objNum) return 0;
     e->offset = cur;
     // A generation of 65535 is final: it must not wrap past five digits.
-    if (e->genNum < kMaxGen) ++e->genNum;
+    if (e->genNum < limits::kMaxGen) ++e->genNum;
     e->inUse = false;
     *link = objNum;
     return 1;

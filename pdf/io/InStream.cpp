@@ -4,10 +4,11 @@
 #include <cstring>
 #include <vector>
 
+#include "pdf/io/Limits.h"
+
 namespace corvina {
 
 namespace {
-constexpr int kTokenSize = 256;
 constexpr int kSearchBlock = 4096;
 }  // namespace
 
@@ -18,9 +19,9 @@ InStream::InStream(int bufferSize)
 InStream::~InStream() = default;
 
 bool InStream::ExtractText(char* buffer, int size) {
-    char token[kTokenSize];
+    char token[limits::kTokenSize];
     lastTokenLength_ = 0;
-    if (!ReadToken(token, kTokenSize)) return false;
+    if (!ReadToken(token, limits::kTokenSize)) return false;
     lastTokenLength_ = static_cast<int>(std::strlen(token));
     if (buffer && size > 0) {
         const int n = lastTokenLength_ < size - 1 ? lastTokenLength_ : size - 1;
@@ -41,27 +42,27 @@ bool InStream::ExtractChar(char& c) {
 }
 
 bool InStream::ExtractReal(double& value) {
-    char token[kTokenSize];
+    char token[limits::kTokenSize];
     lastTokenLength_ = 0;
-    if (!ReadToken(token, kTokenSize)) return false;
+    if (!ReadToken(token, limits::kTokenSize)) return false;
     lastTokenLength_ = static_cast<int>(std::strlen(token));
     value = std::atof(token);
     return true;
 }
 
 bool InStream::ExtractInt(long& value) {
-    char token[kTokenSize];
+    char token[limits::kTokenSize];
     lastTokenLength_ = 0;
-    if (!ReadToken(token, kTokenSize)) return false;
+    if (!ReadToken(token, limits::kTokenSize)) return false;
     lastTokenLength_ = static_cast<int>(std::strlen(token));
     value = std::atol(token);
     return true;
 }
 
 bool InStream::ExtractBool(bool& value) {
-    char token[kTokenSize];
+    char token[limits::kTokenSize];
     lastTokenLength_ = 0;
-    if (!ReadToken(token, kTokenSize)) return false;
+    if (!ReadToken(token, limits::kTokenSize)) return false;
     lastTokenLength_ = static_cast<int>(std::strlen(token));
     if (std::strcmp(token, "true") == 0) {
         value = true;

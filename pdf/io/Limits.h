@@ -22,8 +22,10 @@ constexpr int kMaxLengthDepth = 8;
 // Releasing an object releases what it refers to, to this depth; the rest
 // stays loaded and is written by Flush as usual.
 constexpr int kMaxReleaseDepth = 64;
-// White space allowed between a stream's data, by its Length, and "endstream".
-constexpr int kMaxEndStreamGap = 256;
+// White space and comments allowed around "endstream": after the data its
+// Length gives, and before "endobj" (a bound that keeps data full of
+// "endstream" inside one long comment from costing quadratic time).
+constexpr int kMaxStreamGap = 256;
 // "startxref" is looked for in this many bytes at the end of a file, where
 // mail gateways and download tools leave bytes after "%%EOF".
 constexpr int kStartXRefWindow = 1024;

@@ -5,6 +5,7 @@
 #include "pdf/io/OutStream.h"
 #include "pdf/object/CPDFException.h"
 #include "pdf/object/ContainerSupport.h"
+#include "pdf/object/Factors.h"
 #include "pdf/object/SyntaxSupport.h"
 
 namespace corvina {
@@ -17,9 +18,9 @@ namespace {
 
 // No value starts here: name the word that stands in its place.
 [[noreturn]] void RaiseUnexpectedWord(InStream& in) {
-    char word[detail::kTokenSize];
-    if (!in.ReadToken(word, sizeof word)) Raise(CPDFException::InvalidFormat, "ioerror");
-    Raise(CPDFException::InvalidFormat, FormatFactor("invalidtoken: %s", word));
+    char word[limits::kTokenSize];
+    if (!in.ReadToken(word, sizeof word)) Raise(CPDFException::InvalidFormat, factor::kIoError);
+    Raise(CPDFException::InvalidFormat, FormatFactor(factor::kInvalidToken, word));
 }
 
 }  // namespace
@@ -34,15 +35,16 @@ std::unique_ptr<CPDFArray> CPDFArray::SerializeObject(CPDFObjHolder* doc, InStre
 void CPDFArray::Serialize(CPDFObjHolder* doc, InStream& in, CryptKey crypt) {
     parsed_ = 1;
     detail::DepthGuard nesting(detail::DepthGuard::Parse);
-    if (nesting.Exceeded()) Raise(CPDFException::InvalidFormat, detail::kNestingFactor);
+    if (nesting.Exceeded()) Raise(CPDFException::InvalidFormat, factor::kNestingTooDeep);
 
     const int first = in.Get();
-    if (first < 0) Raise(CPDFException::InvalidFormat, "ioerror");
-    if (first != '[') Raise(CPDFException::InvalidFormat, FormatFactor("invalidtoken: %c", first));
+    if (first < 0) Raise(CPDFException::InvalidFormat, factor::kIoError);
+    if (first != '[')
+        Raise(CPDFException::InvalidFormat, FormatFactor(factor::kInvalidTokenChar, first));
     for (;;) {
         in.SkipWhitespaceAndComments();
         const int c = in.Peek();
-        if (c < 0) Raise(CPDFException::InvalidFormat, "ioerror");
+        if (c < 0) Raise(CPDFException::InvalidFormat, factor::kIoError);
         if (c == ']') {
             in.Get();
             return;

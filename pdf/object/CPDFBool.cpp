@@ -6,6 +6,7 @@
 #include "pdf/io/InStream.h"
 #include "pdf/io/OutStream.h"
 #include "pdf/object/CPDFException.h"
+#include "pdf/object/Factors.h"
 #include "pdf/object/SyntaxSupport.h"
 
 namespace corvina {
@@ -27,14 +28,14 @@ std::unique_ptr<CPDFBool> CPDFBool::SerializeObject(CPDFObjHolder* doc, InStream
 
 void CPDFBool::Serialize(CPDFObjHolder*, InStream& in, CryptKey) {
     parsed_ = 1;
-    char word[detail::kTokenSize];
-    if (!in.ReadToken(word, sizeof word)) Raise("ioerror");
+    char word[limits::kTokenSize];
+    if (!in.ReadToken(word, sizeof word)) Raise(factor::kIoError);
     if (std::strcmp(word, "true") == 0)
         value_ = 1;
     else if (std::strcmp(word, "false") == 0)
         value_ = 0;
     else
-        Raise(FormatFactor("invalidtoken: %s", word));
+        Raise(FormatFactor(factor::kInvalidToken, word));
 }
 
 void CPDFBool::Serialize(OutStream& out, CryptKey) {

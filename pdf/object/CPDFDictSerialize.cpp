@@ -7,6 +7,7 @@
 #include "pdf/object/CPDFNumber.h"
 #include "pdf/object/CPDFString.h"
 #include "pdf/object/ContainerSupport.h"
+#include "pdf/object/Factors.h"
 #include "pdf/object/SyntaxSupport.h"
 
 namespace corvina {
@@ -23,9 +24,9 @@ namespace {
 
 // No key or value starts here: name the word that stands in its place.
 [[noreturn]] void RaiseUnexpectedWord(InStream& in) {
-    char word[detail::kTokenSize];
-    if (!in.ReadToken(word, sizeof word)) RaiseFormat("ioerror");
-    RaiseFormat(FormatFactor("invalidtoken: %s", word));
+    char word[limits::kTokenSize];
+    if (!in.ReadToken(word, sizeof word)) RaiseFormat(factor::kIoError);
+    RaiseFormat(FormatFactor(factor::kInvalidToken, word));
 }
 
 // Two raw bytes as a text; false when the data ends first.
@@ -45,7 +46,7 @@ bool ReadPair(InStream& in, char pair[3]) {
 std::unique_ptr<CPDFObject> CPDFDict::SerializeObject(CPDFObjHolder* doc, InStream& in,
                                                       CryptKey crypt) {
     const int second = in.Next();
-    if (second < 0) Raise("SerializeObject", CPDFException::InvalidFormat, "ioerror");
+    if (second < 0) Raise("SerializeObject", CPDFException::InvalidFormat, factor::kIoError);
     in.Back(1);
     if (second != '<') return CPDFString::SerializeObject(doc, in, crypt);
 
@@ -59,14 +60,14 @@ std::unique_ptr<CPDFObject> CPDFDict::SerializeObject(CPDFObjHolder* doc, InStre
 void CPDFDict::Serialize(CPDFObjHolder* doc, InStream& in, CryptKey crypt) {
     parsed_ = 1;
     detail::DepthGuard nesting(detail::DepthGuard::Parse);
-    if (nesting.Exceeded()) RaiseFormat(detail::kNestingFactor);
+    if (nesting.Exceeded()) RaiseFormat(factor::kNestingTooDeep);
 
     char pair[3];
-    if (!ReadPair(in, pair)) RaiseFormat("ioerror");
-    if (pair[0] != '<' || pair[1] != '<') RaiseFormat(FormatFactor("invalidtoken: %s", pair));
+    if (!ReadPair(in, pair)) RaiseFormat(factor::kIoError);
+    if (pair[0] != '<' || pair[1] != '<') RaiseFormat(FormatFactor(factor::kInvalidToken, pair));
     for (;;) {
         in.SkipWhitespaceAndComments();
-        if (!ReadPair(in, pair)) RaiseFormat("ioerror");
+        if (!ReadPair(in, pair)) RaiseFormat(factor::kIoError);
         if (pair[0] == '>' && pair[1] == '>') return;
         in.Back(2);
 

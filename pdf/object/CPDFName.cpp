@@ -5,6 +5,7 @@
 #include "pdf/io/InStream.h"
 #include "pdf/io/OutStream.h"
 #include "pdf/object/CPDFException.h"
+#include "pdf/object/Factors.h"
 #include "pdf/object/SyntaxSupport.h"
 
 namespace corvina {
@@ -27,15 +28,16 @@ std::unique_ptr<CPDFName> CPDFName::SerializeObject(CPDFObjHolder* doc, InStream
 void CPDFName::Serialize(CPDFObjHolder*, InStream& in, CryptKey) {
     parsed_ = 1;
     const int first = in.Get();
-    if (first < 0) Raise(CPDFException::InvalidFormat, "ioerror");
-    if (first != '/') Raise(CPDFException::InvalidFormat, FormatFactor("invalidtoken: %c", first));
+    if (first < 0) Raise(CPDFException::InvalidFormat, factor::kIoError);
+    if (first != '/')
+        Raise(CPDFException::InvalidFormat, FormatFactor(factor::kInvalidTokenChar, first));
 
     detail::ByteBuffer raw;
     detail::ChunkCollector collector(raw);
     collector.Put('/');
     for (int c = in.Peek();; c = in.Next()) {
         // A name needs something after it: the end of the data is no end of name.
-        if (c < 0) Raise(CPDFException::InvalidFormat, "ioerror");
+        if (c < 0) Raise(CPDFException::InvalidFormat, factor::kIoError);
         if (InStream::IsWhitespace(c) || InStream::IsDelimiter(c) || c == '%') break;
         collector.Put(static_cast<char>(c));
     }

@@ -6,6 +6,7 @@
 #include "pdf/io/InStream.h"
 #include "pdf/io/OutStream.h"
 #include "pdf/object/CPDFException.h"
+#include "pdf/object/Factors.h"
 #include "pdf/object/SyntaxSupport.h"
 
 namespace corvina {
@@ -27,9 +28,9 @@ std::unique_ptr<CPDFNull> CPDFNull::SerializeObject(CPDFObjHolder* doc, InStream
 
 void CPDFNull::Serialize(CPDFObjHolder*, InStream& in, CryptKey) {
     parsed_ = 1;
-    char word[detail::kTokenSize];
-    if (!in.ReadToken(word, sizeof word)) Raise("ioerror");
-    if (std::strcmp(word, "null") != 0) Raise(FormatFactor("invalidtoken: %s", word));
+    char word[limits::kTokenSize];
+    if (!in.ReadToken(word, sizeof word)) Raise(factor::kIoError);
+    if (std::strcmp(word, "null") != 0) Raise(FormatFactor(factor::kInvalidToken, word));
 }
 
 void CPDFNull::Serialize(OutStream& out, CryptKey) {

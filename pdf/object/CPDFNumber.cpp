@@ -6,6 +6,7 @@
 #include "pdf/io/InStream.h"
 #include "pdf/io/OutStream.h"
 #include "pdf/object/CPDFException.h"
+#include "pdf/object/Factors.h"
 #include "pdf/object/SyntaxSupport.h"
 
 namespace corvina {
@@ -23,9 +24,10 @@ std::unique_ptr<CPDFNumber> CPDFNumber::SerializeObject(CPDFObjHolder* doc, InSt
 
 void CPDFNumber::Serialize(CPDFObjHolder*, InStream& in, CryptKey) {
     parsed_ = 1;
-    char word[detail::kTokenSize];
+    char word[limits::kTokenSize];
     if (!in.ReadToken(word, sizeof word))
-        throw CPDFException("CPDFNumber", "Serialize", CPDFException::InvalidFormat, "ioerror");
+        throw CPDFException("CPDFNumber", "Serialize", CPDFException::InvalidFormat,
+                            factor::kIoError);
     // The word is not validated: both views come from the C library's readers.
     SetBoth(detail::TextToLong(word), detail::TextToReal(word));
     // Valid syntax is kept as read, so an unchanged number keeps all its digits

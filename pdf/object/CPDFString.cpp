@@ -7,6 +7,7 @@
 #include "pdf/io/InStream.h"
 #include "pdf/io/OutStream.h"
 #include "pdf/object/CPDFException.h"
+#include "pdf/object/Factors.h"
 #include "pdf/object/RC4.h"
 #include "pdf/object/SyntaxSupport.h"
 
@@ -29,7 +30,7 @@ void CollectLiteral(InStream& in, detail::ChunkCollector& collector) {
     bool escaped = false;
     for (;;) {
         const int c = in.Get();
-        if (c < 0) Raise("Serialize", CPDFException::InvalidFormat, "ioerror");
+        if (c < 0) Raise("Serialize", CPDFException::InvalidFormat, factor::kIoError);
         if (escaped) {
             escaped = false;
         } else if (c == '\\') {
@@ -50,11 +51,12 @@ void CollectHex(InStream& in, detail::ChunkCollector& collector) {
     collector.Put('<');
     for (;;) {
         const int c = in.Get();
-        if (c < 0) Raise("Serialize", CPDFException::InvalidFormat, "ioerror");
+        if (c < 0) Raise("Serialize", CPDFException::InvalidFormat, factor::kIoError);
         if (c == '>') break;
         if (InStream::IsWhitespace(c)) continue;
         if (!IsHexDigit(c))
-            Raise("Serialize", CPDFException::InvalidFormat, FormatFactor("invalidtoken: %c", c));
+            Raise("Serialize", CPDFException::InvalidFormat,
+                  FormatFactor(factor::kInvalidTokenChar, c));
         collector.Put(static_cast<char>(c));
     }
     collector.Put('>');
@@ -66,7 +68,7 @@ std::unique_ptr<CPDFString> CPDFString::SerializeObject(CPDFObjHolder* doc, InSt
                                                         CryptKey crypt) {
     const int first = in.Get();
     const int second = in.Peek();
-    if (second < 0) Raise("SerializeObject", CPDFException::InvalidFormat, "ioerror");
+    if (second < 0) Raise("SerializeObject", CPDFException::InvalidFormat, factor::kIoError);
     in.Back(1);
     // "<<" opens a dictionary, which is no string: CPDFObject::SerializeObject
     // and CPDFDict::SerializeObject read those.
@@ -79,7 +81,7 @@ std::unique_ptr<CPDFString> CPDFString::SerializeObject(CPDFObjHolder* doc, InSt
 void CPDFString::Serialize(CPDFObjHolder*, InStream& in, CryptKey crypt) {
     parsed_ = 1;
     const int first = in.Get();
-    if (first < 0) Raise("Serialize", CPDFException::InvalidFormat, "ioerror");
+    if (first < 0) Raise("Serialize", CPDFException::InvalidFormat, factor::kIoError);
 
     detail::ByteBuffer raw;
     detail::ChunkCollector collector(raw);
@@ -90,7 +92,8 @@ void CPDFString::Serialize(CPDFObjHolder*, InStream& in, CryptKey crypt) {
         literal_ = 0;
         CollectHex(in, collector);
     } else {
-        Raise("Serialize", CPDFException::InvalidFormat, FormatFactor("invalidtoken: %c", first));
+        Raise("Serialize", CPDFException::InvalidFormat,
+              FormatFactor(factor::kInvalidTokenChar, first));
     }
     int rawLength = 0;
     char* text = collector.Collected(rawLength);

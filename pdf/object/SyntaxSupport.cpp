@@ -17,7 +17,8 @@ namespace corvina::detail {
 namespace {
 
 thread_local int tDepth[3] = {0, 0, 0};
-constexpr int kDepthLimit[3] = {kMaxParseNesting, kMaxWalkDepth, kMaxWalkDepth};
+constexpr int kDepthLimit[3] = {limits::kMaxParseNesting, limits::kMaxWalkDepth,
+                                limits::kMaxWalkDepth};
 
 bool IsDigit(int c) {
     return c >= '0' && c <= '9';
@@ -53,7 +54,7 @@ std::unique_ptr<CPDFObjRef> ReadReference(InStream& in) {
     in.SkipWhitespaceAndComments();
     if (!IsDigit(in.Peek())) return nullptr;
     PositionGuard guard(in);
-    char word[kTokenSize];
+    char word[limits::kTokenSize];
     if (!in.ReadToken(word, sizeof word) || !IsDigit(word[0])) return nullptr;
     const int32_t objNum = TextToLong(word);
     if (!in.ReadToken(word, sizeof word) || !IsDigit(word[0])) return nullptr;

@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "pdf/io/Limits.h"
 #include "pdf/object/CPDFObjRef.h"
+#include "pdf/object/Factors.h"
 #include "pdf/object/SyntaxTables.h"
 #include "pdf/object/TempString.h"
 
@@ -13,16 +15,6 @@ class OutStream;
 }  // namespace corvina
 
 namespace corvina::detail {
-
-// Words are read into buffers of this size (at most 255 bytes each).
-constexpr int kTokenSize = 256;
-// Arrays and dictionaries nested deeper than this while parsing are refused.
-constexpr int kMaxParseNesting = 256;
-// Duplication and the release/linearize walks follow references through the
-// document, where cycles are possible; they stop at this depth.
-constexpr int kMaxWalkDepth = 1024;
-// Factor of the nesting refusal.
-constexpr const char* kNestingFactor = "invalidtoken: nesting too deep";
 
 // Counts the nesting of one kind of recursive work on this thread.
 class DepthGuard {

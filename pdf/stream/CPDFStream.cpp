@@ -8,6 +8,7 @@
 #include <string>
 
 #include "pdf/io/InStream.h"
+#include "pdf/io/Limits.h"
 #include "pdf/io/OutStream.h"
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFException.h"
@@ -15,6 +16,7 @@
 #include "pdf/object/CPDFName.h"
 #include "pdf/object/CPDFNumber.h"
 #include "pdf/object/CPDFObjHolder.h"
+#include "pdf/object/Factors.h"
 #include "pdf/object/RC4.h"
 #include "pdf/stream/CPDFCryptSource.h"
 #include "pdf/stream/CPDFMemSource.h"
@@ -33,20 +35,13 @@ constexpr char kEndStream[] = "endstream";
 constexpr int kEndStreamLength = 9;
 constexpr int kPiece = 4096;
 constexpr int kKernelCopy = 16384;
-// Whitespace and comments tolerated between "endstream" and "endobj". Real
-// files put a line end there; the bound keeps data full of "endstream"
-// inside one long comment from costing quadratic time.
-constexpr int kMaxGap = 256;
-// A Length that refers to another stream whose Length refers on (possibly in
-// a cycle) would otherwise load objects without end.
-constexpr int kMaxLengthDepth = 8;
 thread_local int lengthDepth = 0;
 
 [[noreturn]] void Raise(int type, const char* factor) {
     throw CPDFException("CPDFStream", "Serialize", type, factor);
 }
 [[noreturn]] void RaiseIo() {
-    Raise(CPDFException::InvalidFormat, "ioerror");
+    Raise(CPDFException::InvalidFormat, factor::kIoError);
 }
 
 struct DepthGuard {
@@ -56,7 +51,7 @@ struct DepthGuard {
     DepthGuard& operator=(const DepthGuard&) = delete;
 };
 
-// Skips whitespace and comments; false when more than kMaxGap bytes go by.
+// Skips whitespace and comments; false when more than limits::kMaxStreamGap bytes go by.
 bool SkipGap(InStream& in) {
     int used = 0;
     for (;;) {
@@ -64,13 +59,13 @@ bool SkipGap(InStream& in) {
         if (c == '%') {
             while ((c = in.Peek()) >= 0 && c != '\r' && c != '\n') {
                 in.Get();
-                if (++used > kMaxGap) return false;
+                if (++used > limits::kMaxStreamGap) return false;
             }
             continue;
         }
         if (!InStream::IsWhitespace(c)) return true;
         in.Get();
-        if (++used > kMaxGap) return false;
+        if (++used > limits::kMaxStreamGap) return false;
     }
 }
 
@@ -89,7 +84,7 @@ private:
 };
 
 // Hands the bytes of src from `from` on to sink in pieces of at most kPiece
-// bytes, which sink may change; "ioerror" when they cannot all be read.
+// bytes, which sink may change; factor::kIoError when they cannot all be read.
 template <class Sink>
 void Pump(CPDFStreamSource& src, int32_t from, Sink&& sink) {
     char piece[kPiece];
@@ -137,7 +132,7 @@ bool IsLineEnd(char c) {
 // Position of the "endstream" that ends the data: the first one followed by
 // the word "endobj". Only for a Length that cannot be trusted.
 int FindEnd(InStream& in) {
-    char word[256];
+    char word[limits::kTokenSize];
     for (;;) {
         const int e = in.Search(kEndStream, kEndStreamLength);
         if (e < 0) RaiseIo();
@@ -167,7 +162,7 @@ int EndAfter(InStream& in, int start, int32_t length) {
     if (after + kEndStreamLength > in.Length() || in.Seek(static_cast<int>(after)) != 0) return -1;
     int used = 0;
     for (int c = in.Peek(); InStream::IsWhitespace(c) || c == 0; c = in.Peek()) {
-        if (++used > kMaxGap) return -1;
+        if (++used > limits::kMaxStreamGap) return -1;
         in.Get();
     }
     const int e = in.Tell();
@@ -212,7 +207,7 @@ CPDFObject* ResolveLength(CPDFObjHolder* doc, InStream& in, CPDFDict& entries, C
     CPDFObject* length = nullptr;
     try {
         DepthGuard guard;
-        if (lengthDepth > kMaxLengthDepth) {
+        if (lengthDepth > limits::kMaxLengthDepth) {
             // Too deep: unresolvable.
         } else if (!doc->IsFlushing()) {
             length = doc->GetObj(ref);
@@ -248,16 +243,16 @@ void CPDFStream::Serialize(CPDFObjHolder* doc, InStream& in, std::unique_ptr<CPD
                            CryptKey crypt) {
     doc_ = doc;
     parsed_ = 1;
-    char word[256];
+    char word[limits::kTokenSize];
     if (!in.ReadToken(word, sizeof word)) RaiseIo();
     if (std::strcmp(word, "stream") != 0)
-        Raise(CPDFException::InvalidFormat, FormatFactor("invalidtoken: %s", word).c_str());
+        Raise(CPDFException::InvalidFormat, FormatFactor(factor::kInvalidToken, word).c_str());
     const int c = in.Get();
     if (c < 0) RaiseIo();
     if (c == '\r') {
         if (in.Peek() == '\n') in.Get();
     } else if (c != '\n') {
-        Raise(CPDFException::InvalidFormat, FormatFactor("invalidtoken: %c", c).c_str());
+        Raise(CPDFException::InvalidFormat, FormatFactor(factor::kInvalidTokenChar, c).c_str());
     }
 
     const int start = in.Tell();

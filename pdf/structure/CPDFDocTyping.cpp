@@ -2,6 +2,7 @@
 
 #include "pdf/file/CPDFDoc.h"
 #include "pdf/object/CPDFText.h"
+#include "pdf/object/Factors.h"
 #include "pdf/structure/CPDFCatalog.h"
 #include "pdf/structure/CPDFDate.h"
 #include "pdf/structure/CPDFInfoDict.h"
@@ -86,15 +87,14 @@ std::unique_ptr<CPDFObject> CPDFDocTyping::NewCatalog(CPDFDoc* doc) const {
 
 CPDFPage* CPDFDocTyping::GetPage(CPDFDoc& doc, int32_t index, CPDFObjRef* ref) {
     const int internal = CPDFException::InternalError;
-    if (doc.IsFDF()) Raise("GetPage", internal, "There is no CPDFPage for FDF file");
+    if (doc.IsFDF()) Raise("GetPage", internal, factor::kNoPageForFdf);
     CPDFPage* page = PageTree(doc, "GetPage")->GetPage(index, ref);
     if (!page) Raise("GetPage", internal, "CPDFPages::GetPage()");
     return page;
 }
 
 int32_t CPDFDocTyping::GetPageCount(CPDFDoc& doc) {
-    if (doc.IsFDF())
-        Raise("GetPageCount", CPDFException::UserError, "There is no CPDFPage for FDF file.");
+    if (doc.IsFDF()) Raise("GetPageCount", CPDFException::UserError, factor::kNoPageForFdfUser);
     CPDFNumber* count = PageTree(doc, "GetPageCount")->Get_Count();
     // A negative count is no count: the result would read as "none".
     if (!count || count->IntValue() < 0)
@@ -105,17 +105,17 @@ int32_t CPDFDocTyping::GetPageCount(CPDFDoc& doc) {
 void CPDFDocTyping::DeletePage(CPDFDoc& doc, int32_t position, int32_t count) {
     const int user = CPDFException::UserError;
     const int internal = CPDFException::InternalError;
-    if (doc.IsFDF()) Raise("DeletePage", user, "There is no CPDFPage for FDF file.");
+    if (doc.IsFDF()) Raise("DeletePage", user, factor::kNoPageForFdfUser);
     CPDFObjRef rootRef;
     CPDFPages* pages = PageTree(doc, "DeletePage", &rootRef);
     CPDFNumber* total = pages->Get_Count();
     if (!total) Raise("DeletePage", internal, "CPDFPages::Get_Count()");
     const int32_t pageCount = total->IntValue();
     if (position < 0 || position > pageCount - 1)
-        Raise("DeletePage", user, "Page position is out of range.");
+        Raise("DeletePage", user, factor::kPageOutOfRange);
     if (count == -1) count = pageCount - position;
     if (count < 0 || static_cast<int64_t>(position) + count > pageCount)
-        Raise("DeletePage", user, "Page position is out of range.");
+        Raise("DeletePage", user, factor::kPageOutOfRange);
     for (int32_t i = 0; i < count; ++i)
         if (!pages->DeletePage(position, rootRef))
             Raise("DeletePage", internal, "CPDFPages::DeletePage()");
