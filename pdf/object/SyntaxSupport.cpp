@@ -16,10 +16,6 @@ namespace corvina::detail {
 
 namespace {
 
-thread_local int tDepth[3] = {0, 0, 0};
-constexpr int kDepthLimit[3] = {limits::kMaxParseNesting, limits::kMaxWalkDepth,
-                                limits::kMaxWalkDepth};
-
 bool IsDigit(int c) {
     return c >= '0' && c <= '9';
 }
@@ -37,10 +33,6 @@ locale_t CLocale() {
 }
 
 }  // namespace
-
-DepthGuard::DepthGuard(Kind kind) : counter_(tDepth[kind]), limit_(kDepthLimit[kind]) {
-    ++counter_;
-}
 
 PositionGuard::PositionGuard(InStream& in) : in_(in), start_(in.Tell()) {}
 

@@ -5,6 +5,7 @@
 
 #include "pdf/io/Limits.h"
 #include "pdf/object/CPDFObjRef.h"
+#include "pdf/object/DepthGuard.h"
 #include "pdf/object/Factors.h"
 #include "pdf/object/SyntaxTables.h"
 #include "pdf/object/TempString.h"
@@ -15,21 +16,6 @@ class OutStream;
 }  // namespace corvina
 
 namespace corvina::detail {
-
-// Counts the nesting of one kind of recursive work on this thread.
-class DepthGuard {
-public:
-    enum Kind { Parse, Copy, Walk };
-    explicit DepthGuard(Kind kind);
-    ~DepthGuard() { --counter_; }
-    DepthGuard(const DepthGuard&) = delete;
-    DepthGuard& operator=(const DepthGuard&) = delete;
-    bool Exceeded() const { return counter_ > limit_; }
-
-private:
-    int& counter_;
-    int limit_;
-};
 
 // Puts the stream back where it was unless the look-ahead is committed.
 class PositionGuard {

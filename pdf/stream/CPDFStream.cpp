@@ -16,6 +16,7 @@
 #include "pdf/object/CPDFName.h"
 #include "pdf/object/CPDFNumber.h"
 #include "pdf/object/CPDFObjHolder.h"
+#include "pdf/object/DepthGuard.h"
 #include "pdf/object/Factors.h"
 #include "pdf/object/RC4.h"
 #include "pdf/stream/CPDFCryptSource.h"
@@ -35,7 +36,6 @@ constexpr char kEndStream[] = "endstream";
 constexpr int kEndStreamLength = 9;
 constexpr int kPiece = 4096;
 constexpr int kKernelCopy = 16384;
-thread_local int lengthDepth = 0;
 
 [[noreturn]] void Raise(int type, const char* factor) {
     throw CPDFException("CPDFStream", "Serialize", type, factor);
@@ -43,13 +43,6 @@ thread_local int lengthDepth = 0;
 [[noreturn]] void RaiseIo() {
     Raise(CPDFException::InvalidFormat, factor::kIoError);
 }
-
-struct DepthGuard {
-    DepthGuard() { ++lengthDepth; }
-    ~DepthGuard() { --lengthDepth; }
-    DepthGuard(const DepthGuard&) = delete;
-    DepthGuard& operator=(const DepthGuard&) = delete;
-};
 
 // Skips whitespace and comments; false when more than limits::kMaxStreamGap bytes go by.
 bool SkipGap(InStream& in) {
@@ -206,8 +199,8 @@ CPDFObject* ResolveLength(CPDFObjHolder* doc, InStream& in, CPDFDict& entries, C
     const int pos = in.Tell();
     CPDFObject* length = nullptr;
     try {
-        DepthGuard guard;
-        if (lengthDepth > limits::kMaxLengthDepth) {
+        detail::DepthGuard guard(detail::DepthGuard::Length);
+        if (guard.Exceeded()) {
             // Too deep: unresolvable.
         } else if (!doc->IsFlushing()) {
             length = doc->GetObj(ref);
