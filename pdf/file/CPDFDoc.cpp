@@ -10,7 +10,6 @@
 #include "pdf/file/CPDFDocStructure.h"
 #include "pdf/file/CPDFDocWriter.h"
 #include "pdf/file/CPDFEncryptDict.h"
-#include "pdf/file/CPDFLib.h"
 #include "pdf/file/IndirectValue.h"
 #include "pdf/io/FileKind.h"
 #include "pdf/object/CPDFNumber.h"

@@ -155,6 +155,7 @@ private:
     std::vector<std::unique_ptr<CPDFBody>> bodies_;
     std::vector<std::unique_ptr<CPDFXRef>> xrefs_;
     std::vector<std::unique_ptr<CPDFTrailer>> trailers_;
+    // Only kept for GetLib: the document itself uses nothing of the library.
     CPDFLib* lib_ = nullptr;
     std::string filePath_;
     std::unique_ptr<FileInStream> input_;
