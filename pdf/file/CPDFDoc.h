@@ -75,7 +75,7 @@ public:
     CPDFPage* GetPage(int32_t index, CPDFObjRef* ref);
     bool DeletePage(int32_t position, int32_t count);
     int32_t GetPageCount();
-    bool IsFDF() const;
+    bool IsFDF() const override;
     CPDFCatalog* GetCatalog(CPDFObjRef* ref = nullptr);
 
     // Saving. An existing regular file (or a new path) is replaced whole by

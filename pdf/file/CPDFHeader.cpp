@@ -19,7 +19,7 @@ constexpr char kBinaryMarker[] = "\xE2\xE3\xCF\xD3";
 
 }  // namespace
 
-void CPDFHeader::Serialize(CPDFDoc* doc, InStream& in) {
+void CPDFHeader::Serialize(CPDFObjHolder* doc, InStream& in) {
     doc_ = doc;
     char line[256];
     const int n = in.ReadLine(line, sizeof line);

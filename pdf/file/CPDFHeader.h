@@ -13,9 +13,9 @@ public:
     CPDFHeader() : CPDFFileStruct(HeaderKind) {}
 
     // Reads the first line; throws "invalidheader: %s" or "ioerror".
-    void Serialize(CPDFDoc* doc, InStream& in);
+    void Serialize(CPDFObjHolder* doc, InStream& in);
     void Serialize(OutStream& out) override;
-    bool Realize(CPDFDoc* doc) {
+    bool Realize(CPDFObjHolder* doc) {
         doc_ = doc;
         return true;
     }
