@@ -9,6 +9,7 @@
 #include "pdf/object/CPDFObjHolder.h"
 #include "pdf/object/CPDFReal.h"
 #include "pdf/structure/CPDFDate.h"
+#include "pdf/structure/PageBoxLoad.h"
 #include "pdf/structure/StructType.h"
 #include "pdf/structure/TypedLoad.h"
 #include "pdf/structure/minimal/CPDFAddActDict.h"
