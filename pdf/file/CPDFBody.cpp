@@ -16,7 +16,7 @@ bool CPDFBody::Cover(int32_t objNum) {
     return detail::GrowSlots(slots_, static_cast<size_t>(objNum));
 }
 
-bool CPDFBody::Create(CPDFDoc* doc, const CPDFBody* source) {
+bool CPDFBody::Create(CPDFObjHolder* doc, const CPDFBody* source) {
     doc_ = doc;
     slots_.clear();
     size_ = source ? source->size_ : 0;

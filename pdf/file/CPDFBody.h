@@ -22,8 +22,8 @@ public:
 
     // Objects are written by the document, not by the body.
     void Serialize(OutStream&) override {}
-    bool Create(CPDFDoc* doc, const CPDFBody* source);
-    bool Realize(CPDFDoc* doc) {
+    bool Create(CPDFObjHolder* doc, const CPDFBody* source);
+    bool Realize(CPDFObjHolder* doc) {
         doc_ = doc;
         return true;
     }

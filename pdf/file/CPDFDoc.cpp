@@ -8,9 +8,7 @@
 #include <set>
 
 #include "pdf/file/CPDFDocStructure.h"
-#include "pdf/file/CPDFDocWriter.h"
 #include "pdf/file/CPDFEncryptDict.h"
-#include "pdf/file/CPDFLib.h"
 #include "pdf/file/IndirectValue.h"
 #include "pdf/io/DecimalText.h"
 #include "pdf/io/FileKind.h"
@@ -26,12 +24,6 @@ constexpr int kInputBuffer = 65536;
 constexpr int kMaxLoadDepth = 8;
 
 }  // namespace
-
-CPDFDoc::CPDFDoc() = default;
-
-CPDFDoc::~CPDFDoc() {
-    ReleaseAll();
-}
 
 void CPDFDoc::Keep(const CPDFException& e) {
     if (lastError_.IsEmpty()) lastError_ = e;
@@ -489,10 +481,6 @@ CPDFObject* CPDFDoc::PeekObj(const CPDFObjRef& ref, std::unique_ptr<CPDFObject>*
     const XRefEntry* entry = FindEntry(ref.objNum, false);
     if (entry && entry->inUse) *loaded = LoadObj(ref, entry->offset);
     return loaded->get();
-}
-
-bool CPDFDoc::IsFlushing() const {
-    return writer_ && writer_->IsFlushing();
 }
 
 bool CPDFDoc::IsFDF() const {

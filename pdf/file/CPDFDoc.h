@@ -75,7 +75,7 @@ public:
     CPDFPage* GetPage(int32_t index, CPDFObjRef* ref);
     bool DeletePage(int32_t position, int32_t count);
     int32_t GetPageCount();
-    bool IsFDF() const;
+    bool IsFDF() const override;
     CPDFCatalog* GetCatalog(CPDFObjRef* ref = nullptr);
 
     // Saving. An existing regular file (or a new path) is replaced whole by
@@ -155,6 +155,7 @@ private:
     std::vector<std::unique_ptr<CPDFBody>> bodies_;
     std::vector<std::unique_ptr<CPDFXRef>> xrefs_;
     std::vector<std::unique_ptr<CPDFTrailer>> trailers_;
+    // Only kept for GetLib: the document itself uses nothing of the library.
     CPDFLib* lib_ = nullptr;
     std::string filePath_;
     std::unique_ptr<FileInStream> input_;

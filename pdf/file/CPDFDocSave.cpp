@@ -9,6 +9,18 @@
 
 namespace corvina {
 
+// Here rather than with the rest of the document: making and destroying the
+// running save need the writer's complete type.
+CPDFDoc::CPDFDoc() = default;
+
+CPDFDoc::~CPDFDoc() {
+    ReleaseAll();
+}
+
+bool CPDFDoc::IsFlushing() const {
+    return writer_ && writer_->IsFlushing();
+}
+
 bool CPDFDoc::Save(const char* path, bool incremental, bool linearize) {
     lastError_.Clear();
     const bool ok = Guarded("Save", false, [&] {

@@ -11,6 +11,7 @@ class CPDFCatalog;
 class CPDFDoc;
 class CPDFInfoDict;
 class CPDFObject;
+class CPDFObjHolder;
 class CPDFPage;
 
 // What the document needs of the typed structures (catalog, page tree,
@@ -29,7 +30,7 @@ public:
     virtual CPDFCatalog* AsCatalog(CPDFObject* obj) const = 0;
     virtual CPDFInfoDict* AsInfoDict(CPDFObject* obj) const = 0;
     // An empty catalog for a new document; null on failure.
-    virtual std::unique_ptr<CPDFObject> NewCatalog(CPDFDoc* doc) const = 0;
+    virtual std::unique_ptr<CPDFObject> NewCatalog(CPDFObjHolder* doc) const = 0;
 
     virtual CPDFPage* GetPage(CPDFDoc& doc, int32_t index, CPDFObjRef* ref) = 0;
     virtual int32_t GetPageCount(CPDFDoc& doc) = 0;

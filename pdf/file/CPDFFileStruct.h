@@ -2,14 +2,15 @@
 
 namespace corvina {
 
-class CPDFDoc;
+class CPDFObjHolder;
 class OutStream;
 
 // Base of the four parts of a file: header, body, cross-reference table, trailer.
-// The document owns each part; the part only borrows the document, which is
-// null until Create, Realize or the reading Serialize names it. Reading
-// throws a CPDFException for the document's boundary to keep; a write error
-// stays in the output stream for the document to check.
+// The document owns each part; the part only borrows the document, through
+// the holder interface it implements (so the parts never need the document's
+// class), which is null until Create, Realize or the reading Serialize names
+// it. Reading throws a CPDFException for the document's boundary to keep; a
+// write error stays in the output stream for the document to check.
 class CPDFFileStruct {
 public:
     enum Kind { HeaderKind = 0, BodyKind = 1, XRefKind = 2, TrailerKind = 3 };
@@ -17,13 +18,13 @@ public:
     virtual ~CPDFFileStruct() = default;
     virtual void Serialize(OutStream& out) = 0;
 
-    CPDFDoc* GetDoc() const { return doc_; }
+    CPDFObjHolder* GetDoc() const { return doc_; }
     int FileKind() const { return kind_; }
 
 protected:
     explicit CPDFFileStruct(int kind) : kind_(kind) {}
 
-    CPDFDoc* doc_ = nullptr;
+    CPDFObjHolder* doc_ = nullptr;
     int kind_;
 };
 

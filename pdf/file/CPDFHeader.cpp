@@ -21,7 +21,7 @@ constexpr char kBinaryMarker[] = "\xE2\xE3\xCF\xD3";
 
 }  // namespace
 
-void CPDFHeader::Serialize(CPDFDoc* doc, InStream& in) {
+void CPDFHeader::Serialize(CPDFObjHolder* doc, InStream& in) {
     doc_ = doc;
     char line[limits::kTokenSize];
     const int n = in.ReadLine(line, sizeof line);

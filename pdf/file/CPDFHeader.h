@@ -13,10 +13,10 @@ class CPDFHeader : public CPDFFileStruct {
 public:
     CPDFHeader() : CPDFFileStruct(HeaderKind) {}
 
-    // Reads the first line; throws factor::kInvalidHeader or factor::kIoError.
-    void Serialize(CPDFDoc* doc, InStream& in);
+    // Reads the first line; throws "invalidheader: %s" or "ioerror".
+    void Serialize(CPDFObjHolder* doc, InStream& in);
     void Serialize(OutStream& out) override;
-    bool Realize(CPDFDoc* doc) {
+    bool Realize(CPDFObjHolder* doc) {
         doc_ = doc;
         return true;
     }

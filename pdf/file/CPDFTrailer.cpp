@@ -5,7 +5,6 @@
 #include <cstring>
 #include <new>
 
-#include "pdf/file/CPDFDoc.h"
 #include "pdf/file/CPDFDocStructure.h"
 #include "pdf/file/CPDFEncryptDict.h"
 #include "pdf/io/InStream.h"
@@ -13,6 +12,7 @@
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFException.h"
 #include "pdf/object/CPDFInt.h"
+#include "pdf/object/CPDFObjHolder.h"
 
 namespace corvina {
 
@@ -33,7 +33,7 @@ constexpr char kEncrypt[] = "Encrypt";
 }
 
 // An indirect number replaced by the same value held directly.
-bool MakeDirectNumber(CPDFDict& dict, CPDFDoc* doc, const char* key, bool required) {
+bool MakeDirectNumber(CPDFDict& dict, CPDFObjHolder* doc, const char* key, bool required) {
     CPDFObjRef ref;
     CPDFObject* value = dict.GetObj(doc, key, &ref);
     if (!value) return !required && !dict.Has(key);
@@ -49,7 +49,7 @@ CPDFTrailer::CPDFTrailer() : CPDFFileStruct(TrailerKind), dict_(std::make_unique
 
 CPDFTrailer::~CPDFTrailer() = default;
 
-void CPDFTrailer::Serialize(CPDFDoc* doc, InStream& in) {
+void CPDFTrailer::Serialize(CPDFObjHolder* doc, InStream& in) {
     doc_ = doc;
     dict_->RemoveAll();
     char word[256];
@@ -92,7 +92,7 @@ void CPDFTrailer::Serialize(OutStream& out) {
     out.WriteEol();
 }
 
-bool CPDFTrailer::Create(CPDFDoc* doc, const CPDFTrailer* source) {
+bool CPDFTrailer::Create(CPDFObjHolder* doc, const CPDFTrailer* source) {
     doc_ = doc;
     try {
         dict_ = std::make_unique<CPDFDict>();
@@ -129,7 +129,7 @@ bool CPDFTrailer::Create(CPDFDoc* doc, const CPDFTrailer* source) {
     }
 }
 
-bool CPDFTrailer::Realize(CPDFDoc* doc) {
+bool CPDFTrailer::Realize(CPDFObjHolder* doc) {
     doc_ = doc;
     if (doc && doc->IsFDF()) return true;
     try {

@@ -25,13 +25,13 @@ public:
     CPDFTrailer();
     ~CPDFTrailer() override;
 
-    void Serialize(CPDFDoc* doc, InStream& in);
+    void Serialize(CPDFObjHolder* doc, InStream& in);
     void Serialize(OutStream& out) override;
     // Copies the source's entries and sets Prev to its startxref; without a
     // source makes Size 1 and a new catalog.
-    bool Create(CPDFDoc* doc, const CPDFTrailer* source);
+    bool Create(CPDFObjHolder* doc, const CPDFTrailer* source);
     // Loads indirect Size/Prev as direct integers and Encrypt as its typed form.
-    bool Realize(CPDFDoc* doc);
+    bool Realize(CPDFObjHolder* doc);
 
     CPDFDict& Dict() { return *dict_; }
 

@@ -74,7 +74,7 @@ bool CPDFXRef::Cover(int32_t objNum) {
     return detail::GrowSlots(slots_, static_cast<size_t>(objNum), 100);
 }
 
-void CPDFXRef::Serialize(CPDFDoc* doc, InStream& in) {
+void CPDFXRef::Serialize(CPDFObjHolder* doc, InStream& in) {
     doc_ = doc;
     ReadSection(in);
 }
@@ -188,7 +188,7 @@ void CPDFXRef::Serialize(OutStream& out) {
     if (open) writeRun(start, count);
 }
 
-bool CPDFXRef::Create(CPDFDoc* doc, const CPDFXRef* source) {
+bool CPDFXRef::Create(CPDFObjHolder* doc, const CPDFXRef* source) {
     doc_ = doc;
     slots_.clear();
     size_ = 0;

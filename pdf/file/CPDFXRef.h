@@ -22,12 +22,12 @@ public:
     CPDFXRef() : CPDFFileStruct(XRefKind) {}
 
     // Reads one section from the current position; leaves the input at "trailer".
-    void Serialize(CPDFDoc* doc, InStream& in);
+    void Serialize(CPDFObjHolder* doc, InStream& in);
     // Writes "xref", the subsections and their 20-byte entry lines.
     void Serialize(OutStream& out) override;
     // With a source: the same free-list head, size and free entries only.
-    bool Create(CPDFDoc* doc, const CPDFXRef* source);
-    bool Realize(CPDFDoc* doc) {
+    bool Create(CPDFObjHolder* doc, const CPDFXRef* source);
+    bool Realize(CPDFObjHolder* doc) {
         doc_ = doc;
         return true;
     }

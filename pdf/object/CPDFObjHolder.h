@@ -55,6 +55,9 @@ public:
     // True while a save writes the objects out (the objects must not load
     // more objects then).
     virtual bool IsFlushing() const = 0;
+    // The holder stands for a forms data file: no page tree, and a catalog
+    // without a typed form.
+    virtual bool IsFDF() const = 0;
 
     // Renumbering for linearized output: the new reference of an object
     // already renumbered, and the renumbering of one object's subtree.

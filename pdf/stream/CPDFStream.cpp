@@ -44,7 +44,7 @@ constexpr int kKernelCopy = 16384;
     Raise(CPDFException::InvalidFormat, factor::kIoError);
 }
 
-// Skips whitespace and comments; false when more than limits::kMaxStreamGap bytes go by.
+// Skips whitespace and comments; false when more than the bound go by.
 bool SkipGap(InStream& in) {
     int used = 0;
     for (;;) {
@@ -77,7 +77,7 @@ private:
 };
 
 // Hands the bytes of src from `from` on to sink in pieces of at most kPiece
-// bytes, which sink may change; factor::kIoError when they cannot all be read.
+// bytes, which sink may change; "ioerror" when they cannot all be read.
 template <class Sink>
 void Pump(CPDFStreamSource& src, int32_t from, Sink&& sink) {
     char piece[kPiece];

@@ -79,7 +79,7 @@ CPDFInfoDict* CPDFDocTyping::AsInfoDict(CPDFObject* obj) const {
     return dynamic_cast<CPDFInfoDict*>(obj);
 }
 
-std::unique_ptr<CPDFObject> CPDFDocTyping::NewCatalog(CPDFDoc* doc) const {
+std::unique_ptr<CPDFObject> CPDFDocTyping::NewCatalog(CPDFObjHolder* doc) const {
     auto catalog = std::make_unique<CPDFCatalog>();
     if (!catalog->Create(doc)) return nullptr;
     return catalog;

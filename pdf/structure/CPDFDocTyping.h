@@ -13,7 +13,7 @@ public:
     void TypeRootObjects(CPDFDoc& doc) override;
     CPDFCatalog* AsCatalog(CPDFObject* obj) const override;
     CPDFInfoDict* AsInfoDict(CPDFObject* obj) const override;
-    std::unique_ptr<CPDFObject> NewCatalog(CPDFDoc* doc) const override;
+    std::unique_ptr<CPDFObject> NewCatalog(CPDFObjHolder* doc) const override;
     CPDFPage* GetPage(CPDFDoc& doc, int32_t index, CPDFObjRef* ref) override;
     int32_t GetPageCount(CPDFDoc& doc) override;
     void DeletePage(CPDFDoc& doc, int32_t position, int32_t count) override;

@@ -9,7 +9,7 @@
 #include "pdf/object/CPDFObjHolder.h"
 #include "pdf/object/CPDFReal.h"
 #include "pdf/structure/CPDFDate.h"
-#include "pdf/structure/CPDFPages.h"
+#include "pdf/structure/PageBoxLoad.h"
 #include "pdf/structure/StructType.h"
 #include "pdf/structure/TypedLoad.h"
 #include "pdf/structure/minimal/CPDFAddActDict.h"
@@ -156,10 +156,6 @@ bool CPDFPage::Uninherit() {
     } catch (const std::exception&) {
         return false;
     }
-}
-
-CPDFPages* CPDFPage::Get_Parent(CPDFObjRef* ref) {
-    return GetAs<CPDFPages>(doc_, kParent, ref);
 }
 
 CPDFObject* CPDFPage::Get_MediaBox(CPDFObjRef* ref) {

@@ -9,6 +9,7 @@
 #include "pdf/object/CPDFName.h"
 #include "pdf/object/CPDFObjHolder.h"
 #include "pdf/structure/CPDFPage.h"
+#include "pdf/structure/PageBoxLoad.h"
 #include "pdf/structure/StructType.h"
 #include "pdf/structure/TypedLoad.h"
 

@@ -89,11 +89,6 @@ bool StoreAt(CPDFObjHolder* doc, CPDFDict* holder, const char* key,
 bool StoreAt(CPDFObjHolder* doc, CPDFArray* holder, int index, std::unique_ptr<CPDFObject> value,
              const CPDFObjRef& through);
 
-// The entries that page tree nodes and pages type alike, in the order
-// MediaBox, Resources, CropBox, ArtBox, TrimBox, BleedBox: plain rectangles
-// become CPDFRect, a plain Resources dictionary a CPDFResDict.
-bool LoadPageBoxes(CPDFObjHolder* doc, CPDFDict& holder);
-
 // Bounds the nesting of the typed classes' Duplicate: values read from a file
 // may refer to themselves, and a copy follows references.
 class CopyGuard {
