@@ -12,18 +12,13 @@
 #include "pdf/file/IndirectValue.h"
 #include "pdf/io/DecimalText.h"
 #include "pdf/io/FileKind.h"
+#include "pdf/io/Limits.h"
 #include "pdf/object/CPDFNumber.h"
+#include "pdf/object/DepthGuard.h"
+#include "pdf/object/Factors.h"
 
 namespace corvina {
-namespace {
-
-// The document reads with a larger window than the default: every object load
-// seeks, and a seek inside the buffer costs nothing.
-constexpr int kInputBuffer = 65536;
-// Loads nest only through an indirect stream Length; a deeper chain is a loop.
-constexpr int kMaxLoadDepth = 8;
-
-}  // namespace
+namespace {}  // namespace
 
 void CPDFDoc::Keep(const CPDFException& e) {
     if (lastError_.IsEmpty()) lastError_ = e;
@@ -98,11 +93,11 @@ bool CPDFDoc::Open(CPDFLib* lib, const char* path, const char* password) {
         if (CPDFObject* encrypt = trailers_[0]->Get_Encrypt()) {
             auto* dict = dynamic_cast<CPDFEncryptDict*>(encrypt);
             if (!dict || !dict->IsSupportedHandler())
-                Raise("Open", CPDFException::UserError, "invalid security handler");
+                Raise("Open", CPDFException::UserError, factor::kInvalidSecurityHandler);
             // Decryption is not built; a document that needs it is refused
             // whatever password comes with it.
             (void)password;
-            Raise("Open", CPDFException::UserError, "encrypted document");
+            Raise("Open", CPDFException::UserError, factor::kEncryptedDocument);
         }
 
         TypeRootObjects();
@@ -137,7 +132,7 @@ bool CPDFDoc::ReadStructure() {
                 Raise("Serialize", CPDFException::InvalidFormat,
                       FormatFactor("invalidtoken: Prev %d", offset).c_str());
             if (offset < 0 || input_->Seek(offset) != 0)
-                Raise("Serialize", CPDFException::InvalidFormat, "ioerror");
+                Raise("Serialize", CPDFException::InvalidFormat, factor::kIoError);
         }
         return true;
     });
@@ -147,10 +142,10 @@ void CPDFDoc::FindStartXRef() {
     static const char kKeyword[] = "startxref";
     // Mail gateways and download tools append bytes after %%EOF; common
     // readers look this far back, and so does this one.
-    constexpr int kSearchWindow = 1024;
     const int length = input_->Length();
-    const int start = length > kSearchWindow ? length - kSearchWindow : 0;
-    if (input_->Seek(start) != 0) Raise("Serialize", CPDFException::InvalidFormat, "ioerror");
+    const int start = length > limits::kStartXRefWindow ? length - limits::kStartXRefWindow : 0;
+    if (input_->Seek(start) != 0)
+        Raise("Serialize", CPDFException::InvalidFormat, factor::kIoError);
     // The last keyword that starts a line wins: an earlier one belongs to an
     // older section, and appended junk rarely holds a line-initial keyword.
     int found = -1;
@@ -160,18 +155,19 @@ void CPDFDoc::FindStartXRef() {
         if (at > 0) {
             char around[10];
             if (input_->Seek(at - 1) != 0 || input_->Read(around, 10) != 10)
-                Raise("Serialize", CPDFException::InvalidFormat, "ioerror");
+                Raise("Serialize", CPDFException::InvalidFormat, factor::kIoError);
             if (around[0] == '\r' || around[0] == '\n') found = at;
         }
-        if (input_->Seek(at + 1) != 0) Raise("Serialize", CPDFException::InvalidFormat, "ioerror");
+        if (input_->Seek(at + 1) != 0)
+            Raise("Serialize", CPDFException::InvalidFormat, factor::kIoError);
     }
     if (found < 0) Raise("Serialize", CPDFException::InvalidFormat, "Cannot find startxref");
-    char word[256];
+    char word[limits::kTokenSize];
     if (input_->Seek(found + 9) != 0 || !input_->ReadToken(word, sizeof word))
-        Raise("Serialize", CPDFException::InvalidFormat, "ioerror");
+        Raise("Serialize", CPDFException::InvalidFormat, factor::kIoError);
     const long offset = std::atol(word);
     if (offset < 0 || offset > length || input_->Seek(static_cast<int>(offset)) != 0)
-        Raise("Serialize", CPDFException::InvalidFormat, "ioerror");
+        Raise("Serialize", CPDFException::InvalidFormat, factor::kIoError);
 }
 
 void CPDFDoc::CreateWorkingSection(const char* method) {
@@ -213,7 +209,7 @@ CPDFObject* CPDFDoc::GetObj(const CPDFObjRef& ref) {
 }
 
 CPDFObject* CPDFDoc::GetObjInner(const CPDFObjRef& ref) {
-    if (!ref.IsSet()) Raise("GetObj", CPDFException::UserError, "Object reference is not defined.");
+    if (!ref.IsSet()) Raise("GetObj", CPDFException::UserError, factor::kRefNotDefined);
     for (size_t i = 0; i < bodies_.size(); ++i) {
         CPDFBody* body = bodies_[i].get();
         if (CPDFObject* obj = body->GetObj(ref)) return obj;
@@ -238,48 +234,45 @@ CPDFObject* CPDFDoc::GetObjInner(const CPDFObjRef& ref) {
 std::unique_ptr<CPDFObject> CPDFDoc::LoadObj(const CPDFObjRef& ref, int32_t offset) {
     lastError_.Clear();
     return Guarded("LoadObj", std::unique_ptr<CPDFObject>(), [&] {
-        if (!ref.IsSet())
-            Raise("LoadObj", CPDFException::UserError, "Object reference is not defined.");
-        if (loadDepth_ >= kMaxLoadDepth)
+        if (!ref.IsSet()) Raise("LoadObj", CPDFException::UserError, factor::kRefNotDefined);
+        // Loads nest only through an indirect stream Length; a deeper chain
+        // is a loop.
+        detail::DepthGuard guard(loadDepth_, limits::kMaxLoadDepth);
+        if (guard.Exceeded())
             Raise("LoadObj", CPDFException::InvalidFormat,
-                  FormatFactor("invalidobjref: %d %d", ref.objNum, ref.genNum).c_str());
-        struct DepthGuard {
-            int& depth;
-            explicit DepthGuard(int& d) : depth(d) { ++depth; }
-            ~DepthGuard() { --depth; }
-        } guard(loadDepth_);
+                  FormatFactor(factor::kInvalidObjRef, ref.objNum, ref.genNum).c_str());
 
         if (!input_ || offset < 0 || input_->Seek(offset) != 0)
-            Raise("LoadObj", CPDFException::InvalidFormat, "ioerror");
-        char num[256], gen[256], word[256];
+            Raise("LoadObj", CPDFException::InvalidFormat, factor::kIoError);
+        char num[limits::kTokenSize], gen[limits::kTokenSize], word[limits::kTokenSize];
         if (!input_->ReadToken(num, sizeof num) || !input_->ReadToken(gen, sizeof gen) ||
             !input_->ReadToken(word, sizeof word))
-            Raise("LoadObj", CPDFException::InvalidFormat, "ioerror");
+            Raise("LoadObj", CPDFException::InvalidFormat, factor::kIoError);
         if (std::strcmp(word, "obj") != 0)
             Raise("LoadObj", CPDFException::InvalidFormat,
-                  FormatFactor("invalidtoken: %s", word).c_str());
+                  FormatFactor(factor::kInvalidToken, word).c_str());
         auto number = [](const char* word) {
             return detail::StartsWithDigit(word) ? detail::ParseDecimal(word) : std::atol(word);
         };
         const long n = number(num), g = number(gen);
         if (n != ref.objNum || g != ref.genNum)
             Raise("LoadObj", CPDFException::InvalidFormat,
-                  FormatFactor("invalidobjref: %d %d", static_cast<int>(n), static_cast<int>(g))
+                  FormatFactor(factor::kInvalidObjRef, static_cast<int>(n), static_cast<int>(g))
                       .c_str());
         unsigned char keyBuf[10];
         std::unique_ptr<CPDFObject> obj =
             detail::ReadIndirectValue(this, *input_, ObjectKey(ref, keyBuf));
         if (!obj) {
             if (!input_->ReadToken(word, sizeof word))
-                Raise("LoadObj", CPDFException::InvalidFormat, "ioerror");
+                Raise("LoadObj", CPDFException::InvalidFormat, factor::kIoError);
             Raise("LoadObj", CPDFException::InvalidFormat,
-                  FormatFactor("invalidtoken: %s", word).c_str());
+                  FormatFactor(factor::kInvalidToken, word).c_str());
         }
         if (!input_->ReadToken(word, sizeof word))
-            Raise("LoadObj", CPDFException::InvalidFormat, "ioerror");
+            Raise("LoadObj", CPDFException::InvalidFormat, factor::kIoError);
         if (std::strcmp(word, "endobj") != 0)
             Raise("LoadObj", CPDFException::InvalidFormat,
-                  FormatFactor("invalidtoken: %s", word).c_str());
+                  FormatFactor(factor::kInvalidToken, word).c_str());
         return obj;
     });
 }
@@ -368,7 +361,7 @@ bool CPDFDoc::UpdateObj(const CPDFObjRef& ref) {
     lastError_.Clear();
     return Guarded("UpdateObj", false, [&] {
         const int user = CPDFException::UserError;
-        if (!ref.IsSet()) Raise("UpdateObj", user, "Object reference is not defined.");
+        if (!ref.IsSet()) Raise("UpdateObj", user, factor::kRefNotDefined);
         CPDFBody* body = GetBody();
         CPDFXRef* xref = GetXRef();
         if (!body) Raise("UpdateObj", user, "CPDFDoc::GetBody()");
@@ -420,12 +413,8 @@ bool CPDFDoc::ReleaseObj(const CPDFObjRef& ref, bool force) {
         if (!force && !obj->IsReleasable()) return true;
         // Releasing walks the references of what it frees; past this depth the
         // rest stays loaded and is written by Flush as usual.
-        if (releaseDepth_ >= 64) return true;
-        struct DepthGuard {
-            int& depth;
-            explicit DepthGuard(int& d) : depth(d) { ++depth; }
-            ~DepthGuard() { --depth; }
-        } guard(releaseDepth_);
+        detail::DepthGuard guard(releaseDepth_, limits::kMaxReleaseDepth);
+        if (guard.Exceeded()) return true;
         if (writer_) {
             const int32_t offset = StoreObj(ref, obj);
             if (offset < 0)

@@ -124,6 +124,10 @@ public:
 private:
     friend class CPDFDocWriter;
 
+    // The document reads with a larger window than the default: every object
+    // load seeks, and a seek inside the buffer costs nothing.
+    static constexpr int kInputBuffer = 65536;
+
     // Keeps the first error; used by every public operation's boundary.
     void Keep(const CPDFException& e);
     void KeepUnknown(const char* method);

@@ -68,8 +68,8 @@ bool CPDFDoc::Flush() {
         writer_.reset();
 
         if (reread) {
-            input_ = std::make_unique<FileInStream>(65536);
-            if (!input_->Open(filePath_.c_str(), "rb", 0, -1, 65536)) {
+            input_ = std::make_unique<FileInStream>(kInputBuffer);
+            if (!input_->Open(filePath_.c_str(), "rb", 0, -1, kInputBuffer)) {
                 errno = input_->SavedErrno();
                 Raise("Flush", CPDFException::RuntimeLibraryError, nullptr);
             }

@@ -13,7 +13,7 @@ class CPDFHeader : public CPDFFileStruct {
 public:
     CPDFHeader() : CPDFFileStruct(HeaderKind) {}
 
-    // Reads the first line; throws "invalidheader: %s" or "ioerror".
+    // Reads the first line; throws the invalid-header or the I/O factor.
     void Serialize(CPDFObjHolder* doc, InStream& in);
     void Serialize(OutStream& out) override;
     bool Realize(CPDFObjHolder* doc) {

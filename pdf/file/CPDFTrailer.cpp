@@ -13,6 +13,7 @@
 #include "pdf/object/CPDFException.h"
 #include "pdf/object/CPDFInt.h"
 #include "pdf/object/CPDFObjHolder.h"
+#include "pdf/object/Factors.h"
 
 namespace corvina {
 
@@ -29,7 +30,7 @@ constexpr char kEncrypt[] = "Encrypt";
     throw CPDFException("CPDFTrailer", "Serialize", CPDFException::InvalidFormat, factor);
 }
 [[noreturn]] void RaiseToken(const char* word) {
-    Raise(FormatFactor("invalidtoken: %s", word).c_str());
+    Raise(FormatFactor(factor::kInvalidToken, word).c_str());
 }
 
 // An indirect number replaced by the same value held directly.
@@ -54,7 +55,7 @@ void CPDFTrailer::Serialize(CPDFObjHolder* doc, InStream& in) {
     dict_->RemoveAll();
     char word[256];
     auto next = [&]() {
-        if (!in.ReadToken(word, sizeof word)) Raise("ioerror");
+        if (!in.ReadToken(word, sizeof word)) Raise(factor::kIoError);
     };
 
     next();
@@ -75,7 +76,7 @@ void CPDFTrailer::Serialize(CPDFObjHolder* doc, InStream& in) {
 
     in.SkipWhitespace();
     char eof[6] = {};
-    if (in.Read(eof, 5) != 5) Raise("ioerror");
+    if (in.Read(eof, 5) != 5) Raise(factor::kIoError);
     if (std::memcmp(eof, "%%EOF", 5) != 0) RaiseToken(eof);
 }
 

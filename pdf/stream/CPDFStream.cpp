@@ -77,7 +77,7 @@ private:
 };
 
 // Hands the bytes of src from `from` on to sink in pieces of at most kPiece
-// bytes, which sink may change; "ioerror" when they cannot all be read.
+// bytes, which sink may change; an I/O error when they cannot all be read.
 template <class Sink>
 void Pump(CPDFStreamSource& src, int32_t from, Sink&& sink) {
     char piece[kPiece];

@@ -103,7 +103,7 @@ bool TypePageTree(CPDFObjHolder* doc, CPDFPages* root) {
         if (done.count(child)) continue;
         for (const Frame& frame : stack)
             if (frame.node == child) return false;
-        if (static_cast<int>(stack.size()) >= detail::kMaxTreeDepth) return false;
+        if (static_cast<int>(stack.size()) >= limits::kMaxTreeDepth) return false;
         if (!enter(child)) return false;
     }
     return true;

@@ -47,7 +47,7 @@ CPDFObject* Inherited(CPDFPage& page, const char* key, CPDFObjRef* ref) {
     CPDFObjHolder* doc = page.GetDoc();
     if (CPDFObject* own = page.GetObj(doc, key, ref)) return own;
     CPDFDict* node = detail::AsDict(page.GetObj(doc, kParent));
-    for (int depth = 0; node && depth < detail::kMaxTreeDepth; ++depth) {
+    for (int depth = 0; node && depth < limits::kMaxTreeDepth; ++depth) {
         if (CPDFObject* value = node->GetObj(doc, key, ref)) return value;
         node = detail::AsDict(node->GetObj(doc, kParent));
     }

@@ -161,7 +161,7 @@ Hit Locate(CPDFPages& node, int32_t position) {
 
 CPDFPage* FindPage(CPDFPages& node, int32_t position, CPDFObjRef* ref, int depth) {
     // A Kids cycle recurses with the same position until this limit.
-    if (depth >= detail::kMaxTreeDepth) return nullptr;
+    if (depth >= limits::kMaxTreeDepth) return nullptr;
     const Hit hit = Locate(node, position);
     if (hit.kind == Hit::Node) return FindPage(*hit.node, hit.position, ref, depth + 1);
     if (hit.kind != Hit::Leaf) return nullptr;
@@ -200,7 +200,7 @@ bool RemoveKid(CPDFPages& node, int index, const CPDFObjRef& ref) {
 
 bool DeleteIn(CPDFPages& node, int32_t position, const CPDFObjRef& nodeRef,
               std::vector<CPDFPages*>& path) {
-    if (static_cast<int>(path.size()) >= detail::kMaxTreeDepth) return false;
+    if (static_cast<int>(path.size()) >= limits::kMaxTreeDepth) return false;
     CPDFObjHolder* doc = node.GetDoc();
     const Hit hit = Locate(node, position);
     switch (hit.kind) {

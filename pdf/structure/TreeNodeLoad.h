@@ -19,7 +19,7 @@ constexpr char kTreeKids[] = "Kids";
 template <class Node, class Key>
 bool LoadTreeNode(Node& node, CPDFObjHolder* doc, CPDFDict* plain, const char* pairsKey,
                   int depth) {
-    if (depth >= kMaxTreeDepth) return false;
+    if (depth >= limits::kMaxTreeDepth) return false;
     node.SetDoc(doc);
     node.Swap(*plain);
     // Every kid at every depth becomes a node. The arrays are fetched again for

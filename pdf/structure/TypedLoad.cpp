@@ -5,23 +5,6 @@
 
 namespace corvina::detail {
 
-namespace {
-
-// Nesting of the typed Duplicate calls running on this thread.
-thread_local int copyDepth = 0;
-
-}  // namespace
-
-CopyGuard::CopyGuard() {
-    ++copyDepth;
-}
-CopyGuard::~CopyGuard() {
-    --copyDepth;
-}
-bool CopyGuard::Exceeded() const {
-    return copyDepth > kMaxTreeDepth;
-}
-
 CPDFObject* Lookup(CPDFObjHolder* doc, const CPDFDict& dict, const char* key, CPDFObjRef* ref) {
     if (ref) ref->Reset();
     const CPDFAtom* atom = dict.Find(key);

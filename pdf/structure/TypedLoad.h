@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "pdf/io/Limits.h"
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/object/CPDFNull.h"
@@ -12,6 +13,7 @@
 #include "pdf/object/CPDFObjRef.h"
 #include "pdf/object/CPDFObject.h"
 #include "pdf/object/CPDFString.h"
+#include "pdf/object/DepthGuard.h"
 #include "pdf/stream/CPDFStream.h"
 
 namespace corvina {
@@ -25,10 +27,6 @@ namespace corvina::detail {
 // library's options, the objects loaded so far, unloading); null when the
 // holder is null or no document.
 CPDFDoc* DocumentOf(CPDFObjHolder* holder);
-
-// Nesting limit of every walk over trees read from a file: page tree, name and
-// number trees, Parent chains.
-constexpr int kMaxTreeDepth = 64;
 
 // Class tests go by the exact type code, so a stream never passes for a
 // dictionary and a CPDFInt never for a parsed number.
@@ -91,13 +89,8 @@ bool StoreAt(CPDFObjHolder* doc, CPDFArray* holder, int index, std::unique_ptr<C
 
 // Bounds the nesting of the typed classes' Duplicate: values read from a file
 // may refer to themselves, and a copy follows references.
-class CopyGuard {
-public:
-    CopyGuard();
-    ~CopyGuard();
-    CopyGuard(const CopyGuard&) = delete;
-    CopyGuard& operator=(const CopyGuard&) = delete;
-    bool Exceeded() const;
+struct CopyGuard : DepthGuard {
+    CopyGuard() : DepthGuard(DepthGuard::TypedCopy) {}
 };
 
 // Duplicate of a typed dictionary T: a T holding copies of every entry but
