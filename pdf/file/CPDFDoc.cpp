@@ -58,11 +58,12 @@ bool CPDFDoc::Open(CPDFLib* lib, const char* path, const char* password) {
             Raise("Open", CPDFException::UserError,
                   FormatFactor("not a regular file (%s): %s", kind, filePath_.c_str()).c_str());
         }
-        if (!ReadStructure()) Raise("Open", CPDFException::InternalError, "CPDFDoc::Serialize()");
+        if (!ReadStructure())
+            Raise("Open", CPDFException::InternalError, factor::kCallDocSerialize);
 
         spare_ = std::make_unique<CPDFXRef>();
         if (!spare_->Create(this, nullptr))
-            Raise("Open", CPDFException::InternalError, "CPDFXRef::Create()");
+            Raise("Open", CPDFException::InternalError, factor::kCallXRefCreate);
 
         if (!header_->Realize(this))
             Raise("Open", CPDFException::InternalError, "CPDFHeader::Realize()");
@@ -180,14 +181,14 @@ void CPDFDoc::CreateWorkingSection(const char* method) {
         Raise(method, CPDFException::InternalError, "CPDFBody::Create()");
     auto xref = std::make_unique<CPDFXRef>();
     if (!xref->Create(this, latestXRef))
-        Raise(method, CPDFException::InternalError, "CPDFXRef::Create()");
+        Raise(method, CPDFException::InternalError, factor::kCallXRefCreate);
 
     // New numbers must stay clear of objects that only older sections hold:
     // they start past the largest table read. The trailer's Size is not
     // trusted for this; no object can lie beyond every table.
     for (auto& x : xrefs_) fullSize_ = std::max(fullSize_, x->Size());
     if (!xref->Resize(fullSize_) || !body->Resize(xref->Size()))
-        Raise(method, CPDFException::InternalError, "CPDFXRef::Create()");
+        Raise(method, CPDFException::InternalError, factor::kCallXRefCreate);
 
     auto trailer = std::make_unique<CPDFTrailer>();
     bodies_.insert(bodies_.begin(), std::move(body));
@@ -220,12 +221,12 @@ CPDFObject* CPDFDoc::GetObjInner(const CPDFObjRef& ref) {
         // A newer section that frees the number hides what older ones held.
         if (!entry->inUse) return nullptr;
         auto loaded = LoadObj(ref, entry->offset);
-        if (!loaded) Raise("GetObj", CPDFException::InternalError, "CPDFDoc::LoadObj()");
+        if (!loaded) Raise("GetObj", CPDFException::InternalError, factor::kCallDocLoadObj);
         CPDFObject* raw = loaded.get();
         if (ref.objNum > body->Size() && !body->Resize(ref.objNum))
-            Raise("GetObj", CPDFException::InternalError, "CPDFBody::SetObj()");
+            Raise("GetObj", CPDFException::InternalError, factor::kCallBodySetObj);
         if (!body->SetObj(ref, std::move(loaded)))
-            Raise("GetObj", CPDFException::InternalError, "CPDFBody::SetObj()");
+            Raise("GetObj", CPDFException::InternalError, factor::kCallBodySetObj);
         return raw;
     }
     return nullptr;
@@ -305,27 +306,27 @@ bool CPDFDoc::RegistObj(std::unique_ptr<CPDFObject> obj, CPDFObjRef* ref) {
         CPDFBody* body = GetBody();
         CPDFXRef* xref = GetXRef();
         CPDFTrailer* trailer = GetTrailer();
-        if (!body) Raise("RegistObj", CPDFException::InternalError, "CPDFDoc::GetBody()");
-        if (!xref) Raise("RegistObj", CPDFException::InternalError, "CPDFDoc::GetXRef()");
-        if (!trailer) Raise("RegistObj", CPDFException::InternalError, "CPDFDoc::GetTrailer()");
+        if (!body) Raise("RegistObj", CPDFException::InternalError, factor::kCallDocGetBody);
+        if (!xref) Raise("RegistObj", CPDFException::InternalError, factor::kCallDocGetXRef);
+        if (!trailer) Raise("RegistObj", CPDFException::InternalError, factor::kCallDocGetTrailer);
         if (!obj) Raise("RegistObj", CPDFException::InternalError, nullptr);
 
         if (ref && ref->IsSet()) {
             CPDFBody* holder = nullptr;
             if (!FindObj(*ref, false, &holder))
-                Raise("RegistObj", CPDFException::InternalError, "CPDFDoc::FindObj()");
+                Raise("RegistObj", CPDFException::InternalError, factor::kCallDocFindObj);
             if (!holder->SetObj(*ref, std::move(obj)))
-                Raise("RegistObj", CPDFException::InternalError, "CPDFBody::SetObj()");
+                Raise("RegistObj", CPDFException::InternalError, factor::kCallBodySetObj);
             return true;
         }
 
         CPDFObjRef fresh;
         if (IsFDF()) {
             if (!body->AddObj(std::move(obj), &fresh))
-                Raise("RegistObj", CPDFException::InternalError, "CPDFBody::AddObj()");
+                Raise("RegistObj", CPDFException::InternalError, factor::kCallBodyAddObj);
             int32_t num = 0;
             if (!xref->AddEntry(&num))
-                Raise("RegistObj", CPDFException::InternalError, "CPDFXRef::AddEntry()");
+                Raise("RegistObj", CPDFException::InternalError, factor::kCallXRefAddEntry);
         } else {
             // Reuse a free number, but never one the file marked as not for
             // reuse (generation 65535) or a head that leads nowhere.
@@ -336,18 +337,18 @@ bool CPDFDoc::RegistObj(std::unique_ptr<CPDFObject> obj, CPDFObjRef* ref) {
                     Raise("RegistObj", CPDFException::InternalError, "CPDFXRef::GetEntry()");
                 fresh = CPDFObjRef(entry->objNum, entry->genNum);
                 if (fresh.objNum > body->Size() && !body->Resize(fresh.objNum))
-                    Raise("RegistObj", CPDFException::InternalError, "CPDFBody::SetObj()");
+                    Raise("RegistObj", CPDFException::InternalError, factor::kCallBodySetObj);
                 if (!body->SetObj(fresh, std::move(obj)))
-                    Raise("RegistObj", CPDFException::InternalError, "CPDFBody::SetObj()");
+                    Raise("RegistObj", CPDFException::InternalError, factor::kCallBodySetObj);
             } else {
                 if (!trailer->Get_Size())
                     Raise("RegistObj", CPDFException::InternalError, "CPDFTrailer::Get_Size()");
                 int32_t num = 0;
                 if (!xref->AddEntry(&num))
-                    Raise("RegistObj", CPDFException::InternalError, "CPDFXRef::AddEntry()");
+                    Raise("RegistObj", CPDFException::InternalError, factor::kCallXRefAddEntry);
                 fresh = CPDFObjRef(num, 0);
                 if (!body->Resize(num) || !body->SetObj(fresh, std::move(obj)))
-                    Raise("RegistObj", CPDFException::InternalError, "CPDFBody::AddObj()");
+                    Raise("RegistObj", CPDFException::InternalError, factor::kCallBodyAddObj);
                 if (!trailer->Set_Size(num + 1))
                     Raise("RegistObj", CPDFException::InternalError, "CPDFTrailer::Set_Size()");
             }
@@ -364,15 +365,15 @@ bool CPDFDoc::UpdateObj(const CPDFObjRef& ref) {
         if (!ref.IsSet()) Raise("UpdateObj", user, factor::kRefNotDefined);
         CPDFBody* body = GetBody();
         CPDFXRef* xref = GetXRef();
-        if (!body) Raise("UpdateObj", user, "CPDFDoc::GetBody()");
-        if (!xref) Raise("UpdateObj", user, "CPDFDoc::GetXRef()");
+        if (!body) Raise("UpdateObj", user, factor::kCallDocGetBody);
+        if (!xref) Raise("UpdateObj", user, factor::kCallDocGetXRef);
         if (!body->GetObj(ref)) {
             CPDFBody* holder = nullptr;
-            if (!FindObj(ref, true, &holder)) Raise("UpdateObj", user, "CPDFDoc::FindObj()");
+            if (!FindObj(ref, true, &holder)) Raise("UpdateObj", user, factor::kCallDocFindObj);
             if (ref.objNum > body->Size() && !body->Resize(ref.objNum))
-                Raise("UpdateObj", user, "CPDFBody::SetObj()");
+                Raise("UpdateObj", user, factor::kCallBodySetObj);
             if (!body->SetObj(ref, holder->TakeObj(ref)))
-                Raise("UpdateObj", user, "CPDFBody::SetObj()");
+                Raise("UpdateObj", user, factor::kCallBodySetObj);
         }
         if (!xref->GetEntry(ref.objNum)) {
             XRefEntry* older = FindEntry(ref.objNum, true);
@@ -380,7 +381,7 @@ bool CPDFDoc::UpdateObj(const CPDFObjRef& ref) {
             XRefEntry entry{older->objNum, older->genNum, 0, true};
             if ((entry.objNum > xref->Size() && !xref->Resize(entry.objNum)) ||
                 !xref->SetEntry(entry))
-                Raise("UpdateObj", user, "CPDFXRef::SetEntry()");
+                Raise("UpdateObj", user, factor::kCallXRefSetEntry);
         } else if (!xref->UpdateEntry(ref.objNum)) {
             Raise("UpdateObj", user, "CPDFXRef::UpdateEntry()");
         }
@@ -418,11 +419,11 @@ bool CPDFDoc::ReleaseObj(const CPDFObjRef& ref, bool force) {
         if (writer_) {
             const int32_t offset = StoreObj(ref, obj);
             if (offset < 0)
-                Raise("ReleaseObj", CPDFException::InternalError, "CPDFDoc::StoreObj()");
+                Raise("ReleaseObj", CPDFException::InternalError, factor::kCallDocStoreObj);
             XRefEntry entry{ref.objNum, ref.genNum, offset, true};
             if ((ref.objNum > spare_->Size() && !spare_->Resize(ref.objNum)) ||
                 !spare_->SetEntry(entry))
-                Raise("ReleaseObj", CPDFException::InternalError, "CPDFXRef::SetEntry()");
+                Raise("ReleaseObj", CPDFException::InternalError, factor::kCallXRefSetEntry);
         }
         std::unique_ptr<CPDFObject> taken = holder->TakeObj(ref);
         if (taken && !taken->Release(this))

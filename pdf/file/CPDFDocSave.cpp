@@ -25,9 +25,9 @@ bool CPDFDoc::Save(const char* path, bool incremental, bool linearize) {
     lastError_.Clear();
     const bool ok = Guarded("Save", false, [&] {
         const int internal = CPDFException::InternalError;
-        if (!GetBody()) Raise("Save", internal, "CPDFDoc::GetBody()");
-        if (!GetXRef()) Raise("Save", internal, "CPDFDoc::GetXRef()");
-        if (!GetTrailer()) Raise("Save", internal, "CPDFDoc::GetTrailer()");
+        if (!GetBody()) Raise("Save", internal, factor::kCallDocGetBody);
+        if (!GetXRef()) Raise("Save", internal, factor::kCallDocGetXRef);
+        if (!GetTrailer()) Raise("Save", internal, factor::kCallDocGetTrailer);
         // A second Save replaces the first one's output.
         DiscardSave();
         writer_ = std::make_unique<CPDFDocWriter>(*this);
@@ -76,7 +76,7 @@ bool CPDFDoc::Flush() {
         }
         spare_ = std::make_unique<CPDFXRef>();
         if (!spare_->Create(this, nullptr))
-            Raise("Flush", CPDFException::InternalError, "CPDFXRef::Create()");
+            Raise("Flush", CPDFException::InternalError, factor::kCallXRefCreate);
         CreateWorkingSection("Flush");
         return true;
     });

@@ -13,6 +13,7 @@
 #include "pdf/file/CPDFDoc.h"
 #include "pdf/io/DecimalText.h"
 #include "pdf/io/TempName.h"
+#include "pdf/object/Factors.h"
 
 namespace corvina {
 namespace {
@@ -133,21 +134,22 @@ void CPDFDocWriter::MergeSections() {
     // Every number up to the largest table read is carried, so objects that
     // only older sections list are not lost.
     const int32_t size = std::max(xref->Size(), doc_.fullSize_);
-    if (!xref->Resize(size) || !body->Resize(size)) Raise("Save", internal, "CPDFXRef::SetEntry()");
+    if (!xref->Resize(size) || !body->Resize(size))
+        Raise("Save", internal, factor::kCallXRefSetEntry);
     for (int32_t i = 1; i <= size; ++i) {
         if (!xref->GetEntry(i)) {
             // A number no section lists is simply absent (sparse tables are
             // valid); it stays out of the new table.
             XRefEntry* older = doc_.FindEntry(i, true);
             if (!older) continue;
-            if (!xref->SetEntry(*older)) Raise("Save", internal, "CPDFXRef::SetEntry()");
+            if (!xref->SetEntry(*older)) Raise("Save", internal, factor::kCallXRefSetEntry);
         }
         const XRefEntry* entry = xref->GetEntry(i);
         const CPDFObjRef ref(i, entry->genNum);
         CPDFBody* holder = nullptr;
         if (!body->GetObj(ref) && doc_.FindObj(ref, true, &holder)) {
             if (!body->SetObj(ref, holder->TakeObj(ref)))
-                Raise("Save", internal, "CPDFBody::SetObj()");
+                Raise("Save", internal, factor::kCallBodySetObj);
         }
     }
     doc_.bodies_.resize(1);
@@ -183,9 +185,9 @@ void CPDFDocWriter::WriteAllObjects() {
     CPDFBody* body = doc_.GetBody();
     CPDFXRef* xref = doc_.GetXRef();
     CPDFTrailer* trailer = doc_.GetTrailer();
-    if (!body) Raise("Serialize", internal, "CPDFDoc::GetBody()");
-    if (!xref) Raise("Serialize", internal, "CPDFDoc::GetXRef()");
-    if (!trailer) Raise("Serialize", internal, "CPDFDoc::GetTrailer()");
+    if (!body) Raise("Serialize", internal, factor::kCallDocGetBody);
+    if (!xref) Raise("Serialize", internal, factor::kCallDocGetXRef);
+    if (!trailer) Raise("Serialize", internal, factor::kCallDocGetTrailer);
     body->Serialize(*output_);
     const int32_t size = xref->Size();
     CPDFXRef* early = doc_.spare_.get();
@@ -207,10 +209,10 @@ void CPDFDocWriter::WriteAllObjects() {
         } else {
             // Never touched: load, write and free it at once.
             std::unique_ptr<CPDFObject> loaded = doc_.LoadObj(ref, entry->offset);
-            if (!loaded) Raise("Serialize", internal, "CPDFDoc::LoadObj()");
+            if (!loaded) Raise("Serialize", internal, factor::kCallDocLoadObj);
             offset = doc_.StoreObj(ref, loaded.get());
         }
-        if (offset < 0) Raise("Serialize", internal, "CPDFDoc::StoreObj()");
+        if (offset < 0) Raise("Serialize", internal, factor::kCallDocStoreObj);
         written[i] = offset;
     }
     for (int32_t i = 1; i <= size; ++i) {
@@ -248,7 +250,7 @@ std::string CPDFDocWriter::Finish(bool* reread) {
             errno = output_->SavedErrno();
             Raise("Flush", CPDFException::SystemError, nullptr);
         }
-        Raise("Flush", CPDFException::InternalError, "CPDFDoc::Serialize()");
+        Raise("Flush", CPDFException::InternalError, factor::kCallDocSerialize);
     }
 
     doc_.spare_.reset();

@@ -8,6 +8,7 @@
 #include "pdf/file/CPDFDocStructure.h"
 #include "pdf/file/CPDFEncryptDict.h"
 #include "pdf/io/InStream.h"
+#include "pdf/io/Limits.h"
 #include "pdf/io/OutStream.h"
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFException.h"
@@ -53,7 +54,7 @@ CPDFTrailer::~CPDFTrailer() = default;
 void CPDFTrailer::Serialize(CPDFObjHolder* doc, InStream& in) {
     doc_ = doc;
     dict_->RemoveAll();
-    char word[256];
+    char word[limits::kTokenSize];
     auto next = [&]() {
         if (!in.ReadToken(word, sizeof word)) Raise(factor::kIoError);
     };

@@ -43,11 +43,11 @@ void CPDFName::Serialize(CPDFObjHolder*, InStream& in, CryptKey) {
     }
     int rawLength = 0;
     char* text = collector.Collected(rawLength);
-    if (!text) Raise(CPDFException::InternalError, "TempString::Append()");
+    if (!text) Raise(CPDFException::InternalError, factor::kCallTempStringAppend);
     // A solidus alone is the empty name, which is valid.
 
     const int length = detail::DecodeName(text, rawLength);
-    if (!Assign(text, length)) Raise(CPDFException::InternalError, "TempString::Assign()");
+    if (!Assign(text, length)) Raise(CPDFException::InternalError, factor::kCallTempStringAssign);
 }
 
 void CPDFName::Serialize(OutStream& out, CryptKey) {

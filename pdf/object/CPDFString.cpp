@@ -97,12 +97,12 @@ void CPDFString::Serialize(CPDFObjHolder*, InStream& in, CryptKey crypt) {
     }
     int rawLength = 0;
     char* text = collector.Collected(rawLength);
-    if (!text) Raise("Serialize", CPDFException::InternalError, "TempString::Append()");
+    if (!text) Raise("Serialize", CPDFException::InternalError, factor::kCallTempStringAppend);
 
     const int length = literal_ ? detail::DecodeLiteralString(text, rawLength)
                                 : detail::DecodeHexString(text, rawLength);
     if (!Assign(text, length))
-        Raise("Serialize", CPDFException::InternalError, "TempString::Assign()");
+        Raise("Serialize", CPDFException::InternalError, factor::kCallTempStringAssign);
     if (crypt) detail::CryptObjectData(crypt, reinterpret_cast<unsigned char*>(Data()), Length());
 }
 

@@ -25,4 +25,21 @@ constexpr char kSaveNotCalled[] = "CPDFDoc::Save() has not been called.";
 constexpr char kEncryptedDocument[] = "encrypted document";
 constexpr char kInvalidSecurityHandler[] = "invalid security handler";
 
+// Calls that failed, named in the factors of the operations that made them.
+constexpr char kCallBodyAddObj[] = "CPDFBody::AddObj()";
+constexpr char kCallBodySetObj[] = "CPDFBody::SetObj()";
+constexpr char kCallDocFindObj[] = "CPDFDoc::FindObj()";
+constexpr char kCallDocGetBody[] = "CPDFDoc::GetBody()";
+constexpr char kCallDocGetTrailer[] = "CPDFDoc::GetTrailer()";
+constexpr char kCallDocGetXRef[] = "CPDFDoc::GetXRef()";
+constexpr char kCallDocLoadObj[] = "CPDFDoc::LoadObj()";
+constexpr char kCallDocSerialize[] = "CPDFDoc::Serialize()";
+constexpr char kCallDocStoreObj[] = "CPDFDoc::StoreObj()";
+constexpr char kCallPagesGetCount[] = "CPDFPages::Get_Count()";
+constexpr char kCallXRefAddEntry[] = "CPDFXRef::AddEntry()";
+constexpr char kCallXRefCreate[] = "CPDFXRef::Create()";
+constexpr char kCallXRefSetEntry[] = "CPDFXRef::SetEntry()";
+constexpr char kCallTempStringAppend[] = "TempString::Append()";
+constexpr char kCallTempStringAssign[] = "TempString::Assign()";
+
 }  // namespace corvina::factor

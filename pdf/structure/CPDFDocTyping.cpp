@@ -22,7 +22,7 @@ namespace {
 CPDFPages* PageTree(CPDFDoc& doc, const char* method, CPDFObjRef* rootRef = nullptr) {
     const int internal = CPDFException::InternalError;
     CPDFTrailer* trailer = doc.GetTrailer();
-    if (!trailer) Raise(method, internal, "CPDFDoc::GetTrailer()");
+    if (!trailer) Raise(method, internal, factor::kCallDocGetTrailer);
     CPDFCatalog* catalog = trailer->Get_Root();
     if (!catalog) Raise(method, internal, "CPDFTrailer::Get_Root()");
     CPDFPages* pages = catalog->Get_Pages(rootRef);
@@ -98,7 +98,7 @@ int32_t CPDFDocTyping::GetPageCount(CPDFDoc& doc) {
     CPDFNumber* count = PageTree(doc, "GetPageCount")->Get_Count();
     // A negative count is no count: the result would read as "none".
     if (!count || count->IntValue() < 0)
-        Raise("GetPageCount", CPDFException::InternalError, "CPDFPages::Get_Count()");
+        Raise("GetPageCount", CPDFException::InternalError, factor::kCallPagesGetCount);
     return count->IntValue();
 }
 
@@ -109,7 +109,7 @@ void CPDFDocTyping::DeletePage(CPDFDoc& doc, int32_t position, int32_t count) {
     CPDFObjRef rootRef;
     CPDFPages* pages = PageTree(doc, "DeletePage", &rootRef);
     CPDFNumber* total = pages->Get_Count();
-    if (!total) Raise("DeletePage", internal, "CPDFPages::Get_Count()");
+    if (!total) Raise("DeletePage", internal, factor::kCallPagesGetCount);
     const int32_t pageCount = total->IntValue();
     if (position < 0 || position > pageCount - 1)
         Raise("DeletePage", user, factor::kPageOutOfRange);
@@ -123,7 +123,7 @@ void CPDFDocTyping::DeletePage(CPDFDoc& doc, int32_t position, int32_t count) {
 
 bool CPDFDocTyping::StampInfo(CPDFDoc& doc) {
     CPDFTrailer* trailer = doc.GetTrailer();
-    if (!trailer) Raise("SetDocInfo", CPDFException::InternalError, "CPDFDoc::GetTrailer()");
+    if (!trailer) Raise("SetDocInfo", CPDFException::InternalError, factor::kCallDocGetTrailer);
     CPDFObjRef ref;
     CPDFObject* found = trailer->Get_InfoObj(&ref);
     auto* info = dynamic_cast<CPDFInfoDict*>(found);
