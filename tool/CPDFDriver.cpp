@@ -39,6 +39,9 @@ namespace {
 constexpr size_t kNameBuffer = 256;
 // The job passes the page number and eight zeros.
 constexpr int kFormatArgs = 9;
+// The log's error line and the refusal of a name format.
+constexpr char kErrorLine[] = "%%%%[ Error: %s ]%%%%";
+constexpr char kInvalidFormatLine[] = "Invalid Format: %s";
 
 // One conversion of a name format: its text and what it consumes.
 struct Conversion {
@@ -211,7 +214,7 @@ void CPDFDriver::Fail(const char* format, const char* arg) {
     char text[1024];
     std::snprintf(text, sizeof text, format, arg);
     log_.SetLastErrorText(text);
-    log_.WriteLog("%%%%[ Error: %s ]%%%%", text);
+    log_.WriteLog(kErrorLine, text);
 }
 
 bool CPDFDriver::CheckTempPath() {
@@ -252,7 +255,7 @@ bool CPDFDriver::RunSteps(const char* inputPath, const char* outputPath) {
     if (!CheckTempPath()) return false;
     // A format printf could misuse is refused before any file is touched.
     if (!remove_ && !IsSafeFormat(format_.c_str())) {
-        log_.WriteLog("Invalid Format: %s", format_.c_str());
+        log_.WriteLog(kInvalidFormatLine, format_.c_str());
         return false;
     }
 
@@ -298,7 +301,7 @@ bool CPDFDriver::RunSteps(const char* inputPath, const char* outputPath) {
                 char text[64];
                 std::snprintf(text, sizeof text, "cannot get PDF Page: %ld", p);
                 log_.SetLastErrorText(text);
-                log_.WriteLog("%%%%[ Error: %s ]%%%%", text);
+                log_.WriteLog(kErrorLine, text);
                 log_.WriteErrorReport(doc_->GetLastError());
                 return false;
             }
@@ -407,7 +410,7 @@ bool CPDFDriver::MakeName(long page, std::string& mbName, std::u16string& name) 
     std::vector<std::string> literals;
     std::vector<Conversion> convs;
     if (!ParseFormat(format_.c_str(), literals, convs)) {
-        log_.WriteLog("Invalid Format: %s", format_.c_str());
+        log_.WriteLog(kInvalidFormatLine, format_.c_str());
         return false;
     }
     const long args[kFormatArgs] = {page, 0, 0, 0, 0, 0, 0, 0, 0};
@@ -419,7 +422,7 @@ bool CPDFDriver::MakeName(long page, std::string& mbName, std::u16string& name) 
     }
     // Names longer than the job's buffer are refused, never cut.
     if (mbName.size() > kNameBuffer - 1) {
-        log_.WriteLog("Invalid Format: %s", format_.c_str());
+        log_.WriteLog(kInvalidFormatLine, format_.c_str());
         return false;
     }
     if (!corvina::detail::CP932ToUTF16(mbName.c_str(), mbName.size(), name)) name.clear();
