@@ -18,8 +18,6 @@
 #include "pdf/object/Factors.h"
 
 namespace corvina {
-namespace {}  // namespace
-
 void CPDFDoc::Keep(const CPDFException& e) {
     if (lastError_.IsEmpty()) lastError_ = e;
 }

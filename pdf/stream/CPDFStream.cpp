@@ -387,9 +387,8 @@ std::unique_ptr<CPDFObject> CPDFStream::Duplicate(CPDFObjHolder* dstDoc,
             copy->srcLength_ = srcLength_;
         } else if (IsDeferred()) {
             if (!ReadSource(copy->data_)) return nullptr;
-        } else {
-            CPDFMemSource mem(data_.Text(), data_.Length());
-            if (!Take(copy->data_, mem)) return nullptr;
+        } else if (!copy->data_.Assign(data_.Text(), data_.Length())) {
+            return nullptr;
         }
         return copy;
     } catch (const CPDFException&) {

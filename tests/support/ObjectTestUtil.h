@@ -9,10 +9,17 @@
 #include "pdf/io/MemInStream.h"
 #include "pdf/io/MemOutStream.h"
 #include "pdf/object/CPDFException.h"
+#include "pdf/object/CPDFNumber.h"
 #include "pdf/object/CPDFObjRef.h"
 #include "pdf/object/CPDFObject.h"
 
 namespace corvina::testing {
+
+// A parsed value that must be a plain number.
+inline CPDFNumber* AsNumber(const std::unique_ptr<CPDFObject>& obj) {
+    EXPECT_TRUE(obj && obj->TypeCode() == CPDFObject::Number);
+    return static_cast<CPDFNumber*>(obj.get());
+}
 
 // Parses one object from text, as the document's object reader would.
 inline std::unique_ptr<CPDFObject> ParseText(const std::string& text, CryptKey crypt = nullptr) {

@@ -17,11 +17,6 @@ namespace corvina {
 namespace {
 using namespace corvina::testing;
 
-CPDFNumber* AsNumber(const std::unique_ptr<CPDFObject>& obj) {
-    EXPECT_TRUE(obj && obj->TypeCode() == CPDFObject::Number);
-    return static_cast<CPDFNumber*>(obj.get());
-}
-
 // Texts the single-precision views would have changed, the edge forms of the
 // syntax, and both sides of the inline/heap boundary of the kept text.
 TEST(CPDFNumberText, ValidTokensAreWrittenVerbatim) {

@@ -14,11 +14,6 @@ namespace corvina {
 namespace {
 using namespace corvina::testing;
 
-CPDFNumber* AsNumber(const std::unique_ptr<CPDFObject>& obj) {
-    EXPECT_TRUE(obj && obj->TypeCode() == CPDFObject::Number);
-    return static_cast<CPDFNumber*>(obj.get());
-}
-
 TEST(CPDFObjRef, WritesNumbersAndR) {
     EXPECT_EQ(WriteRef(CPDFObjRef()), "-1 -1 R");
     EXPECT_EQ(WriteRef(CPDFObjRef(12, 3)), "12 3 R");
