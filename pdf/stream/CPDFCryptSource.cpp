@@ -26,13 +26,13 @@ void CPDFCryptSource::Restart() {
 int CPDFCryptSource::Read(char* into, int32_t offset, int n) {
     if (n <= 0 || offset < 0 || offset >= Length()) return 0;
     if (offset < at_) Restart();
-    char skipped[kSkipPiece];
+    // RC4's key stream does not depend on the data: skipping ahead only runs
+    // the cipher, it need not read the skipped bytes.
+    unsigned char skipped[kSkipPiece] = {};
     while (at_ < offset) {
-        const int want = std::min(offset - at_, kSkipPiece);
-        const int got = inner_.Read(skipped, at_, want);
-        if (got <= 0) return 0;
-        cipher_.Process(reinterpret_cast<unsigned char*>(skipped), got);
-        at_ += got;
+        const int step = std::min(offset - at_, kSkipPiece);
+        cipher_.Process(skipped, step);
+        at_ += step;
     }
     const int got = inner_.Read(into, offset, n);
     if (got <= 0) return 0;
