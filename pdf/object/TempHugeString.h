@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "pdf/io/FileMap.h"
 #include "pdf/io/TempName.h"
@@ -59,6 +60,14 @@ public:
     int NewSize(int n) const override {
         const int64_t size = (int64_t{n} + kBlockSize - 1) / kBlockSize * kBlockSize;
         return size > INT_MAX ? n : static_cast<int>(size);
+    }
+
+    // Exchanges the contents, mapped file included; nothing is copied.
+    void Swap(TempHugeString& other) {
+        std::swap(this->data_, other.data_);
+        std::swap(this->capacity_, other.capacity_);
+        std::swap(this->length_, other.length_);
+        std::swap(map_, other.map_);
     }
 
     bool IsMapped() const { return map_ != nullptr; }

@@ -3,14 +3,17 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "pdf/object/CPDFDict.h"
 #include "pdf/object/TempHugeString.h"
+#include "pdf/stream/FilterCall.h"
 
 namespace corvina {
 
 class CPDFArray;
 class CPDFNumber;
+struct FilterData;
 
 // A stream: its dictionary and its data, which stays in the holder's source
 // file (offset and length set) until something needs the bytes.
@@ -62,6 +65,72 @@ public:
 
     CPDFObjHolder* GetDoc() const { return doc_; }
 
+    // The encoders and decoders. Each runs its filter over the data and
+    // replaces the data with the result; none throws, each reports failure
+    // in errors (when given) and leaves the data as it was. An encoder
+    // records its filter with EncodeFilter.
+    virtual bool EncodeASCIIHex(CPDFException* errors, PDFProgressProc progress = nullptr,
+                                PDFCancelProc cancel = nullptr, const PDFProgressRange& range = {});
+    virtual bool EncodeASCII85(CPDFException* errors, PDFProgressProc progress = nullptr,
+                               PDFCancelProc cancel = nullptr, const PDFProgressRange& range = {});
+    virtual bool EncodeFlate(CPDFException* errors, PDFProgressProc progress = nullptr,
+                             PDFCancelProc cancel = nullptr, const PDFProgressRange& range = {});
+    virtual bool EncodeRunLength(CPDFException* errors, PDFProgressProc progress = nullptr,
+                                 PDFCancelProc cancel = nullptr,
+                                 const PDFProgressRange& range = {});
+    virtual bool EncodeCCITTFax(int32_t k, CPDFException* errors,
+                                PDFProgressProc progress = nullptr, PDFCancelProc cancel = nullptr,
+                                const PDFProgressRange& range = {});
+    virtual bool EncodeDCT(int32_t quality, CPDFException* errors,
+                           PDFProgressProc progress = nullptr, PDFCancelProc cancel = nullptr,
+                           const PDFProgressRange& range = {});
+    // parms: the filter's decode parameters, or null.
+    virtual bool DecodeASCIIHex(CPDFObject* parms, CPDFException* errors,
+                                PDFProgressProc progress = nullptr, PDFCancelProc cancel = nullptr,
+                                const PDFProgressRange& range = {});
+    virtual bool DecodeASCII85(CPDFObject* parms, CPDFException* errors,
+                               PDFProgressProc progress = nullptr, PDFCancelProc cancel = nullptr,
+                               const PDFProgressRange& range = {});
+    // The slot no filter fills: always fails.
+    virtual bool DecodeReserved(CPDFObject* parms, CPDFException* errors,
+                                PDFProgressProc progress = nullptr, PDFCancelProc cancel = nullptr,
+                                const PDFProgressRange& range = {});
+    virtual bool DecodeFlate(CPDFObject* parms, CPDFException* errors,
+                             PDFProgressProc progress = nullptr, PDFCancelProc cancel = nullptr,
+                             const PDFProgressRange& range = {});
+    virtual bool DecodeRunLength(CPDFObject* parms, CPDFException* errors,
+                                 PDFProgressProc progress = nullptr, PDFCancelProc cancel = nullptr,
+                                 const PDFProgressRange& range = {});
+    virtual bool DecodeCCITTFax(CPDFObject* parms, CPDFException* errors,
+                                PDFProgressProc progress = nullptr, PDFCancelProc cancel = nullptr,
+                                const PDFProgressRange& range = {});
+    virtual bool DecodeDCT(CPDFObject* parms, CPDFException* errors,
+                           PDFProgressProc progress = nullptr, PDFCancelProc cancel = nullptr,
+                           const PDFProgressRange& range = {});
+
+    // Removes every filter of the Filter entry, first to last.
+    bool DecodeAllFilter(CPDFException* errors, PDFProgressProc progress = nullptr,
+                         PDFCancelProc cancel = nullptr, const PDFProgressRange& range = {});
+    // One decoder chosen by its filter name.
+    bool DecodeFilter(const char* name, CPDFObject* parms, CPDFException* errors,
+                      PDFProgressProc progress = nullptr, PDFCancelProc cancel = nullptr,
+                      const PDFProgressRange& range = {});
+    // Records that one more filter was applied: it goes first in Filter, its
+    // parameters (or null) first in DecodeParms.
+    bool EncodeFilter(const char* name, std::unique_ptr<CPDFObject> parms, CPDFException* errors);
+
+    // What the last decoder noticed without failing (data that ended early,
+    // say); empty when all was well.
+    const std::string& FilterWarning() const { return filterWarning_; }
+
+protected:
+    // Runs one filter over the data (loaded first) and takes its result on
+    // success; errors are reported into call.errors.
+    template <class Run>
+    bool ApplyFilter(const char* method, const FilterCall& call, CPDFObject* parms, Run run);
+    // Replaces the data with bytes (swapped in, not copied) and sets Length.
+    bool TakeData(TempHugeString<char>& bytes);
+
 private:
     bool LoadData();
     bool UpdateLength();
@@ -78,6 +147,7 @@ private:
     TempHugeString<char> data_;
     int32_t srcOffset_ = -1;
     int32_t srcLength_ = -1;
+    std::string filterWarning_;
 };
 
 }  // namespace corvina

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "pdf/stream/FilterCall.h"
+#include "pdf/stream/FilterData.h"
+
+namespace corvina {
+
+// Hexadecimal pairs, upper case when encoding, ">" at the end.
+class CPDFASCIIHexFilter {
+public:
+    bool Decode(FilterData& data, const FilterCall& call);
+    bool Encode(FilterData& data, const FilterCall& call);
+};
+
+}  // namespace corvina

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "pdf/stream/FilterCall.h"
+#include "pdf/stream/FilterData.h"
+
+namespace corvina {
+
+class CPDFRunLengthFilter {
+public:
+    bool Decode(FilterData& data, const FilterCall& call);
+    bool Encode(FilterData& data, const FilterCall& call);
+};
+
+}  // namespace corvina
