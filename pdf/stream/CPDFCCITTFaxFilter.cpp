@@ -155,6 +155,10 @@ struct Fax {
     int32_t height = 0;
     int32_t k = 0;
     bool byteAlign = false;
+    // One-dimensional rows without end-of-line codes, which libtiff's
+    // Group 3 codec cannot find its way through: they go through its
+    // Modified Huffman codec instead, told not to expect codes or padding.
+    bool noEol = false;
     int64_t RowBytes() const { return (int64_t{width} + 7) / 8; }
 };
 
@@ -220,12 +224,14 @@ public:
         const bool g4 = fax.k < 0;
         uint32_t t4 = fax.k > 0 ? GROUP3OPT_2DENCODING : 0;
         if (fax.byteAlign) t4 |= GROUP3OPT_FILLBITS;
+        const uint16_t compression = g4          ? COMPRESSION_CCITTFAX4
+                                     : fax.noEol ? COMPRESSION_CCITTRLE
+                                                 : COMPRESSION_CCITTFAX3;
         const bool ok =
             TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(fax.width)) &&
             TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(fax.height)) &&
             TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1) &&
-            TIFFSetField(tif, TIFFTAG_COMPRESSION,
-                         g4 ? COMPRESSION_CCITTFAX4 : COMPRESSION_CCITTFAX3) &&
+            TIFFSetField(tif, TIFFTAG_COMPRESSION, compression) &&
             TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE) &&
             TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1) &&
             TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(fax.height)) &&
@@ -233,9 +239,18 @@ public:
             TIFFSetField(tif, TIFFTAG_YRESOLUTION, 72.0) &&
             TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
             TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_NONE) &&
-            (g4 ? TIFFSetField(tif, TIFFTAG_T6OPTIONS, 0)
-                : TIFFSetField(tif, TIFFTAG_T4OPTIONS, t4));
+            (g4          ? TIFFSetField(tif, TIFFTAG_T6OPTIONS, 0)
+             : fax.noEol ? 1
+                         : TIFFSetField(tif, TIFFTAG_T4OPTIONS, t4));
         Check(ok, CPDFException::InternalError, "cannot set field");
+    }
+
+    // How the rows of fax.noEol data are laid out, set on the reading side.
+    void SetReadMode(TIFF* tif, const Fax& fax) const {
+        if (!fax.noEol) return;
+        const int mode = FAXMODE_NORTC | FAXMODE_NOEOL | (fax.byteAlign ? FAXMODE_BYTEALIGN : 0);
+        Check(TIFFSetField(tif, TIFFTAG_FAXMODE, mode) == 1, CPDFException::InternalError,
+              "cannot set field");
     }
 
     void Finish(TiffHandle& handle) {
@@ -253,6 +268,18 @@ private:
     TiffSession session_;
     MemFile file_;
 };
+
+// Group 3 data that starts with an end-of-line code: eleven zero bits or
+// more, then a one.
+bool StartsWithEol(const char* bytes, int n) {
+    int zeros = 0;
+    for (int i = 0; i < n; ++i)
+        for (int bit = 7; bit >= 0; --bit) {
+            if ((static_cast<unsigned char>(bytes[i]) >> bit) & 1) return zeros >= 11;
+            ++zeros;
+        }
+    return false;
+}
 
 int32_t ParmInt(FilterData& data, const char* key, int32_t fallback, detail::FilterRun& run) {
     if (!data.parms) return fallback;
@@ -326,6 +353,7 @@ bool CPDFCCITTFaxFilter::Decode(FilterData& data, const FilterCall& call) {
                 CPDFException::InvalidFormat,
                 FormatFactor("invalid image size: %dx%d", geometry.width, geometry.height).c_str());
         const bool blackIs1 = ParmBool(data, "BlackIs1");
+        geometry.noEol = geometry.k == 0 && !StartsWithEol(data.data, data.length);
 
         TiffHandle out;
         fax.Open(out, "w");
@@ -338,6 +366,7 @@ bool CPDFCCITTFaxFilter::Decode(FilterData& data, const FilterCall& call) {
 
         TiffHandle in;
         fax.Open(in, "r");
+        fax.SetReadMode(in.tif, geometry);
         const tmsize_t size = TIFFStripSize(in.tif);
         if (size != geometry.RowBytes() * geometry.height)
             fax.Check(false, CPDFException::InternalError, "cannot read image data");

@@ -9,8 +9,8 @@
 
 #include "pdf/object/CPDFException.h"
 #include "pdf/stream/CPDFStream.h"
-#include "pdf/stream/ImageTestUtil.h"
 #include "support/E2E.h"
+#include "support/ImageStream.h"
 #include "support/PdfBuilder.h"
 #include "support/ScratchDir.h"
 
@@ -58,6 +58,28 @@ std::string RawStrip(const std::string& path) {
     if (TIFFReadRawStrip(tif, 0, s.data(), static_cast<tmsize_t>(s.size())) < 0) s.clear();
     TIFFClose(tif);
     return s;
+}
+
+// One-dimensional rows as libtiff writes them in the given fax mode (no EOL
+// codes, rows byte-aligned or not), through a file in dir.
+std::string NoEolRows(const ScratchDir& dir, const std::string& bits, int w, int h, int mode) {
+    const std::string path = dir.File("noeol.tif");
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    if (!tif) return "";
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, w);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, h);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX3);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, h);
+    TIFFSetField(tif, TIFFTAG_FAXMODE, mode);
+    std::string row;
+    for (int y = 0; y < h; ++y) {
+        row = bits.substr(static_cast<size_t>(y * ((w + 7) / 8)), static_cast<size_t>((w + 7) / 8));
+        TIFFWriteScanline(tif, row.data(), static_cast<uint32_t>(y), 0);
+    }
+    TIFFClose(tif);
+    return RawStrip(path);
 }
 
 }  // namespace
@@ -214,6 +236,36 @@ TEST(CCITTFaxFilterTest, AgreesWithTiffcpAndMupdf) {
             EXPECT_TRUE(shown.out == (blackIs1 ? ours : Invert(ours)))
                 << c.coding << " BlackIs1 " << blackIs1;
         }
+    }
+}
+
+// The format's default: one-dimensional rows without end-of-line codes,
+// packed or byte-aligned; MuPDF must see the same image.
+TEST(CCITTFaxFilterTest, RowsWithoutEndOfLineCodes) {
+    const int w = 43, h = 17;
+    const std::string bits = Bilevel(w, h);
+    ScratchDir dir;
+    for (bool aligned : {false, true}) {
+        const int mode = FAXMODE_NORTC | FAXMODE_NOEOL | (aligned ? FAXMODE_BYTEALIGN : 0);
+        const std::string coded = NoEolRows(dir, bits, w, h, mode);
+        ASSERT_FALSE(coded.empty());
+        const std::string parms = std::string("<</Columns 43") +
+                                  (aligned ? " /EncodedByteAlign true" : "") + " /BlackIs1 true>>";
+        auto s = ImageStream(FaxDict(w, h), coded);
+        auto p = corvina::testing::ParseText(parms);
+        CPDFException e;
+        ASSERT_TRUE(s->DecodeFilter("CCITTFaxDecode", p.get(), &e)) << aligned << e.GetFactor();
+        EXPECT_TRUE(StreamData(*s) == bits) << aligned;
+        if (!e2e::Have("mutool")) continue;
+        const std::string pdf = dir.Write(
+            "noeol.pdf", PdfBuilder::OnePage()
+                             .Obj(4, FaxDict(w, h,
+                                             " /Filter /CCITTFaxDecode /DecodeParms " + parms +
+                                                 " /Length " + std::to_string(coded.size())) +
+                                         "\nstream\n" + coded + "\nendstream")
+                             .Bytes());
+        const e2e::RunResult shown = e2e::Run({"mutool", "show", "-b", pdf, "4"});
+        EXPECT_TRUE(shown.out == bits) << aligned << shown.err;
     }
 }
 

@@ -10,8 +10,8 @@
 
 #include "pdf/object/CPDFException.h"
 #include "pdf/stream/CPDFStream.h"
-#include "pdf/stream/ImageTestUtil.h"
 #include "support/E2E.h"
+#include "support/ImageStream.h"
 #include "support/ScratchDir.h"
 
 using corvina::CPDFException;
