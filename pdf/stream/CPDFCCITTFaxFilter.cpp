@@ -419,10 +419,12 @@ bool CPDFCCITTFaxFilter::Encode(FilterData& data, const FilterCall& call, int32_
         TiffHandle out;
         fax.Open(out, "w");
         fax.SetFields(out.tif, geometry);
+        // libtiff may change the row it is given; the stream's data is not its.
+        std::string line;
         for (int32_t row = 0; row < geometry.height; ++row) {
             run.Tick(row, geometry.height);
-            char* line = const_cast<char*>(data.data) + stride * row;
-            fax.Check(TIFFWriteScanline(out.tif, line, static_cast<uint32_t>(row), 0) == 1,
+            line.assign(data.data + stride * row, static_cast<size_t>(stride));
+            fax.Check(TIFFWriteScanline(out.tif, line.data(), static_cast<uint32_t>(row), 0) == 1,
                       CPDFException::InternalError, "cannot write image data");
         }
         fax.Finish(out);

@@ -4,11 +4,17 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "pdf/file/CPDFDoc.h"
+#include "pdf/file/CPDFLib.h"
+#include "pdf/io/TempName.h"
 #include "pdf/object/CPDFException.h"
+#include "pdf/object/CPDFName.h"
+#include "pdf/object/CPDFObjRef.h"
 #include "pdf/stream/CPDFStream.h"
 #include "support/E2E.h"
 #include "support/ImageStream.h"
@@ -241,4 +247,51 @@ TEST(DCTFilterTest, DamagedDataFailsCleanlyOrEndsWithAWarning) {
         EXPECT_EQ(e.GetType(), CPDFException::InvalidFormat);
         EXPECT_TRUE(StreamData(*s) == bad);
     }
+}
+
+// An image that ghostscript wrote with DCT into a PDF, found through the
+// document, decodes to what djpeg makes of its bytes.
+TEST(DCTFilterTest, GhostscriptImageDecodesAsDjpegDoes) {
+    E2E_REQUIRE("gs");
+    E2E_REQUIRE("djpeg");
+    ScratchDir dir;
+    const std::string ps = dir.Write("image.ps", R"(%!PS
+/w 48 def /h 32 def /str w h mul 3 mul string def
+0 1 h 1 sub { /y exch def 0 1 w 1 sub { /x exch def /i y w mul x add 3 mul def
+  str i x 5 mul put str i 1 add y 7 mul put str i 2 add x y add 2 mul put } for } for
+72 72 translate 200 150 scale
+w h 8 [w 0 0 h neg 0 h] str false 3 colorimage showpage
+)");
+    const std::string pdf = dir.File("image.pdf");
+    ASSERT_EQ(
+        e2e::Run({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pdfwrite",
+                  "-dAutoFilterColorImages=false", "-dColorImageFilter=/DCTEncode", "-o", pdf, ps})
+            .code,
+        0);
+    // The document and the library's temporary directory go on every way out.
+    struct Opened {
+        std::string savedTempDir = corvina::TempSettings::Directory();
+        std::unique_ptr<corvina::CPDFLib> lib;
+        corvina::CPDFDoc* doc = nullptr;
+        ~Opened() {
+            if (doc) lib->Close(doc);
+            corvina::TempSettings::Directory() = savedTempDir;
+        }
+    } opened;
+    opened.lib = corvina::CPDFLib::Create(dir.Path().c_str());
+    ASSERT_TRUE(opened.lib);
+    CPDFException e;
+    opened.doc = opened.lib->Open(pdf.c_str(), nullptr, &e);
+    ASSERT_TRUE(opened.doc) << e.GetFactor();
+    int images = 0;
+    for (int num = 1; num < 40; ++num) {
+        auto* s = dynamic_cast<CPDFStream*>(opened.doc->GetObj(corvina::CPDFObjRef(num, 0)));
+        if (!s || !corvina::IsNameEqual(s->Get_Filter(), "DCTDecode")) continue;
+        ++images;
+        const std::string jpeg = StreamData(*s);
+        ASSERT_TRUE(s->DecodeAllFilter(&e)) << e.GetFactor();
+        EXPECT_EQ(s->GetDataLength(), 48 * 32 * 3);
+        EXPECT_TRUE(StreamData(*s) == Djpeg(dir, jpeg));
+    }
+    EXPECT_EQ(images, 1);
 }
