@@ -41,7 +41,10 @@ public:
             this->Adopt(static_cast<C*>(map_->Base()), static_cast<int>(size));
             return true;
         }
-        const int size = NewSize(n);
+        // The file grows by at least half its size, so a stream that is
+        // appended to piece by piece is remapped a logarithmic number of
+        // times, not once per block.
+        const int size = NewSize(GrowTarget(n));
         // A failed resize has already closed and removed the file, so the
         // contents are gone; the string is left empty, not dangling.
         if (!map_->Resize(static_cast<long>(size) * static_cast<long>(sizeof(C)), false)) {
@@ -88,6 +91,12 @@ protected:
     }
 
 private:
+    int GrowTarget(int n) const {
+        const int64_t wanted = int64_t{this->capacity_} + this->capacity_ / 2;
+        if (wanted <= n) return n;
+        return wanted > INT_MAX - kBlockSize ? n : static_cast<int>(wanted);
+    }
+
     std::unique_ptr<FileMap> map_;
 };
 
