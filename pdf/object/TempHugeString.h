@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -26,7 +27,11 @@ public:
 
     bool Reserve(int n) override {
         if (this->capacity_ >= n) return true;
-        if (!map_ && n <= kThreshold) return Base::Reserve(n);
+        // On the heap too the buffer grows by half at least (up to the
+        // threshold), so a result appended piece by piece is not copied once
+        // per block.
+        if (!map_ && n <= kThreshold)
+            return Base::Reserve(this->data_ ? std::min(GrowTarget(n), kThreshold) : n);
         if (!map_) {
             const long size = this->data_ ? NewSize(n) : n;
             auto map = std::make_unique<FileMap>();
