@@ -196,3 +196,46 @@ TEST(ProbeStreamTest, StreamsThatCannotBeHadEndInTheReport) {
         EXPECT_EQ(r.err.rfind("usage: corvina-probe", 0), 0u) << r.err;
     }
 }
+
+// JPEGs written by cjpeg decode as qpdf decodes them (fax data is checked
+// against MuPDF with the filter's own tests).
+TEST(ProbeStreamTest, ImagesDecodeAsIndependentReadersDecodeThem) {
+    E2E_REQUIRE("qpdf");
+    E2E_REQUIRE("cjpeg");
+    ScratchDir dir;
+    const int w = 61, h = 37;
+    std::string rgb;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            rgb += static_cast<char>(x * 4);
+            rgb += static_cast<char>(y * 6);
+            rgb += static_cast<char>((x ^ y) * 3);
+        }
+    dir.Write("in.ppm", "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n" + rgb);
+    PdfBuilder pdf = PdfBuilder::OnePage();
+    const char* const kJpegs[][2] = {{"-baseline", "4"}, {"-progressive", "5"}};
+    for (const auto& j : kJpegs) {
+        const std::string jpg = dir.File(std::string(j[1]) + ".jpg");
+        ASSERT_EQ(
+            e2e::Run({"cjpeg", j[0], "-quality", "80", "-outfile", jpg, dir.File("in.ppm")}).code,
+            0);
+        const std::string data = e2e::ReadBytes(jpg);
+        pdf.Obj(std::stoi(j[1]), "<< /Type /XObject /Subtype /Image /Width " + std::to_string(w) +
+                                     " /Height " + std::to_string(h) +
+                                     " /BitsPerComponent 8 /ColorSpace /DeviceRGB /Filter "
+                                     "/DCTDecode /Length " +
+                                     std::to_string(data.size()) + " >>\nstream\n" + data +
+                                     "\nendstream");
+    }
+    const std::string file = dir.Write("images.pdf", pdf.Bytes());
+    for (int num : {4, 5}) {
+        SCOPED_TRACE(num);
+        const RunResult ours = ProbeStream(file, num);
+        const RunResult theirs = e2e::Run({"qpdf", "--show-object=" + std::to_string(num),
+                                           "--filtered-stream-data", "--decode-level=all", file});
+        ASSERT_EQ(theirs.code, 0) << theirs.err;
+        EXPECT_EQ(ours.code, 0) << ours.out << ours.err;
+        EXPECT_EQ(ours.out.size(), static_cast<size_t>(w * h * 3));
+        EXPECT_TRUE(ours.out == theirs.out) << ours.out.size() << " vs " << theirs.out.size();
+    }
+}
