@@ -100,6 +100,7 @@ bool CPDFDoc::Open(CPDFLib* lib, const char* path, const char* password) {
         }
 
         TypeRootObjects();
+        if (!IsFDF()) ReadLinearization();
         return true;
     });
     if (!ok) ReleaseAll();
@@ -454,14 +455,6 @@ CryptKey CPDFDoc::ObjectKey(const CPDFObjRef& ref, unsigned char* buf) const {
     return KeyFor(docKey_.get(), ref, buf);
 }
 
-bool CPDFDoc::FindLinearRef(const CPDFObjRef&, CPDFObjRef*) const {
-    return false;
-}
-
-bool CPDFDoc::LinearizeObj(const CPDFObjRef&) {
-    return true;
-}
-
 // ---------------------------------------------------------------- pages
 
 CPDFObject* CPDFDoc::PeekObj(const CPDFObjRef& ref, std::unique_ptr<CPDFObject>* loaded) {
@@ -516,6 +509,7 @@ void CPDFDoc::ReleaseAll() {
     if (input_) input_->Close();
     input_.reset();
     linearized_ = false;
+    ReleaseLinearization();
     docKey_.reset();
     spare_.reset();
     DiscardSave();

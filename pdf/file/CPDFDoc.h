@@ -3,12 +3,15 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "pdf/file/CPDFBody.h"
 #include "pdf/file/CPDFHeader.h"
+#include "pdf/file/CPDFHintStream.h"
+#include "pdf/file/CPDFLineaParams.h"
 #include "pdf/file/CPDFTrailer.h"
 #include "pdf/file/CPDFXRef.h"
 #include "pdf/io/FileInStream.h"
@@ -117,6 +120,26 @@ public:
     // a linearized save running there is no map and nothing is renumbered.
     bool FindLinearRef(const CPDFObjRef& from, CPDFObjRef* to) const override;
     bool LinearizeObj(const CPDFObjRef& ref) override;
+    bool LinearizeObj(const CPDFObjRef& ref, bool force);
+    // Moves the objects of every page but the first, with what they reach,
+    // into the regrouped section, numbered from 1 in the order of moving.
+    // Run by Flush after a save that asked for linearization.
+    bool Linearize();
+    // The regrouped section (null before a Linearize that moved anything).
+    CPDFBody* GetLinearBody() const { return linBodies_.empty() ? nullptr : linBodies_[0].get(); }
+    CPDFXRef* GetLinearXRef() const { return linXRefs_.empty() ? nullptr : linXRefs_[0].get(); }
+    CPDFTrailer* GetLinearTrailer() const {
+        return linTrailers_.empty() ? nullptr : linTrailers_[0].get();
+    }
+
+    // What a linearized input holds at its front, read at Open; null when the
+    // file is not linearized or they could not be read.
+    CPDFLineaParams* GetLineaParams() const { return lineaParams_.get(); }
+    CPDFHintStream* GetHintStream() const { return hintStream_.get(); }
+    // Why a file that looks linearized was opened without its parameters or
+    // hint stream (type 0 when nothing went wrong): the file is read through
+    // its chain of sections all the same.
+    const CPDFException& GetWarning() const { return warning_; }
 
     // The clock that stamps the information dictionary (tests fix it).
     void SetClock(std::function<std::time_t()> clock) { clock_ = std::move(clock); }
@@ -158,6 +181,14 @@ private:
     void CheckInputUnchanged(const char* method);
     CPDFObject* GetObjInner(const CPDFObjRef& ref);
     CryptKey KeyFor(const unsigned char* key, const CPDFObjRef& ref, unsigned char* buf) const;
+    // Linearization at Open: the parameter dictionary at the front of the
+    // file and the hint stream it points to; problems become the warning.
+    void ReadLinearization();
+    std::unique_ptr<CPDFObject> ReadFrontObject(int32_t offset, bool hint, CPDFObjRef* ref);
+    // A whole rewrite does not carry the old linearization's objects: a stale
+    // parameter dictionary at the front of a file misleads readers.
+    void DropLinearization();
+    void ReleaseLinearization();
 
     CPDFException lastError_;
     std::unique_ptr<CPDFHeader> header_;
@@ -172,6 +203,18 @@ private:
     // file its unread objects lie in.
     bool inputLost_ = false;
     bool linearized_ = false;
+    std::unique_ptr<CPDFLineaParams> lineaParams_;
+    std::unique_ptr<CPDFHintStream> hintStream_;
+    // Where the input holds those two (a parameter dictionary is noted even
+    // when a later update spoiled the linearization).
+    CPDFObjRef lineaRef_;
+    CPDFObjRef hintRef_;
+    CPDFException warning_;
+    // The regrouped section and the map from old to new references.
+    std::vector<std::unique_ptr<CPDFBody>> linBodies_;
+    std::vector<std::unique_ptr<CPDFXRef>> linXRefs_;
+    std::vector<std::unique_ptr<CPDFTrailer>> linTrailers_;
+    std::map<std::pair<int32_t, int32_t>, CPDFObjRef> linearMap_;
     std::unique_ptr<unsigned char[]> docKey_;
     // Entries of the objects a running save wrote early (ReleaseObj).
     std::unique_ptr<CPDFXRef> spare_;

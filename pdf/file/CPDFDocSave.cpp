@@ -78,6 +78,7 @@ bool CPDFDoc::Flush() {
         if (input_) input_->Close();
         input_.reset();
         docKey_ = writer_->TakeOutputKey();
+        const bool linearize = writer_->IsLinearizing();
         writer_.reset();
 
         if (reread) {
@@ -87,6 +88,12 @@ bool CPDFDoc::Flush() {
                 Raise("Flush", CPDFException::RuntimeLibraryError, nullptr);
             }
         }
+        // What the input's front said no longer describes the file written.
+        ReleaseLinearization();
+        linearized_ = false;
+        // The regrouping is held in memory only; the file is written plain.
+        if (linearize && !Linearize())
+            Raise("Flush", CPDFException::InternalError, "CPDFDoc::Linearize()");
         spare_ = std::make_unique<CPDFXRef>();
         if (!spare_->Create(this, nullptr))
             Raise("Flush", CPDFException::InternalError, factor::kCallXRefCreate);

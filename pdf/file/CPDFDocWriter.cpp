@@ -64,9 +64,6 @@ void CPDFDocWriter::Begin(const char* path, bool incremental, bool linearize) {
     } else if (linearize || outputKey_) {
         incremental = false;
     }
-    // Linearized output is not built; refuse before anything is written.
-    if (linearize) Raise("Save", CPDFException::InternalError, "CPDFDoc::Linearize()");
-
     if (doc_.GetTrailer()->Get_Encrypt() && doc_.docKey_ && !outputKey_) {
         outputKey_ = std::make_unique<unsigned char[]>(5);
         std::memcpy(outputKey_.get(), doc_.docKey_.get(), 5);
@@ -156,6 +153,7 @@ void CPDFDocWriter::MergeSections() {
     doc_.xrefs_.resize(1);
     doc_.trailers_.resize(1);
     doc_.GetTrailer()->Dict().Detach("Prev");
+    doc_.DropLinearization();
 }
 
 int32_t CPDFDocWriter::StoreObj(const CPDFObjRef& ref, CPDFObject* obj) {

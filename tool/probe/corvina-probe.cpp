@@ -5,6 +5,8 @@
 //   corvina-probe --stream NUM [--raw] FILE
 //       the data of object NUM on standard output, every filter of its
 //       Filter entry undone (or, with --raw, as stored)             (exit 0)
+//   corvina-probe --linearization FILE
+//       L n / O n / E n / N n / T n / H a b [c d], or not linearized (exit 0)
 // A failure prints error / Module: / Method: / Type: / Factor: (exit 1);
 // a wrong command line prints the usage (exit 2).
 #include <cstdint>
@@ -86,7 +88,7 @@ void PrintTree(CPDFDoc* doc, CPDFDict* node, int depth) {
     }
 }
 
-constexpr char kUsage[] = "usage: corvina-probe [--stream NUM [--raw]] FILE\n";
+constexpr char kUsage[] = "usage: corvina-probe [--stream NUM [--raw] | --linearization] FILE\n";
 constexpr char kModule[] = "corvina-probe";
 
 int ListPages(CPDFLib& lib, CPDFDoc* doc) {
@@ -162,16 +164,43 @@ int WriteStream(CPDFLib& lib, CPDFDoc* doc, int32_t num, bool raw) {
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
+// The parameters of a linearized file as the document read them; why a file
+// that looks linearized has none goes to standard error.
+int PrintLinearization(CPDFLib& lib, CPDFDoc* doc) {
+    CPDFLineaParams* params = doc->GetLineaParams();
+    if (!params) {
+        const CPDFException& w = doc->GetWarning();
+        if (!w.IsEmpty()) std::fprintf(stderr, "warning: %s (%s)\n", w.GetFactor(), w.GetMethod());
+        std::puts("not linearized");
+        lib.Close(doc);
+        return 0;
+    }
+    const std::pair<const char*, CPDFNumber*> keys[] = {{"L", params->Get_L()},
+                                                        {"O", params->Get_O()},
+                                                        {"E", params->Get_E()},
+                                                        {"N", params->Get_N()},
+                                                        {"T", params->Get_T()}};
+    for (const auto& [key, value] : keys) std::printf("%s %d\n", key, value->IntValue());
+    std::fputs("H", stdout);
+    for (int i = 0; params->Hint(i); ++i) std::printf(" %d", params->Hint(i)->IntValue());
+    std::puts("");
+    lib.Close(doc);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const char* file = nullptr;
     const char* number = nullptr;
     bool raw = false;
+    bool linearization = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--stream" && i + 1 < argc && !number) {
             number = argv[++i];
+        } else if (arg == "--linearization" && !linearization) {
+            linearization = true;
         } else if (arg == "--raw" && !raw) {
             raw = true;
         } else if (!file && (arg.empty() || arg[0] != '-' || arg == "-")) {
@@ -187,7 +216,7 @@ int main(int argc, char** argv) {
         num = std::strtol(number, &end, 10);
         if (!*number || *end || num < 0 || num > INT32_MAX) file = nullptr;
     }
-    if (!file || (raw && num < 0)) {
+    if (!file || (raw && num < 0) || (linearization && num >= 0)) {
         std::fputs(kUsage, stderr);
         return 2;
     }
@@ -195,6 +224,7 @@ int main(int argc, char** argv) {
     CPDFException error;
     CPDFDoc* doc = lib->Open(file, nullptr, &error);
     if (!doc) return Report(error);
+    if (linearization) return PrintLinearization(*lib, doc);
     if (num >= 0) return WriteStream(*lib, doc, static_cast<int32_t>(num), raw);
     return ListPages(*lib, doc);
 }
