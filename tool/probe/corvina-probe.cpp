@@ -181,6 +181,11 @@ int PrintLinearization(CPDFLib& lib, CPDFDoc* doc) {
                                                         {"N", params->Get_N()},
                                                         {"T", params->Get_T()}};
     for (const auto& [key, value] : keys) std::printf("%s %d\n", key, value->IntValue());
+    if (!doc->GetHintStream()) {
+        const CPDFException& w = doc->GetWarning();
+        std::fprintf(stderr, "warning: no hint stream at H%s%s\n", w.IsEmpty() ? "" : ": ",
+                     w.GetFactor());
+    }
     std::fputs("H", stdout);
     for (int i = 0; params->Hint(i); ++i) std::printf(" %d", params->Hint(i)->IntValue());
     std::puts("");
