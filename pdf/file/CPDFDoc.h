@@ -152,7 +152,10 @@ private:
     void ReleaseAll();
     void DiscardSave();
     CPDFObject* GetObjInner(const CPDFObjRef& ref);
+    // The key context of ref under key (the document or the output key), in
+    // buf; null without a key and for the encryption dictionary itself.
     CryptKey KeyFor(const unsigned char* key, const CPDFObjRef& ref, unsigned char* buf) const;
+    bool IsEncryptRef(const CPDFObjRef& ref) const;
 
     CPDFException lastError_;
     std::unique_ptr<CPDFHeader> header_;

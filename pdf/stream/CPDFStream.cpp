@@ -271,7 +271,9 @@ void CPDFStream::Serialize(CPDFObjHolder* doc, InStream& in, std::unique_ptr<CPD
         srcOffset_ = start;
         srcLength_ = taken;
     } else {
-        CPDFRangeSource range(in, start, taken);
+        // Encrypted data ends where its length says: the line end before
+        // "endstream" is not under the cipher and would decrypt to garbage.
+        CPDFRangeSource range(in, start, crypt ? dataLength : taken);
         Pump(*Crypted(range, crypt), 0, [&](char* piece, int n) {
             if (!data_.Append(piece, n)) Raise(CPDFException::RuntimeLibraryError, nullptr);
         });
