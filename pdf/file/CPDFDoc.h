@@ -71,7 +71,8 @@ public:
     // next asked for. Only for objects nobody holds a pointer to.
     void UnloadObj(const CPDFObjRef& ref);
 
-    // Pages.
+    // Pages. On failure ref still names the page the tree lists at index when
+    // there is one (unset otherwise).
     CPDFPage* GetPage(int32_t index, CPDFObjRef* ref);
     bool DeletePage(int32_t position, int32_t count);
     int32_t GetPageCount();
@@ -151,6 +152,10 @@ private:
     void TypeRootObjects();
     void ReleaseAll();
     void DiscardSave();
+    // Deferred stream data of loaded objects, before the input becomes the
+    // file a save wrote (see CPDFStream::AfterSave).
+    void RebaseStreams(bool readsOutput, bool offsetsKept);
+    void CheckInputUnchanged(const char* method);
     CPDFObject* GetObjInner(const CPDFObjRef& ref);
     // The key context of ref under key (the document or the output key), in
     // buf; null without a key and for the encryption dictionary itself.
@@ -166,6 +171,9 @@ private:
     CPDFLib* lib_ = nullptr;
     std::string filePath_;
     std::unique_ptr<FileInStream> input_;
+    // Set when a save into a device or pipe left the document without the
+    // file its unread objects lie in.
+    bool inputLost_ = false;
     bool linearized_ = false;
     std::unique_ptr<unsigned char[]> docKey_;
     // Entries of the objects a running save wrote early (ReleaseObj).

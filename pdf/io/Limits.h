@@ -32,5 +32,9 @@ constexpr int kStartXRefWindow = 1024;
 // Object numbers and generations a cross-reference table may hold.
 constexpr long kMaxObjNum = 8388607;
 constexpr int kMaxGen = 65535;
+// Decoded image data (JPEG, fax) larger than this is refused before anything
+// is allocated: the sizes come from the file, and a few bytes of fax or JPEG
+// header can claim gigabytes.
+constexpr long kMaxImageBytes = 512L << 20;
 
 }  // namespace corvina::limits

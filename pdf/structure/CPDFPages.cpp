@@ -23,12 +23,6 @@ constexpr char kPage[] = "Page";
 constexpr char kKids[] = "Kids";
 constexpr char kCount[] = "Count";
 constexpr char kParent[] = "Parent";
-constexpr char kMediaBox[] = "MediaBox";
-constexpr char kResources[] = "Resources";
-constexpr char kCropBox[] = "CropBox";
-constexpr char kArtBox[] = "ArtBox";
-constexpr char kTrimBox[] = "TrimBox";
-constexpr char kBleedBox[] = "BleedBox";
 
 // Where the wanted position lies among a node's Kids.
 struct Hit {
@@ -108,6 +102,7 @@ Hit Locate(CPDFPages& node, int32_t position) {
             // An unreadable element stands for one page.
             if (position == seen) {
                 hit.kind = Hit::Unreadable;
+                hit.ref = ref;
                 return hit;
             }
             ++seen;
@@ -164,6 +159,7 @@ CPDFPage* FindPage(CPDFPages& node, int32_t position, CPDFObjRef* ref, int depth
     if (depth >= limits::kMaxTreeDepth) return nullptr;
     const Hit hit = Locate(node, position);
     if (hit.kind == Hit::Node) return FindPage(*hit.node, hit.position, ref, depth + 1);
+    if (hit.kind == Hit::Unreadable && ref) *ref = hit.ref;
     if (hit.kind != Hit::Leaf) return nullptr;
     CPDFObject* leaf = hit.leaf;
     if (leaf->IsParsed()) {
