@@ -1,10 +1,11 @@
 // corvina-probe: looks into a PDF file through the library, for people and
 // for scripts.
-//   corvina-probe FILE
+//   corvina-probe [--password PW] FILE
 //       pages N / page I NUM GEN / dest NAME NUM GEN|direct        (exit 0)
-//   corvina-probe --stream NUM [--raw] FILE
+//   corvina-probe [--password PW] --stream NUM [--raw] FILE
 //       the data of object NUM on standard output, every filter of its
 //       Filter entry undone (or, with --raw, as stored)             (exit 0)
+// An encrypted file is opened with PW (which may be empty) and shown decrypted.
 // A failure prints error / Module: / Method: / Type: / Factor: (exit 1);
 // a wrong command line prints the usage (exit 2).
 #include <cstdint>
@@ -86,7 +87,7 @@ void PrintTree(CPDFDoc* doc, CPDFDict* node, int depth) {
     }
 }
 
-constexpr char kUsage[] = "usage: corvina-probe [--stream NUM [--raw]] FILE\n";
+constexpr char kUsage[] = "usage: corvina-probe [--password PW] [--stream NUM [--raw]] FILE\n";
 constexpr char kModule[] = "corvina-probe";
 
 int ListPages(CPDFLib& lib, CPDFDoc* doc) {
@@ -167,11 +168,14 @@ int WriteStream(CPDFLib& lib, CPDFDoc* doc, int32_t num, bool raw) {
 int main(int argc, char** argv) {
     const char* file = nullptr;
     const char* number = nullptr;
+    const char* password = nullptr;
     bool raw = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--stream" && i + 1 < argc && !number) {
             number = argv[++i];
+        } else if (arg == "--password" && i + 1 < argc && !password) {
+            password = argv[++i];
         } else if (arg == "--raw" && !raw) {
             raw = true;
         } else if (!file && (arg.empty() || arg[0] != '-' || arg == "-")) {
@@ -193,7 +197,7 @@ int main(int argc, char** argv) {
     }
     std::unique_ptr<CPDFLib> lib = CPDFLib::Create(nullptr);
     CPDFException error;
-    CPDFDoc* doc = lib->Open(file, nullptr, &error);
+    CPDFDoc* doc = lib->Open(file, password, &error);
     if (!doc) return Report(error);
     if (num >= 0) return WriteStream(*lib, doc, static_cast<int32_t>(num), raw);
     return ListPages(*lib, doc);
