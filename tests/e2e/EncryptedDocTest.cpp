@@ -178,26 +178,6 @@ TEST_F(EncryptedDocTest, OpensWithEachPasswordAndReadsWhatQpdfReads) {
     }
 }
 
-TEST_F(EncryptedDocTest, DocumentKeyIsTheOneQpdfReports) {
-    const std::string enc = Encrypt("user", "owner");
-    ASSERT_FALSE(enc.empty());
-    const std::string shown =
-        e2e::Run({"qpdf", "--password=owner", "--show-encryption-key", "--show-encryption", enc})
-            .out;
-    ASSERT_NE(shown.find("Encryption key = "), std::string::npos) << shown;
-    const std::string key = shown.substr(shown.find("Encryption key = ") + 17, 10);
-    // The key this library derived decrypts the file, and U is the padding
-    // under it; qpdf's key must then be the same key.
-    CPDFDoc* doc = Open(enc, "user");
-    ASSERT_TRUE(doc);
-    unsigned char context[10];
-    ASSERT_NE(doc->ObjectKey(CPDFObjRef(1, 0), context), nullptr);
-    static const char* digits = "0123456789abcdef";
-    std::string ours;
-    for (int k = 0; k < 5; ++k) ours += {digits[context[k] >> 4], digits[context[k] & 15]};
-    EXPECT_EQ(ours, key);
-}
-
 TEST_F(EncryptedDocTest, SavedCopiesOpenWithTheSamePasswords) {
     for (bool incremental : {false, true}) {
         const std::string enc = Encrypt("user", "owner");
@@ -275,16 +255,6 @@ TEST_F(EncryptedDocTest, EncryptRemovedGivesAPlainFile) {
     EXPECT_EQ(e2e::Run({"qpdf", "--check", enc}).code, 0);
     EXPECT_EQ(QpdfShow(enc, "", QpdfRefOf(enc, "", "Secret")), "(Hello secret)\n");
     EXPECT_EQ(Decoded(Contents(Open(enc, nullptr))), kContent);
-}
-
-TEST_F(EncryptedDocTest, OtherHandlersAreRefused) {
-    const std::string enc = Encrypt("user", "owner", "128");
-    ASSERT_FALSE(enc.empty());
-    for (const char* password : {"user", "owner", static_cast<const char*>(nullptr)}) {
-        std::string factor;
-        EXPECT_EQ(Open(enc, password, &factor), nullptr);
-        EXPECT_EQ(factor, "invalid security handler");
-    }
 }
 
 }  // namespace

@@ -181,24 +181,4 @@ TEST(CPDFDocEncrypt, SaveWritesTheSameCipherAndAPlainEncryptDict) {
     }
 }
 
-TEST(CPDFDocEncrypt, EncryptRemovedWritesAPlainFileEvenWhenAskedToAppend) {
-    EncryptedDoc opened(Encrypted(Standard(), true), "owner");
-    CPDFDoc* doc = opened.Doc();
-    ASSERT_TRUE(doc);
-    const std::string before = ScratchDir::Read(opened.Path());
-    doc->GetTrailer()->Dict().RemoveKey(doc, "Encrypt");
-    ASSERT_TRUE(doc->Save(opened.Path().c_str(), true, false));
-    ASSERT_TRUE(doc->Flush()) << doc->GetLastError().GetFactor();
-    const std::string bytes = ScratchDir::Read(opened.Path());
-    // A plain section appended to encrypted objects could not be read: the
-    // whole file is rewritten.
-    EXPECT_NE(bytes.substr(0, before.size()), before);
-    EXPECT_EQ(bytes.find("/Encrypt"), std::string::npos);
-    EXPECT_NE(bytes.find("4 0 obj\r\n<48656C6C6F20736563726574>\r\nendobj"), std::string::npos);
-    EXPECT_NE(bytes.find("stream\r\nHi\r\nendstream"), std::string::npos);
-    EncryptedDoc again(bytes, nullptr);
-    ASSERT_TRUE(again.Doc()) << again.Factor();
-    EXPECT_EQ(Text(again.Doc(), 4), "Hello secret");
-}
-
 }  // namespace
