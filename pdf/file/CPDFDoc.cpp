@@ -8,8 +8,8 @@
 #include <set>
 
 #include "pdf/file/CPDFDocStructure.h"
-#include "pdf/file/CPDFEncryptDict.h"
 #include "pdf/file/IndirectValue.h"
+#include "pdf/file/SecurityHandler.h"
 #include "pdf/io/DecimalText.h"
 #include "pdf/io/FileKind.h"
 #include "pdf/io/Limits.h"
@@ -89,15 +89,11 @@ bool CPDFDoc::Open(CPDFLib* lib, const char* path, const char* password) {
             }
         }
 
-        if (CPDFObject* encrypt = trailers_[0]->Get_Encrypt()) {
-            auto* dict = dynamic_cast<CPDFEncryptDict*>(encrypt);
-            if (!dict || !dict->IsSupportedHandler())
-                Raise("Open", CPDFException::UserError, factor::kInvalidSecurityHandler);
-            // Decryption is not built; a document that needs it is refused
-            // whatever password comes with it.
-            (void)password;
-            Raise("Open", CPDFException::UserError, factor::kEncryptedDocument);
-        }
+        // Everything read so far (the trailers and what their realization
+        // loaded, the encryption dictionary among it) was read plain; from
+        // here on objects are read with their keys.
+        docKey_ = detail::UnlockDocument(this, trailers_[0]->Get_Encrypt(), trailers_[0]->Get_ID(),
+                                         password);
 
         TypeRootObjects();
         if (!IsFDF()) ReadLinearization();
@@ -259,7 +255,9 @@ std::unique_ptr<CPDFObject> CPDFDoc::LoadObj(const CPDFObjRef& ref, int32_t offs
             Raise("LoadObj", CPDFException::InvalidFormat,
                   FormatFactor(factor::kInvalidObjRef, static_cast<int>(n), static_cast<int>(g))
                       .c_str());
-        unsigned char keyBuf[10];
+        // An object kept in an object stream has no key of its own: the
+        // stream holding it is what is encrypted.
+        unsigned char keyBuf[detail::kObjectKeyContextLength];
         std::unique_ptr<CPDFObject> obj =
             detail::ReadIndirectValue(this, *input_, ObjectKey(ref, keyBuf));
         if (!obj) {
@@ -441,14 +439,19 @@ void CPDFDoc::UnloadObj(const CPDFObjRef& ref) {
 
 CryptKey CPDFDoc::KeyFor(const unsigned char* key, const CPDFObjRef& ref,
                          unsigned char* buf) const {
-    if (!key) return nullptr;
-    std::memcpy(buf, key, 5);
-    buf[5] = static_cast<unsigned char>(ref.objNum & 0xFF);
-    buf[6] = static_cast<unsigned char>((ref.objNum >> 8) & 0xFF);
-    buf[7] = static_cast<unsigned char>((ref.objNum >> 16) & 0xFF);
-    buf[8] = static_cast<unsigned char>(ref.genNum & 0xFF);
-    buf[9] = static_cast<unsigned char>((ref.genNum >> 8) & 0xFF);
-    return buf;
+    // The encryption dictionary is read and written plain under any key.
+    if (!key || IsEncryptRef(ref)) return nullptr;
+    return detail::ObjectKeyContext(key, ref, buf);
+}
+
+bool CPDFDoc::IsEncryptRef(const CPDFObjRef& ref) const {
+    for (const auto& trailer : trailers_) {
+        const CPDFAtom* atom = trailer->Dict().Find("Encrypt");
+        if (atom && atom->Kind() == CPDFAtom::RefKind &&
+            *static_cast<const CPDFObjRef*>(atom) == ref)
+            return true;
+    }
+    return false;
 }
 
 CryptKey CPDFDoc::ObjectKey(const CPDFObjRef& ref, unsigned char* buf) const {

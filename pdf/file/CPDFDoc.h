@@ -180,6 +180,8 @@ private:
     void RebaseStreams(bool readsOutput, bool offsetsKept);
     void CheckInputUnchanged(const char* method);
     CPDFObject* GetObjInner(const CPDFObjRef& ref);
+    // The key context of ref under key (the document or the output key), in
+    // buf; null without a key and for the encryption dictionary itself.
     CryptKey KeyFor(const unsigned char* key, const CPDFObjRef& ref, unsigned char* buf) const;
     // Linearization at Open: the parameter dictionary at the front of the
     // file and the hint stream it points to; problems become the warning.
@@ -189,6 +191,7 @@ private:
     // parameter dictionary at the front of a file misleads readers.
     void DropLinearization();
     void ReleaseLinearization();
+    bool IsEncryptRef(const CPDFObjRef& ref) const;
 
     CPDFException lastError_;
     std::unique_ptr<CPDFHeader> header_;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "pdf/file/CPDFDoc.h"
+#include "pdf/file/SecurityHandler.h"
 #include "pdf/io/DecimalText.h"
 #include "pdf/io/TempName.h"
 #include "pdf/object/Factors.h"
@@ -64,9 +65,16 @@ void CPDFDocWriter::Begin(const char* path, bool incremental, bool linearize) {
     } else if (linearize || outputKey_) {
         incremental = false;
     }
-    if (doc_.GetTrailer()->Get_Encrypt() && doc_.docKey_ && !outputKey_) {
-        outputKey_ = std::make_unique<unsigned char[]>(5);
-        std::memcpy(outputKey_.get(), doc_.docKey_.get(), 5);
+    if (doc_.docKey_ && !outputKey_) {
+        if (detail::IsSupportedEncrypt(doc_.GetTrailer()->Get_Encrypt())) {
+            outputKey_ = std::make_unique<unsigned char[]>(detail::kDocKeyLength);
+            std::memcpy(outputKey_.get(), doc_.docKey_.get(), detail::kDocKeyLength);
+        } else {
+            // Encryption dropped: a plain section appended to an encrypted
+            // file would leave a trailer without Encrypt over encrypted
+            // objects, which no reader can read. The whole file goes plain.
+            incremental = false;
+        }
     }
 
     ChooseTarget(path ? path : "", &incremental);
@@ -170,7 +178,7 @@ int32_t CPDFDocWriter::StoreObj(const CPDFObjRef& ref, CPDFObject* obj) {
     end = detail::AppendDecimal(end, ref.genNum);
     std::memcpy(end, " obj\r\n", 6);
     output_->Write(head, static_cast<int>(end + 6 - head));
-    unsigned char keyBuf[10];
+    unsigned char keyBuf[detail::kObjectKeyContextLength];
     obj->Serialize(*output_, doc_.KeyFor(outputKey_.get(), ref, keyBuf));
     output_->WriteEol();
     output_->WriteText("endobj");

@@ -4,6 +4,7 @@
 
 #include "pdf/object/CPDFInt.h"
 #include "pdf/object/CPDFName.h"
+#include "pdf/object/DepthGuard.h"
 
 namespace corvina {
 
@@ -18,6 +19,7 @@ constexpr char kO[] = "O";
 constexpr char kU[] = "U";
 constexpr char kP[] = "P";
 constexpr char kStandard[] = "Standard";
+constexpr int kEntryLength = 32;
 
 bool IsInteger(const CPDFObject* obj) {
     return obj && obj->Is(CPDFObject::Number | CPDFObject::Integer);
@@ -49,6 +51,21 @@ bool CPDFEncryptDict::Load(CPDFObjHolder* doc, CPDFDict* plain) {
     return true;
 }
 
+std::unique_ptr<CPDFObject> CPDFEncryptDict::Duplicate(CPDFObjHolder* dstDoc,
+                                                       CPDFObjHolder* srcDoc) const {
+    try {
+        detail::DepthGuard guard(detail::DepthGuard::Copy);
+        if (guard.Exceeded()) return nullptr;
+        auto copy = std::make_unique<CPDFEncryptDict>();
+        copy->CopyFlags(*this);
+        copy->SetDoc(dstDoc);
+        if (!CopyEntries(*copy, dstDoc, srcDoc, true)) return nullptr;
+        return copy;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
 bool CPDFEncryptDict::Realize(CPDFObjHolder* doc) {
     SetDoc(doc);
     CPDFObjRef ref;
@@ -63,7 +80,10 @@ bool CPDFEncryptDict::IsSupportedHandler() {
     if (!IsNameEqual(Get_Filter(), kStandard)) return false;
     CPDFNumber* r = Get_R();
     CPDFNumber* v = Get_V();
-    return r && r->IntValue() == 2 && v && v->IntValue() == 1;
+    CPDFString* o = Get_O();
+    CPDFString* u = Get_U();
+    return r && r->IntValue() == 2 && v && v->IntValue() == 1 && o && o->Length() == kEntryLength &&
+           u && u->Length() == kEntryLength;
 }
 
 CPDFName* CPDFEncryptDict::Get_Filter(CPDFObjRef* ref) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "pdf/object/CPDFDict.h"
 #include "pdf/object/CPDFDocStruct.h"
 #include "pdf/object/CPDFNumber.h"
@@ -20,9 +22,14 @@ public:
     // Filter a name; for "Standard" R an integer and O, U strings; P an integer.
     static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain);
     bool Load(CPDFObjHolder* doc, CPDFDict* plain);
+    // A copy keeps the typed form, so the working trailer's copy of a direct
+    // Encrypt is seen as the original is.
+    std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder* dstDoc,
+                                          CPDFObjHolder* srcDoc) const override;
     // P must be present; an indirect P becomes a direct integer.
     bool Realize(CPDFObjHolder* doc);
-    // Filter "Standard", R 2 and V 1.
+    // Filter "Standard", R 2 and V 1, with O and U of 32 bytes each (any
+    // other length could never match and is no dictionary of this handler).
     bool IsSupportedHandler();
 
     CPDFName* Get_Filter(CPDFObjRef* ref = nullptr);

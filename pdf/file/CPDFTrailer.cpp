@@ -138,15 +138,19 @@ bool CPDFTrailer::Realize(CPDFObjHolder* doc) {
         if (!MakeDirectNumber(*dict_, doc, kSize, true)) return false;
         if (!MakeDirectNumber(*dict_, doc, kPrev, false)) return false;
 
+        // Direct or indirect, the dictionary is typed the same way; one that
+        // does not type stays plain and fails the handler check later.
         CPDFObjRef ref;
         CPDFObject* encrypt = dict_->GetObj(doc, kEncrypt, &ref);
-        if (encrypt && ref.IsSet() && encrypt->TypeCode() == CPDFObject::Dictionary &&
-            encrypt->IsParsed()) {
+        if (encrypt && encrypt->TypeCode() == CPDFObject::Dictionary && encrypt->IsParsed() &&
+            !dynamic_cast<CPDFEncryptDict*>(encrypt)) {
             CPDFDict* plain = static_cast<CPDFDict*>(encrypt);
             if (CPDFEncryptDict::Recognize(doc, plain)) {
                 auto typed = std::make_unique<CPDFEncryptDict>();
                 if (!typed->Load(doc, plain)) return false;
+                CPDFEncryptDict* held = typed.get();
                 if (!dict_->ReplaceObj(doc, kEncrypt, std::move(typed), ref)) return false;
+                if (!held->Realize(doc)) return false;
             }
         }
         return true;

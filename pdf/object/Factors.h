@@ -24,6 +24,7 @@ constexpr char kNoPageForFdfUser[] = "There is no CPDFPage for FDF file.";
 constexpr char kSaveNotCalled[] = "CPDFDoc::Save() has not been called.";
 constexpr char kEncryptedDocument[] = "encrypted document";
 constexpr char kInvalidSecurityHandler[] = "invalid security handler";
+constexpr char kIncorrectPassword[] = "incorrect password";
 
 // Calls that failed, named in the factors of the operations that made them.
 constexpr char kCallBodyAddObj[] = "CPDFBody::AddObj()";

@@ -268,11 +268,17 @@ void CPDFStream::Serialize(CPDFObjHolder* doc, InStream& in, std::unique_ptr<CPD
     const int taken = end - start;
     data_.Clear();
     srcOffset_ = srcLength_ = -1;
+    // Data under a key is never left deferred: a save writes it under the key
+    // of the reference it is written as, which need not be the one read, and
+    // the copy of deferred bytes (by the kernel or not) carries them through
+    // unchanged. Deferred data is therefore always plain in its source.
     if (!crypt && doc && &in == doc->GetInput()) {
         srcOffset_ = start;
         srcLength_ = taken;
     } else {
-        CPDFRangeSource range(in, start, taken);
+        // Encrypted data ends where its length says: the line end before
+        // "endstream" is not under the cipher and would decrypt to garbage.
+        CPDFRangeSource range(in, start, crypt ? dataLength : taken);
         Pump(*Crypted(range, crypt), 0, [&](char* piece, int n) {
             if (!data_.Append(piece, n)) Raise(CPDFException::RuntimeLibraryError, nullptr);
         });

@@ -199,6 +199,46 @@ TEST(ProbeReadTest, EncryptedFileIsRefused) {
               "document\n");
 }
 
+// With its password the probe shows an encrypted file as qpdf decrypts it.
+TEST(ProbeReadTest, EncryptedFileOpensWithPassword) {
+    E2E_REQUIRE("qpdf");
+    ScratchDir dir;
+    const std::string plain = dir.Write(
+        "plain.pdf", E2EPdf::Fill(E2EPdf::Flat(2, "/Data 5 0 R",
+                                               "5 0 obj\n<< /Length {len} >>\nstream\nsecret data\n"
+                                               "endstream\nendobj\n")));
+    const std::string file = e2e::QpdfRewrite(
+        plain, dir.File("enc.pdf"),
+        {"--allow-weak-crypto", "--object-streams=disable", "--encrypt", "u", "o", "40", "--"});
+    ASSERT_FALSE(file.empty());
+    const std::string root = e2e::Run({"qpdf", "--password=u", "--show-object=trailer", file}).out;
+    const int data =
+        e2e::RefIn(
+            e2e::Run({"qpdf", "--password=u",
+                      "--show-object=" + std::to_string(e2e::RefIn(root, "Root").first), file})
+                .out,
+            "Data")
+            .first;
+    ASSERT_GT(data, 0);
+    const std::string expected =
+        e2e::Run({"qpdf", "--password=u", "--show-object=" + std::to_string(data),
+                  "--filtered-stream-data", file})
+            .out;
+    EXPECT_EQ(expected, "secret data");
+    for (const char* password : {"u", "o"}) {
+        const e2e::RunResult pages = e2e::Run({PROBE_BIN, "--password", password, file});
+        EXPECT_EQ(pages.code, 0) << pages.out;
+        EXPECT_EQ(pages.out.rfind("pages 2\n", 0), 0u) << pages.out;
+        const e2e::RunResult stream =
+            e2e::Run({PROBE_BIN, "--password", password, "--stream", std::to_string(data), file});
+        EXPECT_EQ(stream.code, 0);
+        EXPECT_EQ(stream.out, expected);
+    }
+    const e2e::RunResult wrong = e2e::Run({PROBE_BIN, "--password", "x", file});
+    EXPECT_EQ(wrong.code, 1);
+    EXPECT_NE(wrong.out.find("Factor: incorrect password"), std::string::npos) << wrong.out;
+}
+
 TEST(ProbeReadTest, CrossReferenceStreamIsInvalidFormat) {
     E2E_REQUIRE("qpdf");
     ScratchDir dir;

@@ -1,12 +1,13 @@
 // corvina-probe: looks into a PDF file through the library, for people and
 // for scripts.
-//   corvina-probe FILE
+//   corvina-probe [--password PW] FILE
 //       pages N / page I NUM GEN / dest NAME NUM GEN|direct        (exit 0)
-//   corvina-probe --stream NUM [--raw] FILE
+//   corvina-probe [--password PW] --stream NUM [--raw] FILE
 //       the data of object NUM on standard output, every filter of its
 //       Filter entry undone (or, with --raw, as stored)             (exit 0)
-//   corvina-probe --linearization FILE
+//   corvina-probe [--password PW] --linearization FILE
 //       L n / O n / E n / N n / T n / H a b [c d], or not linearized (exit 0)
+// An encrypted file is opened with PW (which may be empty) and shown decrypted.
 // A failure prints error / Module: / Method: / Type: / Factor: (exit 1);
 // a wrong command line prints the usage (exit 2).
 #include <cstdint>
@@ -88,7 +89,8 @@ void PrintTree(CPDFDoc* doc, CPDFDict* node, int depth) {
     }
 }
 
-constexpr char kUsage[] = "usage: corvina-probe [--stream NUM [--raw] | --linearization] FILE\n";
+constexpr char kUsage[] =
+    "usage: corvina-probe [--password PW] [--stream NUM [--raw] | --linearization] FILE\n";
 constexpr char kModule[] = "corvina-probe";
 
 int ListPages(CPDFLib& lib, CPDFDoc* doc) {
@@ -198,6 +200,7 @@ int PrintLinearization(CPDFLib& lib, CPDFDoc* doc) {
 int main(int argc, char** argv) {
     const char* file = nullptr;
     const char* number = nullptr;
+    const char* password = nullptr;
     bool raw = false;
     bool linearization = false;
     for (int i = 1; i < argc; ++i) {
@@ -206,6 +209,8 @@ int main(int argc, char** argv) {
             number = argv[++i];
         } else if (arg == "--linearization" && !linearization) {
             linearization = true;
+        } else if (arg == "--password" && i + 1 < argc && !password) {
+            password = argv[++i];
         } else if (arg == "--raw" && !raw) {
             raw = true;
         } else if (!file && (arg.empty() || arg[0] != '-' || arg == "-")) {
@@ -227,7 +232,7 @@ int main(int argc, char** argv) {
     }
     std::unique_ptr<CPDFLib> lib = CPDFLib::Create(nullptr);
     CPDFException error;
-    CPDFDoc* doc = lib->Open(file, nullptr, &error);
+    CPDFDoc* doc = lib->Open(file, password, &error);
     if (!doc) return Report(error);
     if (linearization) return PrintLinearization(*lib, doc);
     if (num >= 0) return WriteStream(*lib, doc, static_cast<int32_t>(num), raw);

@@ -1,0 +1,184 @@
+// Opening and saving encrypted documents built by hand: the encryption
+// dictionary's forms and faults, decryption while reading, the exact bytes a
+// save writes.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "pdf/file/CPDFDoc.h"
+#include "pdf/file/CPDFEncryptDict.h"
+#include "pdf/file/CPDFLib.h"
+#include "pdf/file/CPDFTrailer.h"
+#include "pdf/io/TempName.h"
+#include "pdf/object/CPDFException.h"
+#include "pdf/object/CPDFString.h"
+#include "pdf/stream/CPDFStream.h"
+#include "support/PdfBuilder.h"
+#include "support/ScratchDir.h"
+
+using corvina::CPDFDoc;
+using corvina::CPDFEncryptDict;
+using corvina::CPDFException;
+using corvina::CPDFLib;
+using corvina::CPDFObjRef;
+using corvina::CPDFStream;
+using corvina::CPDFString;
+
+namespace {
+
+// Entries of a file encrypted elsewhere with the user password "user" and the
+// owner password "owner"; the document key is 4d66e321e9.
+const char kO[] = "94e8094419662a774442fb072e3d9f19e9d130ec09a4d0061e78fe920f7ab62f";
+const char kU[] = "66849026789b286c1b07f0aaf5ca4e7dc0ef5a47a18b9f3b88379c147e395005";
+const char kId[] = "160aca2c93729aef27e6a3a00c61aab8";
+// "Hello secret" as object 4 and "Hi" as object 5 hold them under that key.
+const char kSecret4[] = "9a0773901775b7d070162426";
+const char kHi5[] = "\x8e\x71";
+
+std::string Standard(const std::string& extra = "", const std::string& o = kO,
+                     const std::string& p = "/P -4") {
+    return "<< /Filter /Standard /V 1 /R 2 /O <" + o + "> /U <" + std::string(kU) + "> " + p + " " +
+           extra + ">>";
+}
+
+// Catalog 1 holds /Secret 4 0 R and /Data 5 0 R; the encryption dictionary
+// stands in the trailer (direct) or as object 6.
+std::string Encrypted(const std::string& encrypt, bool direct) {
+    PdfBuilder pdf;
+    pdf.Obj(1, "<< /Type /Catalog /Pages 2 0 R /Secret 4 0 R /Data 5 0 R >>")
+        .Obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+        .Obj(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>")
+        .Obj(4, "<" + std::string(kSecret4) + ">")
+        .Obj(5, "<< /Length 2 >>\nstream\n" + std::string(kHi5) + "\nendstream")
+        .Root(1);
+    const std::string id = "/ID [<" + std::string(kId) + "><" + kId + ">] ";
+    if (direct) {
+        pdf.TrailerExtra(id + "/Encrypt " + encrypt);
+    } else {
+        pdf.Obj(6, encrypt).TrailerExtra(id + "/Encrypt 6 0 R");
+    }
+    return pdf.Bytes();
+}
+
+class EncryptedDoc {
+public:
+    EncryptedDoc(const std::string& bytes, const char* password) {
+        lib_ = CPDFLib::Create(dir_.Path().c_str());
+        path_ = dir_.Write("in.pdf", bytes);
+        doc_ = lib_->Open(path_.c_str(), password, &error_);
+    }
+    ~EncryptedDoc() {
+        if (doc_) lib_->Close(doc_);
+        corvina::TempSettings::Directory() = savedTempDir_;
+    }
+    CPDFDoc* Doc() const { return doc_; }
+    std::string Factor() const { return error_.GetFactor(); }
+    const CPDFException& Error() const { return error_; }
+    const ScratchDir& Dir() const { return dir_; }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string savedTempDir_ = corvina::TempSettings::Directory();
+    ScratchDir dir_;
+    std::unique_ptr<CPDFLib> lib_;
+    std::string path_;
+    CPDFDoc* doc_ = nullptr;
+    CPDFException error_;
+};
+
+std::string Text(CPDFDoc* doc, int num) {
+    auto* s = dynamic_cast<CPDFString*>(doc->GetObj(CPDFObjRef(num, 0)));
+    return s ? std::string(s->Text(), s->Length()) : "<none>";
+}
+
+std::string Data(CPDFDoc* doc, int num) {
+    auto* s = dynamic_cast<CPDFStream*>(doc->GetObj(CPDFObjRef(num, 0)));
+    return s ? std::string(s->GetData(), s->GetDataLength()) : "<none>";
+}
+
+std::string Upper(std::string hex) {
+    for (char& c : hex) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return hex;
+}
+
+TEST(CPDFDocEncrypt, DirectAndIndirectOpenWithEitherPassword) {
+    for (bool direct : {true, false}) {
+        for (const char* password : {"user", "owner"}) {
+            EncryptedDoc opened(Encrypted(Standard(), direct), password);
+            ASSERT_TRUE(opened.Doc()) << direct << password << ": " << opened.Factor();
+            EXPECT_EQ(Text(opened.Doc(), 4), "Hello secret");
+            EXPECT_EQ(Data(opened.Doc(), 5), "Hi");
+            // The encryption dictionary itself is read plain.
+            auto* encrypt =
+                dynamic_cast<CPDFEncryptDict*>(opened.Doc()->GetTrailer()->Get_Encrypt());
+            ASSERT_NE(encrypt, nullptr);
+            ASSERT_NE(encrypt->Get_U(), nullptr);
+            EXPECT_EQ(static_cast<unsigned char>(encrypt->Get_U()->Text()[0]), 0x66);
+        }
+    }
+}
+
+TEST(CPDFDocEncrypt, RefusalsAreUserErrorsOfOpen) {
+    struct Case {
+        std::string encrypt;
+        const char* password;
+        const char* factor;
+    };
+    const std::string o31 = std::string(kO).substr(0, 62);
+    const Case cases[] = {
+        {Standard(), nullptr, "encrypted document"},
+        {Standard(), "", "incorrect password"},
+        {Standard(), "guess", "incorrect password"},
+        {Standard("/V 2"), "user", "invalid security handler"},
+        {"<< /Filter /Standard /V 1 /R 3 /O <" + std::string(kO) + "> /U <" + kU + "> /P -4 >>",
+         "user", "invalid security handler"},
+        {Standard("", o31), "user", "invalid security handler"},
+        {Standard("", kO, ""), "user", "invalid security handler"},
+        {Standard("", kO, "/P (x)"), "user", "invalid security handler"},
+        {"<< /Filter (Standard) /V 1 /R 2 /O <" + std::string(kO) + "> /U <" + kU + "> /P -4 >>",
+         "user", "invalid security handler"},
+        {"<< /Filter /Other /V 1 /R 2 /P -4 >>", nullptr, "invalid security handler"},
+    };
+    for (const Case& c : cases) {
+        for (bool direct : {true, false}) {
+            EncryptedDoc opened(Encrypted(c.encrypt, direct), c.password);
+            EXPECT_EQ(opened.Doc(), nullptr) << c.encrypt;
+            EXPECT_EQ(opened.Factor(), c.factor) << c.encrypt << " direct " << direct;
+            EXPECT_STREQ(opened.Error().GetModule(), "CPDFDoc");
+            EXPECT_STREQ(opened.Error().GetMethod(), "Open");
+            EXPECT_EQ(opened.Error().GetType(), CPDFException::UserError);
+        }
+    }
+}
+
+// What a save writes, byte for byte: strings and data encrypted again under
+// their own references, the encryption dictionary as it was.
+TEST(CPDFDocEncrypt, SaveWritesTheSameCipherAndAPlainEncryptDict) {
+    EncryptedDoc opened(Encrypted(Standard(), false), "user");
+    CPDFDoc* doc = opened.Doc();
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(Text(doc, 4), "Hello secret");
+    const std::string out = opened.Dir().File("out.pdf");
+    std::string first;
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(doc->Save(out.c_str(), false, false));
+        ASSERT_TRUE(doc->Flush()) << doc->GetLastError().GetFactor();
+        const std::string bytes = ScratchDir::Read(out);
+        EXPECT_NE(bytes.find("4 0 obj\r\n<" + Upper(kSecret4) + ">\r\nendobj"), std::string::npos);
+        EXPECT_NE(bytes.find("stream\r\n" + std::string(kHi5) + "\r\nendstream"),
+                  std::string::npos);
+        EXPECT_NE(bytes.find("/O <" + Upper(kO) + ">"), std::string::npos);
+        EXPECT_NE(bytes.find("/U <" + Upper(kU) + ">"), std::string::npos);
+        // Written twice from the plain value: the same bytes both times.
+        if (round == 0) first = bytes.substr(bytes.find("4 0 obj"), 40);
+        EXPECT_EQ(bytes.substr(bytes.find("4 0 obj"), 40), first);
+        // Values in memory stay plain, and the saved file reads back with the
+        // key that wrote it.
+        EXPECT_EQ(Text(doc, 4), "Hello secret");
+        doc->UnloadObj(CPDFObjRef(4, 0));
+        EXPECT_EQ(Text(doc, 4), "Hello secret");
+    }
+}
+
+}  // namespace
