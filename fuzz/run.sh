@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs one of them.
 # Usage: fuzz/run.sh TARGET SECONDS [JOBS]
-#   TARGET: value, document, nametree, filters, job
+#   TARGET: value, document, nametree, filters, xref, security, job
 # New findings land in fuzz/crashes/TARGET (commit them: they replay as
 # tests); the growing corpus stays in build-fuzz/corpus/TARGET.
 set -euo pipefail
