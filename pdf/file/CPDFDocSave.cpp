@@ -64,6 +64,8 @@ bool CPDFDoc::Flush() {
         if (!now.empty()) filePath_ = now;
         if (input_) input_->Close();
         input_.reset();
+        // What was decoded came from the file just replaced or extended.
+        objStms_.Clear();
         docKey_ = writer_->TakeOutputKey();
         writer_.reset();
 

@@ -284,6 +284,18 @@ bool CPDFXRef::Resize(int32_t size) {
     return true;
 }
 
+bool CPDFXRef::Complete(const CPDFXRef& stream) {
+    const int32_t stored = static_cast<int32_t>(stream.slots_.size());
+    for (int32_t n = 1; n <= stream.size_ && n <= stored; ++n) {
+        const XRefEntry* e = stream.Slot(n);
+        if (!e) continue;
+        const XRefEntry* mine = GetEntry(n);
+        if (mine && (mine->inUse || !e->inUse)) continue;
+        if (!Resize(n) || !SetEntry(*e)) return false;
+    }
+    return true;
+}
+
 XRefEntry* CPDFXRef::TakeFreeHead() {
     if (freeHead_ == 0) return nullptr;
     XRefEntry* e = GetEntry(freeHead_);
