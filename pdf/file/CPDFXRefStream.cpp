@@ -25,8 +25,11 @@ namespace corvina {
 
 namespace {
 
-// The keys a trailer may hold; the rest of the dictionary describes the stream.
-constexpr const char* kTrailerKeys[] = {"Size", "Prev", "Root", "Info", "ID", "Encrypt"};
+// The keys that describe the stream itself; the rest of the dictionary is the
+// section's trailer (Size, Prev, Root, Info, ID, Encrypt, and what a producer
+// keeps there of its own).
+constexpr const char* kStreamKeys[] = {"Type",   "W",  "Index", "Filter",  "DecodeParms",
+                                       "Length", "DL", "F",     "FFilter", "FDecodeParms"};
 constexpr int kWidths[3] = {1, 4, 2};
 
 [[noreturn]] void Fail(int32_t offset, const std::string& what) {
@@ -45,6 +48,28 @@ int64_t Integer(CPDFDict& dict, const char* key, int64_t fallback, int32_t offse
     if (!v->Is(CPDFObject::Integer | CPDFObject::Number))
         Fail(offset, std::string("/") + key + " is not an integer");
     return static_cast<CPDFNumber*>(v)->IntValue();
+}
+
+bool IsStreamKey(const CPDFName& key) {
+    for (const char* k : kStreamKeys)
+        if (key.Equals(k)) return true;
+    return false;
+}
+
+// The trailer's entries of a dictionary copied into another, references kept
+// as references.
+void CopyEntries(CPDFObjHolder* doc, CPDFDict& from, CPDFDict& dict) {
+    for (CPDFDict::Node* node = from.First(); node; node = CPDFDict::Next(node)) {
+        if (IsStreamKey(node->key)) continue;
+        std::unique_ptr<CPDFAtom> copy;
+        if (node->value && node->value->Kind() == CPDFAtom::RefKind)
+            copy = std::make_unique<CPDFObjRef>(*static_cast<CPDFObjRef*>(node->value));
+        else if (CPDFObject* v = AsObject(node->value))
+            copy = v->Duplicate(doc, doc);
+        if (copy && !dict.Insert(node->key, std::move(copy)))
+            throw CPDFException("CPDFXRefStream", "Serialize", CPDFException::InternalError,
+                                nullptr);
+    }
 }
 
 uint64_t Field(const unsigned char* p, int width) {
@@ -190,8 +215,7 @@ void CPDFXRefStream::Serialize(CPDFObjHolder* doc, InStream& in, int32_t offset,
 
     if (trailer) {
         auto dict = std::make_unique<CPDFDict>();
-        for (const char* key : kTrailerKeys)
-            if (std::unique_ptr<CPDFAtom> v = stream->Detach(key)) dict->Insert(key, std::move(v));
+        CopyEntries(doc, *stream, *dict);
         trailer->AdoptStreamSection(std::move(dict), offset);
     }
 }
@@ -244,14 +268,7 @@ void CPDFXRefStream::Write(OutStream& out, CPDFObjHolder* doc, const CPDFXRef& t
     if (open) run(start, count);
 
     CPDFStream stream(doc);
-    for (CPDFDict::Node* node = trailer.Dict().First(); node; node = CPDFDict::Next(node)) {
-        std::unique_ptr<CPDFAtom> copy;
-        if (node->value && node->value->Kind() == CPDFAtom::RefKind)
-            copy = std::make_unique<CPDFObjRef>(*static_cast<CPDFObjRef*>(node->value));
-        else if (CPDFObject* v = AsObject(node->value))
-            copy = v->Duplicate(doc, doc);
-        if (copy) stream.Insert(node->key, std::move(copy));
-    }
+    CopyEntries(doc, trailer.Dict(), stream);
     stream.Insert("Type", std::make_unique<CPDFName>("XRef"));
     auto w = std::make_unique<CPDFArray>();
     for (int width : kWidths) w->Push_Back(std::make_unique<CPDFInt>(width));

@@ -24,9 +24,9 @@ class OutStream;
 // from the file: the table grows with the rows the data holds.
 class CPDFXRefStream {
 public:
-    // Reads the section at offset. The trailer (when given) takes Size, Prev,
-    // Root, Info, ID and Encrypt from the dictionary, and offset as its
-    // startxref.
+    // Reads the section at offset. The trailer (when given) takes the
+    // dictionary's entries but those describing the stream (Type, W, Index,
+    // Filter, DecodeParms, Length), and offset as its startxref.
     void Serialize(CPDFObjHolder* doc, InStream& in, int32_t offset, CPDFXRef& table,
                    CPDFTrailer* trailer);
     // Writes table (object 0 and every slot that holds an entry) as stream
