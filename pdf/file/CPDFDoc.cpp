@@ -200,8 +200,9 @@ int32_t CPDFDoc::FindStartXRef() {
     if (input_->Seek(found + 9) != 0 || !input_->ReadToken(word, sizeof word))
         Raise("Serialize", CPDFException::InvalidFormat, factor::kIoError);
     const long offset = std::atol(word);
-    if (offset < 0 || offset > length || input_->Seek(static_cast<int>(offset)) != 0)
-        Raise("Serialize", CPDFException::InvalidFormat, factor::kIoError);
+    if (offset < 0 || offset >= length)
+        Raise("Serialize", CPDFException::InvalidFormat,
+              FormatFactor("no cross-reference table at offset %ld", offset).c_str());
     return static_cast<int32_t>(offset);
 }
 

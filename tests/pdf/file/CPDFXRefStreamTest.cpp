@@ -230,6 +230,10 @@ TEST(CPDFXRefStreamRead, LoopsAndMissingSectionsAreNamed) {
     bytes.replace(s, bytes.find('\n', s) - s, endobj);
     Opened none(bytes);
     EXPECT_EQ(none.FirstError(), "CPDFDoc: no cross-reference table at offset " + endobj);
+    // startxref past the end of the file.
+    bytes.replace(s, bytes.find('\n', s) - s, "99999999");
+    Opened beyond(bytes);
+    EXPECT_EQ(beyond.FirstError(), "CPDFDoc: no cross-reference table at offset 99999999");
 }
 
 TEST(CPDFXRefStreamWrite, IncrementalUpdateAppendsAStreamSection) {
