@@ -295,9 +295,17 @@ bool CPDFDriver::RunSteps(const char* inputPath, const char* outputPath) {
     if (!remove_) {
         const long first = startPage_ < 1 ? 1 : startPage_;
         const long last = (endPage_ == 0 || endPage_ >= pageCount_) ? pageCount_ : endPage_;
+        // Pages are written as soon as they have their destination. A tree
+        // that lists a page again (viewers show it twice) names one already
+        // written; its destination only needs the reference.
+        std::vector<bool> written;  // by object number
+        auto wasWritten = [&written](const CPDFObjRef& r) {
+            return r.IsSet() && static_cast<size_t>(r.objNum) < written.size() &&
+                   written[static_cast<size_t>(r.objNum)];
+        };
         for (long p = first; p <= last; ++p) {
             CPDFObjRef pageRef;
-            if (!doc_->GetPage(static_cast<int32_t>(p - 1), &pageRef)) {
+            if (!doc_->GetPage(static_cast<int32_t>(p - 1), &pageRef) && !wasWritten(pageRef)) {
                 char text[64];
                 std::snprintf(text, sizeof text, "cannot get PDF Page: %ld", p);
                 log_.SetLastErrorText(text);
@@ -306,7 +314,12 @@ bool CPDFDriver::RunSteps(const char* inputPath, const char* outputPath) {
                 return false;
             }
             if (!AddDest(p, pageRef)) return false;
-            doc_->ReleaseObj(pageRef, true);
+            if (!wasWritten(pageRef)) {
+                const auto num = static_cast<size_t>(pageRef.objNum);
+                if (num >= written.size()) written.resize(num + 1 + num / 2);
+                written[num] = true;
+                doc_->ReleaseObj(pageRef, true);
+            }
         }
         if (!WriteDests()) return false;
     } else if (!RemoveAllDests()) {

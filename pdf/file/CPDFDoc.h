@@ -77,7 +77,8 @@ public:
     // next asked for. Only for objects nobody holds a pointer to.
     void UnloadObj(const CPDFObjRef& ref);
 
-    // Pages.
+    // Pages. On failure ref still names the page the tree lists at index when
+    // there is one (unset otherwise).
     CPDFPage* GetPage(int32_t index, CPDFObjRef* ref);
     bool DeletePage(int32_t position, int32_t count);
     int32_t GetPageCount();

@@ -46,7 +46,7 @@ constexpr char kPageLabels[] = "PageLabels";
 // first every Kids element of a node that passes the node test, then each
 // typed kid in turn. A node met again on the current path (a cycle) or a path
 // deeper than the limit fails; a subtree reached twice is walked once.
-bool TypePageTree(CPDFObjHolder* doc, CPDFPages* root) {
+bool TypePageTree(CPDFObjHolder* doc, CPDFPages* root, std::string& why) {
     // Without a document every kid counts as not loaded before and stays loaded.
     CPDFDoc* document = detail::DocumentOf(doc);
     struct Frame {
@@ -84,11 +84,13 @@ bool TypePageTree(CPDFObjHolder* doc, CPDFPages* root) {
         Frame& top = stack.back();
         CPDFArray* kids = top.node->Get_Kids();
         CPDFPages* child = nullptr;
+        CPDFObjRef childRef;
         while (!child && kids && top.next < kids->Count()) {
             // Typed nodes are loaded; what is not loaded is a leaf.
             const CPDFAtom* atom = kids->GetAt(top.next++);
             CPDFObject* obj = nullptr;
             if (atom && atom->Kind() == CPDFAtom::RefKind) {
+                childRef = *static_cast<const CPDFObjRef*>(atom);
                 if (document) obj = document->FindObj(*static_cast<const CPDFObjRef*>(atom), false);
             } else {
                 obj = AsObject(const_cast<CPDFAtom*>(atom));
@@ -101,9 +103,18 @@ bool TypePageTree(CPDFObjHolder* doc, CPDFPages* root) {
             continue;
         }
         if (done.count(child)) continue;
-        for (const Frame& frame : stack)
-            if (frame.node == child) return false;
-        if (static_cast<int>(stack.size()) >= limits::kMaxTreeDepth) return false;
+        for (const Frame& frame : stack) {
+            if (frame.node == child) {
+                why = FormatFactor("page tree loops at object %ld %ld",
+                                   static_cast<long>(childRef.objNum),
+                                   static_cast<long>(childRef.genNum));
+                return false;
+            }
+        }
+        if (static_cast<int>(stack.size()) >= limits::kMaxTreeDepth) {
+            why = FormatFactor("page tree deeper than %d levels", limits::kMaxTreeDepth);
+            return false;
+        }
         if (!enter(child)) return false;
     }
     return true;
@@ -138,7 +149,11 @@ bool LoadEntries(CPDFCatalog& cat) {
         if (!detail::TypeAt<CPDFPages>(doc, self, kPages, plain, ref)) return false;
     }
     CPDFPages* root = cat.Get_Pages();
-    if (!root || !TypePageTree(doc, root)) return false;
+    std::string why;
+    if (!root || !TypePageTree(doc, root, why)) {
+        cat.SetLoadProblem(std::move(why));
+        return false;
+    }
 
     if (detail::OptionSet(doc, CPDFLib::LoadPageTreeOnly)) return true;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "pdf/object/CPDFDict.h"
 #include "pdf/object/CPDFDocStruct.h"
@@ -26,6 +27,10 @@ public:
     bool Create(CPDFObjHolder* doc);
     // Takes over plain's entries and types the page tree, Dests, Names and the rest.
     bool Load(CPDFObjHolder* doc, CPDFDict* plain);
+    // Why a failed Load failed, when the file's structure says so (a page
+    // tree that loops, say); empty otherwise.
+    const std::string& LoadProblem() const { return loadProblem_; }
+    void SetLoadProblem(std::string why) { loadProblem_ = std::move(why); }
 
     CPDFPages* Get_Pages(CPDFObjRef* ref = nullptr);
     bool Set_Pages(std::unique_ptr<CPDFPages> pages, bool indirect, CPDFObjRef* ref = nullptr);
@@ -50,6 +55,9 @@ public:
     CPDFNumTreeNode* Get_PageLabels(CPDFObjRef* ref = nullptr);
     bool Set_PageLabels(std::unique_ptr<CPDFNumTreeNode> labels, bool indirect,
                         CPDFObjRef* ref = nullptr);
+
+private:
+    std::string loadProblem_;
 };
 
 }  // namespace corvina

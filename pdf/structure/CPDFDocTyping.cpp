@@ -52,8 +52,11 @@ void CPDFDocTyping::TypeRootObjects(CPDFDoc& doc) {
         if (!plain || !CPDFCatalog::Recognize(&doc, plain))
             Raise("Open", CPDFException::InvalidFormat, "typecheck: Catalog");
         auto catalog = std::make_unique<CPDFCatalog>();
-        if (!catalog->Load(&doc, plain))
+        if (!catalog->Load(&doc, plain)) {
+            if (!catalog->LoadProblem().empty())
+                Raise("Open", CPDFException::InvalidFormat, catalog->LoadProblem().c_str());
             Raise("Open", CPDFException::InternalError, "CPDFCatalog::Load()");
+        }
         if (!trailer->Dict().ReplaceObj(&doc, "Root", std::move(catalog), rootRef))
             Raise("Open", CPDFException::InternalError, "CPDFTrailer::Set_Root()");
     }

@@ -108,6 +108,7 @@ Hit Locate(CPDFPages& node, int32_t position) {
             // An unreadable element stands for one page.
             if (position == seen) {
                 hit.kind = Hit::Unreadable;
+                hit.ref = ref;
                 return hit;
             }
             ++seen;
@@ -164,6 +165,7 @@ CPDFPage* FindPage(CPDFPages& node, int32_t position, CPDFObjRef* ref, int depth
     if (depth >= limits::kMaxTreeDepth) return nullptr;
     const Hit hit = Locate(node, position);
     if (hit.kind == Hit::Node) return FindPage(*hit.node, hit.position, ref, depth + 1);
+    if (hit.kind == Hit::Unreadable && ref) *ref = hit.ref;
     if (hit.kind != Hit::Leaf) return nullptr;
     CPDFObject* leaf = hit.leaf;
     if (leaf->IsParsed()) {

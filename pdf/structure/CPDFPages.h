@@ -24,7 +24,8 @@ public:
     bool Load(CPDFObjHolder* doc, CPDFDict* plain);
 
     // The page at a zero-based position below this node, or null; ref receives
-    // the page's reference.
+    // the page's reference, also when the tree names one there that cannot
+    // be read (an object a running save has written and released, say).
     CPDFPage* GetPage(int32_t position, CPDFObjRef* ref);
     bool DeletePage(int32_t position, const CPDFObjRef& nodeRef);
 

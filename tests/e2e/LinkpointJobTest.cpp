@@ -8,6 +8,7 @@
 
 #include "support/E2E.h"
 #include "support/E2EPdf.h"
+#include "support/PdfBuilder.h"
 
 namespace {
 
@@ -595,4 +596,70 @@ TEST_F(LinkpointJobTest, AttachedPdfHoldingEndstreamComesThroughWhole) {
         const size_t data = bytes.find("stream\r\n", at) + 8;
         EXPECT_EQ(bytes.compare(data, attached.size() + 10, attached + "\nendstream"), 0) << num;
     }
+}
+
+// Kids that name one page twice, directly or through a shared node: viewers
+// show the page at each position, so each position gets its destination,
+// naming the page object found there.
+TEST_F(LinkpointJobTest, PageListedTwiceGetsADestinationPerPosition) {
+    struct Case {
+        const char* what;
+        PdfBuilder pdf;
+        std::vector<int> pages;  // object number at each position
+    } cases[] = {
+        {"same kid twice",
+         PdfBuilder()
+             .Obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
+             .Obj(2, "<< /Type /Pages /Kids [3 0 R 3 0 R 4 0 R] /Count 3 >>")
+             .Obj(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 100 100] >>")
+             .Obj(4, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 100 100] >>")
+             .Root(1),
+         {3, 3, 4}},
+        {"shared node",
+         PdfBuilder()
+             .Obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
+             .Obj(2, "<< /Type /Pages /Kids [5 0 R 5 0 R] /Count 4 >>")
+             .Obj(3, "<< /Type /Page /Parent 5 0 R /MediaBox [0 0 100 100] >>")
+             .Obj(4, "<< /Type /Page /Parent 5 0 R /MediaBox [0 0 100 100] >>")
+             .Obj(5, "<< /Type /Pages /Parent 2 0 R /Kids [3 0 R 4 0 R] /Count 2 >>")
+             .Root(1),
+         {3, 4, 3, 4}},
+    };
+    check_ = false;  // qpdf objects to the input's tree itself
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string in = dir_.Write("in.pdf", c.pdf.Bytes());
+        const std::string out = dir_.File("out.pdf");
+        Job(in, out);
+        const auto probe = RunProbe(out);
+        ASSERT_TRUE(probe.ok);
+        ASSERT_EQ(probe.dests.size(), c.pages.size());
+        for (size_t i = 0; i < c.pages.size(); ++i) {
+            EXPECT_EQ(probe.dests[i].name, std::to_string(i + 1));
+            EXPECT_EQ(DestObject(out, probe.dests[i]),
+                      "<< /D [ " + std::to_string(c.pages[i]) + " 0 R /XYZ null null null ] >>");
+        }
+        // No worse than the input in qpdf's eyes (it calls a shared node a loop).
+        EXPECT_EQ(e2e::QpdfCheck(out), e2e::QpdfCheck(in));
+    }
+}
+
+TEST_F(LinkpointJobTest, PageTreeLoopIsRefusedWithItsObject) {
+    const std::string in = dir_.Write(
+        "in.pdf", PdfBuilder()
+                      .Obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
+                      .Obj(2, "<< /Type /Pages /Kids [3 0 R 5 0 R] /Count 3 >>")
+                      .Obj(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 100 100] >>")
+                      .Obj(4, "<< /Type /Page /Parent 5 0 R /MediaBox [0 0 100 100] >>")
+                      .Obj(5, "<< /Type /Pages /Parent 2 0 R /Kids [4 0 R 2 0 R] /Count 2 >>")
+                      .Root(1)
+                      .Bytes());
+    const std::string before = e2e::ReadBytes(in);
+    const RunResult r = Linkpoint({in, dir_.File("out.pdf")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.out.find("Type: Invalid Format\nFactor: page tree loops at object 2 0"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(e2e::ReadBytes(in), before);
+    EXPECT_FALSE(e2e::Exists(dir_.File("out.pdf")));
 }

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs one of them.
+# Usage: fuzz/run.sh TARGET SECONDS [JOBS]
+#   TARGET: value, document, nametree, filters, job
+# New findings land in fuzz/crashes/TARGET (commit them: they replay as
+# tests); the growing corpus stays in build-fuzz/corpus/TARGET.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+target=${1:?target}
+seconds=${2:?seconds}
+jobs=${3:-1}
+
+"$root/scripts/setup.sh"
+if ! command -v clang++ >/dev/null; then
+    sudo=()
+    [[ $(id -u) -ne 0 ]] && sudo=(sudo)
+    "${sudo[@]}" apt-get update
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends clang
+fi
+
+build="$root/build-fuzz"
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCORVINA_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build" -j2 --target "fuzz-$target"
+
+corpus="$build/corpus/$target"
+crashes="$root/fuzz/crashes/$target"
+mkdir -p "$corpus" "$crashes"
+cd "$build"
+ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
+UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    "./fuzz/fuzz-$target" -dict="$root/fuzz/pdf.dict" -max_total_time="$seconds" \
+    -max_len=65536 -timeout=10 -rss_limit_mb=2048 -jobs="$jobs" -workers="$jobs" \
+    -artifact_prefix="$crashes/" -print_final_stats=1 \
+    "$corpus" "$root/fuzz/seeds/$target"
