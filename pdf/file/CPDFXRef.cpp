@@ -274,6 +274,8 @@ int CPDFXRef::FreeEntry(int32_t objNum) {
     // A generation of 65535 is final: it must not wrap past five digits.
     if (e->genNum < limits::kMaxGen) ++e->genNum;
     e->inUse = false;
+    // A number freed is no longer in any object stream.
+    e->stmNum = 0;
     *link = objNum;
     return 1;
 }

@@ -242,7 +242,7 @@ void CPDFXRefStream::Write(OutStream& out, CPDFObjHolder* doc, const CPDFXRef& t
                 continue;
             }
             const XRefEntry* e = table.GetEntry(n);
-            if (e->stmNum)
+            if (e->inUse && e->stmNum)
                 put(2, static_cast<uint32_t>(e->stmNum), static_cast<uint32_t>(e->offset));
             else
                 put(e->inUse ? 1 : 0, static_cast<uint32_t>(e->offset),

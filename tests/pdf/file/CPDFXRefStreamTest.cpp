@@ -282,6 +282,27 @@ TEST(CPDFXRefStreamWrite, IncrementalUpdateAppendsAStreamSection) {
     }
 }
 
+TEST(CPDFXRefStreamWrite, ANumberFreedLeavesItsObjectStream) {
+    XRefStreamPdf pdf = Base();
+    pdf.ObjStm(5, {{2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>"},
+                   {3, "<< /Type /Page /Parent 2 0 R >>"},
+                   {7, "(spare)"}});
+    Opened f(pdf.Bytes());
+    ASSERT_NE(f.Doc(), nullptr) << f.FirstError();
+    f.Doc()->RemoveObj(CPDFObjRef(7, 0));
+    ASSERT_TRUE(f.Doc()->Save(f.Path().c_str(), true, false)) << f.Last();
+    ASSERT_TRUE(f.Doc()->Flush()) << f.Last();
+    // The information dictionary takes the freed number: a plain object now.
+    Opened again(ScratchDir::Read(f.Path()));
+    ASSERT_NE(again.Doc(), nullptr) << again.FirstError();
+    const corvina::XRefEntry* e = again.Doc()->FindEntry(7, false);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->stmNum, 0);
+    EXPECT_EQ(e->genNum, 1);
+    EXPECT_NE(again.Text(7, 1).find("/Producer (corvina)"), std::string::npos);
+    EXPECT_EQ(again.FirstError(), "");
+}
+
 TEST(CPDFXRefStreamWrite, WholeRewriteFreesTheStreams) {
     Opened f(Base().Bytes());
     ASSERT_NE(f.Doc(), nullptr) << f.FirstError();
