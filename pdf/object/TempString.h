@@ -96,10 +96,14 @@ public:
         if (length == INT_MAX || !Reserve(length + 1)) return false;
         // data lies outside the freed buffer (the overlap returned above); the
         // optimizer cannot see that through the virtual Free().
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuse-after-free"
+#endif
         std::memcpy(data_, data, static_cast<size_t>(length) * sizeof(C));
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
         length_ = length;
         data_[length_] = 0;
         return true;

@@ -23,12 +23,6 @@ constexpr char kPage[] = "Page";
 constexpr char kKids[] = "Kids";
 constexpr char kCount[] = "Count";
 constexpr char kParent[] = "Parent";
-constexpr char kMediaBox[] = "MediaBox";
-constexpr char kResources[] = "Resources";
-constexpr char kCropBox[] = "CropBox";
-constexpr char kArtBox[] = "ArtBox";
-constexpr char kTrimBox[] = "TrimBox";
-constexpr char kBleedBox[] = "BleedBox";
 
 // Where the wanted position lies among a node's Kids.
 struct Hit {
