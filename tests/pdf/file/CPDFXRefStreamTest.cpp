@@ -127,6 +127,19 @@ TEST(CPDFXRefStreamRead, HybridFileAndMixedChain) {
     ASSERT_NE(hybrid.Doc(), nullptr) << hybrid.FirstError();
     EXPECT_EQ(hybrid.FirstError(), "");
     EXPECT_EQ(hybrid.Text(3), "<< /Parent 2 0 R /Rotate 90 /Type /Page >>");
+    // Rewritten whole: one classic table, no stream named, qpdf content.
+    const std::string out = hybrid.Dir().File("out.pdf");
+    ASSERT_TRUE(hybrid.Doc()->Save(out.c_str(), false, false)) << hybrid.Last();
+    ASSERT_TRUE(hybrid.Doc()->Flush()) << hybrid.Last();
+    const std::string written = ScratchDir::Read(out);
+    EXPECT_EQ(written.find("XRef"), std::string::npos);
+    EXPECT_EQ(written.find("/ObjStm"), std::string::npos);
+    if (e2e::Have("qpdf")) {
+        std::string check;
+        EXPECT_TRUE(e2e::QpdfCheck(out, &check)) << check;
+        EXPECT_EQ(check.find("WARNING"), std::string::npos) << check;
+        EXPECT_EQ(e2e::QpdfPageCount(out), 2);
+    }
 
     // A classic file updated by a stream section that moves page 3 into an
     // object stream.
