@@ -28,9 +28,12 @@ corpus="$build/corpus/$target"
 crashes="$root/fuzz/crashes/$target"
 mkdir -p "$corpus" "$crashes"
 cd "$build"
+# One job runs in the foreground; more fork workers that log to fuzz-N.log.
+parallel=()
+((jobs > 1)) && parallel=(-jobs="$jobs" -workers="$jobs")
 ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
     "./fuzz/fuzz-$target" -dict="$root/fuzz/pdf.dict" -max_total_time="$seconds" \
-    -max_len=65536 -timeout=10 -rss_limit_mb=2048 -jobs="$jobs" -workers="$jobs" \
+    -max_len=65536 -timeout=10 -rss_limit_mb=2048 "${parallel[@]}" \
     -artifact_prefix="$crashes/" -print_final_stats=1 \
     "$corpus" "$root/fuzz/seeds/$target"

@@ -162,6 +162,10 @@ private:
     void TypeRootObjects();
     void ReleaseAll();
     void DiscardSave();
+    // Deferred stream data of loaded objects, before the input becomes the
+    // file a save wrote (see CPDFStream::AfterSave).
+    void RebaseStreams(bool readsOutput, bool offsetsKept);
+    void CheckInputUnchanged(const char* method);
     CPDFObject* GetObjInner(const CPDFObjRef& ref);
     CryptKey KeyFor(const unsigned char* key, const CPDFObjRef& ref, unsigned char* buf) const;
 
@@ -174,6 +178,9 @@ private:
     CPDFLib* lib_ = nullptr;
     std::string filePath_;
     std::unique_ptr<FileInStream> input_;
+    // Set when a save into a device or pipe left the document without the
+    // file its unread objects lie in.
+    bool inputLost_ = false;
     bool linearized_ = false;
     std::unique_ptr<unsigned char[]> docKey_;
     // Entries of the objects a running save wrote early (ReleaseObj).

@@ -3,9 +3,11 @@
 #include <memory>
 
 #include "pdf/file/CPDFDoc.h"
+
 #include "pdf/file/CPDFDocStructure.h"
 #include "pdf/file/CPDFDocWriter.h"
 #include "pdf/object/Factors.h"
+#include "pdf/stream/CPDFStream.h"
 
 namespace corvina {
 
@@ -28,6 +30,12 @@ bool CPDFDoc::Save(const char* path, bool incremental, bool linearize) {
         if (!GetBody()) Raise("Save", internal, factor::kCallDocGetBody);
         if (!GetXRef()) Raise("Save", internal, factor::kCallDocGetXRef);
         if (!GetTrailer()) Raise("Save", internal, factor::kCallDocGetTrailer);
+        CheckInputUnchanged("Save");
+        if (inputLost_)
+            Raise("Save", CPDFException::UserError,
+                  FormatFactor("nothing to read the document from after writing it into %s",
+                               filePath_.c_str())
+                      .c_str());
         // A second Save replaces the first one's output.
         DiscardSave();
         writer_ = std::make_unique<CPDFDocWriter>(*this);
@@ -56,12 +64,17 @@ bool CPDFDoc::Flush() {
     lastError_.Clear();
     const bool ok = Guarded("Flush", false, [&] {
         if (!writer_) Raise("Flush", CPDFException::UserError, factor::kSaveNotCalled);
+        // An incremental save appends to the input itself.
+        if (!writer_->IsIncremental()) CheckInputUnchanged("Flush");
         writer_->SetFlushing();
         if (!IsFDF() && !SetDocInfo())
             Raise("Flush", CPDFException::InternalError, "CPDFDoc::SetDocInfo()");
         bool reread = false;
         const std::string now = writer_->Finish(&reread);
         if (!now.empty()) filePath_ = now;
+        // An append keeps every old offset; a whole file moves the data.
+        RebaseStreams(reread, writer_->IsIncremental());
+        if (input_ && !reread) inputLost_ = true;
         if (input_) input_->Close();
         input_.reset();
         // What was decoded came from the file just replaced or extended.
@@ -84,6 +97,26 @@ bool CPDFDoc::Flush() {
     });
     if (!ok) DiscardSave();
     return ok;
+}
+
+// Objects not yet read, and deferred stream data, are found at offsets into
+// the input as it was opened; a file rewritten in place since would give
+// other bytes. Replacing it by a rename is harmless: the open file stays.
+void CPDFDoc::CheckInputUnchanged(const char* method) {
+    if (input_ && input_->ChangedSinceOpen())
+        Raise(
+            method, CPDFException::UserError,
+            FormatFactor("input file changed since it was opened: %s", filePath_.c_str()).c_str());
+}
+
+void CPDFDoc::RebaseStreams(bool readsOutput, bool offsetsKept) {
+    for (const auto& body : bodies_) {
+        for (int32_t n = 1; n <= body->Size(); ++n) {
+            auto* stream = dynamic_cast<CPDFStream*>(body->SlotObj(n, nullptr));
+            if (stream && !stream->AfterSave(readsOutput, offsetsKept))
+                Raise("Flush", CPDFException::InternalError, "CPDFStream::AfterSave()");
+        }
+    }
 }
 
 void CPDFDoc::DiscardSave() {

@@ -75,6 +75,10 @@ bool FileInStream::Open(const char* path, const char* mode, int start, int lengt
     fileMode_ = known ? st.st_mode : 0;
     const bool regular = known && S_ISREG(st.st_mode);
     if (regular) {
+        openedSize_ = static_cast<long>(st.st_size);
+        openedMtime_ = st.st_mtim;
+    }
+    if (regular) {
         // Offsets are 32-bit throughout the library; refuse rather than misread.
         if (st.st_size > INT32_MAX) {
             if (file != stdin) std::fclose(file);
@@ -103,12 +107,21 @@ bool FileInStream::Open(const char* path, const char* mode, int start, int lengt
     return true;
 }
 
+bool FileInStream::ChangedSinceOpen() const {
+    if (!file_ || openedSize_ < 0) return false;
+    struct stat st;
+    if (fstat(fileno(file_), &st) != 0) return true;
+    return static_cast<long>(st.st_size) != openedSize_ ||
+           st.st_mtim.tv_sec != openedMtime_.tv_sec || st.st_mtim.tv_nsec != openedMtime_.tv_nsec;
+}
+
 void FileInStream::Close() {
     if (file_ && !isStdin_) std::fclose(file_);
     file_ = nullptr;
     isStdin_ = false;
     positional_ = false;
     fileMode_ = 0;
+    openedSize_ = -1;
     path_.clear();
     start_ = -1;
     length_ = 0;

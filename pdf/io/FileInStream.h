@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <cstdio>
+#include <ctime>
 #include <string>
 
 #include "pdf/io/InStream.h"
@@ -29,6 +30,9 @@ public:
     long FileOffset(int pos) const override { return start_ + pos; }
     // The st_mode of the open file (0 when closed or unknown).
     mode_t FileMode() const { return fileMode_; }
+    // True when the open regular file was written since it was opened (its
+    // size or modification time differ): offsets read from it may lie.
+    bool ChangedSinceOpen() const;
 
     int Refill() override;
     int Read(void* dst, int n) override;
@@ -49,6 +53,8 @@ private:
     bool isStdin_ = false;
     bool positional_ = false;
     mode_t fileMode_ = 0;
+    long openedSize_ = -1;  // regular files only
+    timespec openedMtime_{};
     std::string path_;
     long start_ = -1;     // window start in the file, -1 when closed
     int length_ = 0;      // window length

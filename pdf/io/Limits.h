@@ -40,5 +40,9 @@ constexpr int kMaxXRefFieldWidth = 8;
 constexpr int kObjStmCacheSlots = 8;
 // Links of an object stream's /Extends chain followed before it counts as a loop.
 constexpr int kMaxExtendsDepth = 64;
+// Decoded image data (JPEG, fax) larger than this is refused before anything
+// is allocated: the sizes come from the file, and a few bytes of fax or JPEG
+// header can claim gigabytes.
+constexpr long kMaxImageBytes = 512L << 20;
 
 }  // namespace corvina::limits

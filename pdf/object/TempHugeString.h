@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -26,7 +27,11 @@ public:
 
     bool Reserve(int n) override {
         if (this->capacity_ >= n) return true;
-        if (!map_ && n <= kThreshold) return Base::Reserve(n);
+        // On the heap too the buffer grows by half at least (up to the
+        // threshold), so a result appended piece by piece is not copied once
+        // per block.
+        if (!map_ && n <= kThreshold)
+            return Base::Reserve(this->data_ ? std::min(GrowTarget(n), kThreshold) : n);
         if (!map_) {
             const long size = this->data_ ? NewSize(n) : n;
             auto map = std::make_unique<FileMap>();
@@ -41,7 +46,10 @@ public:
             this->Adopt(static_cast<C*>(map_->Base()), static_cast<int>(size));
             return true;
         }
-        const int size = NewSize(n);
+        // The file grows by at least half its size, so a stream that is
+        // appended to piece by piece is remapped a logarithmic number of
+        // times, not once per block.
+        const int size = NewSize(GrowTarget(n));
         // A failed resize has already closed and removed the file, so the
         // contents are gone; the string is left empty, not dangling.
         if (!map_->Resize(static_cast<long>(size) * static_cast<long>(sizeof(C)), false)) {
@@ -88,6 +96,12 @@ protected:
     }
 
 private:
+    int GrowTarget(int n) const {
+        const int64_t wanted = int64_t{this->capacity_} + this->capacity_ / 2;
+        if (wanted <= n) return n;
+        return wanted > INT_MAX - kBlockSize ? n : static_cast<int>(wanted);
+    }
+
     std::unique_ptr<FileMap> map_;
 };
 

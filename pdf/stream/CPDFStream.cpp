@@ -1,6 +1,7 @@
 #include "pdf/stream/CPDFStream.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -299,7 +300,11 @@ void CPDFStream::Serialize(OutStream& out, CryptKey crypt) {
     CPDFDict::Serialize(out, crypt);
     out.WriteEol();
     out.WriteText("stream\r\n");
+    writtenAt_ = -1;
     if (IsDeferred() && !crypt) {
+        // The same bytes now also lie here in the output (see AfterSave).
+        const long at = out.Tell();
+        if (at >= 0 && at <= INT32_MAX - srcLength_) writtenAt_ = static_cast<int32_t>(at);
         // Already ends with whatever line end preceded "endstream" in the
         // source. The kernel copies large ranges file to file where it can;
         // the rest goes through the document's input.
@@ -353,6 +358,18 @@ bool CPDFStream::ReadSource(TempHugeString<char>& into) const {
     KeepPosition keep(*in);
     CPDFRangeSource src(*in, srcOffset_, srcLength_);
     return Take(into, src);
+}
+
+bool CPDFStream::AfterSave(bool readsOutput, bool offsetsKept) {
+    const int32_t at = writtenAt_;
+    writtenAt_ = -1;
+    if (!IsDeferred()) return true;
+    if (!readsOutput) return LoadData();
+    if (at >= 0) {
+        srcOffset_ = at;
+        return true;
+    }
+    return offsetsKept || LoadData();
 }
 
 bool CPDFStream::LoadData() {

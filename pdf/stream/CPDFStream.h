@@ -65,6 +65,13 @@ public:
 
     CPDFObjHolder* GetDoc() const { return doc_; }
 
+    // Called by a save before the document's input is closed. When the file
+    // just written becomes the input (readsOutput), deferred data written
+    // unchanged is found where it now lies in it, other deferred data keeps
+    // its offsets when offsetsKept (the new file starts with the old one);
+    // everything else is read into memory. False when that read fails.
+    bool AfterSave(bool readsOutput, bool offsetsKept);
+
     // The encoders and decoders. Each runs its filter over the data and
     // replaces the data with the result; none throws, each reports failure
     // in errors (when given) and leaves the data as it was. An encoder
@@ -147,6 +154,8 @@ private:
     TempHugeString<char> data_;
     int32_t srcOffset_ = -1;
     int32_t srcLength_ = -1;
+    // Output offset of deferred data the last Serialize copied, or -1.
+    int32_t writtenAt_ = -1;
     std::string filterWarning_;
 };
 

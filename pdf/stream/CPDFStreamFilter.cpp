@@ -178,6 +178,7 @@ bool CPDFStream::DecodeAllFilter(CPDFException* errors, PDFProgressProc progress
                                  PDFCancelProc cancel, const PDFProgressRange& range) {
     constexpr char kMethod[] = "DecodeAllFilter";
     try {
+        filterWarning_.clear();
         CPDFObject* filter = Get_Filter();
         if (!filter) return true;
         CPDFObject* parms = Get_DecodeParms();
@@ -200,6 +201,13 @@ bool CPDFStream::DecodeAllFilter(CPDFException* errors, PDFProgressProc progress
         auto* p = static_cast<CPDFArray*>(list.get());
         const int n = f->Count();
         const int64_t span = int64_t{range.end} - range.start;
+        // Each filter starts its own warning; the chain keeps all of them.
+        std::string warnings;
+        auto keepWarning = [&] {
+            if (filterWarning_.empty()) return;
+            if (!warnings.empty()) warnings += "; ";
+            warnings += filterWarning_;
+        };
         for (int i = 0; i < n; ++i) {
             CPDFObject* name = f->GetObj(doc_, 0);
             if (!name || !name->Is(Name))
@@ -208,8 +216,12 @@ bool CPDFStream::DecodeAllFilter(CPDFException* errors, PDFProgressProc progress
             PDFProgressRange part = range;
             part.start = static_cast<int32_t>(range.start + span * i / n);
             part.end = static_cast<int32_t>(range.start + span * (i + 1) / n);
-            if (!DecodeFilter(static_cast<CPDFName*>(name)->Text(), own, errors, progress, cancel,
-                              part)) {
+            filterWarning_.clear();
+            const bool ok = DecodeFilter(static_cast<CPDFName*>(name)->Text(), own, errors,
+                                         progress, cancel, part);
+            keepWarning();
+            filterWarning_ = warnings;
+            if (!ok) {
                 if (i > 0) {
                     Set_Filter(
                         std::unique_ptr<CPDFArray>(static_cast<CPDFArray*>(names.release())));

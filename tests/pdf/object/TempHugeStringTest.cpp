@@ -76,3 +76,28 @@ TEST(TempHugeString, FailedMoveIntoAFileKeepsTheContents) {
     EXPECT_EQ(std::string(s.Text(), 30000), start);
     TempSettings::Directory() = saved;
 }
+
+// Appending piece by piece remaps the file a logarithmic number of times;
+// every size stays a whole number of blocks.
+TEST(TempHugeString, MappedFileGrowsGeometrically) {
+    ScratchDir dir;
+    const std::string saved = TempSettings::Directory();
+    TempSettings::Directory() = dir.Path() + "/";
+    TempHugeString<char> s;
+    const std::string piece(4096, 'p');
+    int remaps = 0, capacity = 0;
+    for (int i = 0; i < 2560; ++i) {  // 10 MB
+        ASSERT_TRUE(s.Append(piece.data(), 4096));
+        if (s.Capacity() != capacity) {
+            capacity = s.Capacity();
+            ++remaps;
+            EXPECT_TRUE(!s.IsMapped() || capacity % 4096 == 0) << capacity;
+        }
+    }
+    EXPECT_TRUE(s.IsMapped());
+    EXPECT_LT(remaps, 40);
+    EXPECT_GE(s.Capacity(), 2560 * 4096 + 1);
+    EXPECT_EQ(s.Text()[12345], 'p');
+    s.Clear();
+    TempSettings::Directory() = saved;
+}
