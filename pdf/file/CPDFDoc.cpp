@@ -8,6 +8,7 @@
 #include <set>
 
 #include "pdf/file/CPDFDocStructure.h"
+#include "pdf/file/CPDFXRefStream.h"
 #include "pdf/file/IndirectValue.h"
 #include "pdf/file/SecurityHandler.h"
 #include "pdf/io/DecimalText.h"
@@ -107,34 +108,68 @@ bool CPDFDoc::ReadStructure() {
     return Guarded("Serialize", false, [&] {
         header_ = std::make_unique<CPDFHeader>();
         header_->Serialize(this, *input_);
-        FindStartXRef();
+        int32_t offset = FindStartXRef();
         std::set<int32_t> seen;
-        seen.insert(static_cast<int32_t>(input_->Tell()));
+        seen.insert(offset);
         for (;;) {
             bodies_.push_back(std::make_unique<CPDFBody>());
             auto xref = std::make_unique<CPDFXRef>();
-            xref->Serialize(this, *input_);
+            auto trailer = std::make_unique<CPDFTrailer>();
+            ReadSection(offset, *xref, *trailer, seen);
             if (!bodies_.back()->Resize(xref->Size()))
                 Raise("Serialize", CPDFException::InternalError, "CPDFBody::Resize()");
             xrefs_.push_back(std::move(xref));
-            auto trailer = std::make_unique<CPDFTrailer>();
-            trailer->Serialize(this, *input_);
             trailers_.push_back(std::move(trailer));
             CPDFNumber* prev = trailers_.back()->Get_Prev();
             if (!prev) break;
-            const int32_t offset = prev->IntValue();
+            offset = prev->IntValue();
             // A Prev that leads back to a section already read would loop for ever.
             if (!seen.insert(offset).second)
-                Raise("Serialize", CPDFException::InvalidFormat,
-                      FormatFactor("invalidtoken: Prev %d", offset).c_str());
-            if (offset < 0 || input_->Seek(offset) != 0)
-                Raise("Serialize", CPDFException::InvalidFormat, factor::kIoError);
+                Raise(
+                    "Serialize", CPDFException::InvalidFormat,
+                    FormatFactor("/Prev %d leads back to a section already read", offset).c_str());
         }
         return true;
     });
 }
 
-void CPDFDoc::FindStartXRef() {
+void CPDFDoc::ReadSection(int32_t offset, CPDFXRef& xref, CPDFTrailer& trailer,
+                          std::set<int32_t>& seen) {
+    char word[limits::kTokenSize];
+    if (offset < 0 || input_->Seek(offset) != 0 || !input_->ReadToken(word, sizeof word) ||
+        (std::strcmp(word, "xref") != 0 && !detail::StartsWithDigit(word)))
+        Raise("Serialize", CPDFException::InvalidFormat,
+              FormatFactor("no cross-reference table at offset %d", offset).c_str());
+    if (input_->Seek(offset) != 0)
+        Raise("Serialize", CPDFException::InvalidFormat, factor::kIoError);
+    if (word[0] != 'x') {
+        CPDFXRefStream stream;
+        stream.Serialize(this, *input_, offset, xref, &trailer);
+        xrefStreams_.emplace_back(stream.ObjNum(), offset);
+        return;
+    }
+    xref.Serialize(this, *input_);
+    trailer.Serialize(this, *input_);
+    // A hybrid file: the table's readers see the classic objects, and the
+    // stream it names adds what lies in object streams.
+    CPDFNumber* hybrid = trailer.Dict().GetAs<CPDFNumber>(this, "XRefStm");
+    if (!hybrid) return;
+    const int32_t at = hybrid->IntValue();
+    if (!seen.insert(at).second)
+        Raise("Serialize", CPDFException::InvalidFormat,
+              FormatFactor("/XRefStm %d leads back to a section already read", at).c_str());
+    if (at < 0 || input_->Seek(at) != 0)
+        Raise("Serialize", CPDFException::InvalidFormat,
+              FormatFactor("no cross-reference stream at /XRefStm %d", at).c_str());
+    CPDFXRef extra;
+    CPDFXRefStream stream;
+    stream.Serialize(this, *input_, at, extra, nullptr);
+    xrefStreams_.emplace_back(stream.ObjNum(), at);
+    if (!xref.Complete(extra))
+        Raise("Serialize", CPDFException::InternalError, factor::kCallXRefSetEntry);
+}
+
+int32_t CPDFDoc::FindStartXRef() {
     static const char kKeyword[] = "startxref";
     // Mail gateways and download tools append bytes after %%EOF; common
     // readers look this far back, and so does this one.
@@ -162,8 +197,10 @@ void CPDFDoc::FindStartXRef() {
     if (input_->Seek(found + 9) != 0 || !input_->ReadToken(word, sizeof word))
         Raise("Serialize", CPDFException::InvalidFormat, factor::kIoError);
     const long offset = std::atol(word);
-    if (offset < 0 || offset > length || input_->Seek(static_cast<int>(offset)) != 0)
-        Raise("Serialize", CPDFException::InvalidFormat, factor::kIoError);
+    if (offset < 0 || offset >= length)
+        Raise("Serialize", CPDFException::InvalidFormat,
+              FormatFactor("no cross-reference table at offset %ld", offset).c_str());
+    return static_cast<int32_t>(offset);
 }
 
 void CPDFDoc::CreateWorkingSection(const char* method) {
@@ -215,7 +252,7 @@ CPDFObject* CPDFDoc::GetObjInner(const CPDFObjRef& ref) {
         if (!entry) continue;
         // A newer section that frees the number hides what older ones held.
         if (!entry->inUse) return nullptr;
-        auto loaded = LoadObj(ref, entry->offset);
+        auto loaded = LoadEntry(ref, *entry);
         if (!loaded) Raise("GetObj", CPDFException::InternalError, factor::kCallDocLoadObj);
         CPDFObject* raw = loaded.get();
         if (ref.objNum > body->Size() && !body->Resize(ref.objNum))
@@ -273,6 +310,41 @@ std::unique_ptr<CPDFObject> CPDFDoc::LoadObj(const CPDFObjRef& ref, int32_t offs
                   FormatFactor(factor::kInvalidToken, word).c_str());
         return obj;
     });
+}
+
+std::unique_ptr<CPDFObject> CPDFDoc::LoadEntry(const CPDFObjRef& ref, const XRefEntry& entry) {
+    if (!entry.stmNum) return LoadObj(ref, entry.offset);
+    lastError_.Clear();
+    return Guarded("LoadObj", std::unique_ptr<CPDFObject>(), [&] {
+        // Objects of object streams have generation 0.
+        if (ref.genNum != 0)
+            Raise("LoadObj", CPDFException::InvalidFormat,
+                  FormatFactor(factor::kInvalidObjRef, ref.objNum, ref.genNum).c_str());
+        // The stream's own read may come back here (an indirect Length).
+        detail::DepthGuard guard(loadDepth_, limits::kMaxLoadDepth);
+        if (guard.Exceeded())
+            Raise("LoadObj", CPDFException::InvalidFormat,
+                  FormatFactor(factor::kInvalidObjRef, ref.objNum, ref.genNum).c_str());
+        const int32_t objNum = ref.objNum;
+        return objStms_.Load(this, objNum, entry.stmNum, entry.offset,
+                             [this](int32_t num) { return FetchObjStm(num); });
+    });
+}
+
+std::unique_ptr<CPDFObject> CPDFDoc::FetchObjStm(int32_t num) {
+    const XRefEntry* entry = FindEntry(num, false);
+    if (!entry || !entry->inUse)
+        Raise("LoadObj", CPDFException::InvalidFormat,
+              FormatFactor("object stream %d is not in use", num).c_str());
+    if (entry->stmNum)
+        Raise("LoadObj", CPDFException::InvalidFormat,
+              FormatFactor("object stream %d lies inside object stream %d", num, entry->stmNum)
+                  .c_str());
+    // The normal load of an indirect object: an encrypted file's object
+    // stream is decrypted here, and its objects are not decrypted again.
+    std::unique_ptr<CPDFObject> obj = LoadObj(CPDFObjRef(num, entry->genNum), entry->offset);
+    if (!obj) Raise("LoadObj", CPDFException::InternalError, factor::kCallDocLoadObj);
+    return obj;
 }
 
 CPDFObject* CPDFDoc::FindObj(const CPDFObjRef& ref, bool skipNewest, CPDFBody** body) {
@@ -463,7 +535,7 @@ CryptKey CPDFDoc::ObjectKey(const CPDFObjRef& ref, unsigned char* buf) const {
 CPDFObject* CPDFDoc::PeekObj(const CPDFObjRef& ref, std::unique_ptr<CPDFObject>* loaded) {
     if (CPDFObject* obj = FindObj(ref, false)) return obj;
     const XRefEntry* entry = FindEntry(ref.objNum, false);
-    if (entry && entry->inUse) *loaded = LoadObj(ref, entry->offset);
+    if (entry && entry->inUse) *loaded = LoadEntry(ref, *entry);
     return loaded->get();
 }
 
@@ -517,6 +589,8 @@ void CPDFDoc::ReleaseAll() {
     spare_.reset();
     DiscardSave();
     fullSize_ = 0;
+    objStms_.Clear();
+    xrefStreams_.clear();
 }
 
 }  // namespace corvina

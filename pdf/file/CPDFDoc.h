@@ -5,13 +5,16 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "pdf/file/CPDFBody.h"
 #include "pdf/file/CPDFHeader.h"
 #include "pdf/file/CPDFHintStream.h"
 #include "pdf/file/CPDFLineaParams.h"
+#include "pdf/file/CPDFObjStmCache.h"
 #include "pdf/file/CPDFTrailer.h"
 #include "pdf/file/CPDFXRef.h"
 #include "pdf/io/FileInStream.h"
@@ -61,6 +64,9 @@ public:
     // Object access. Returned objects stay owned by the document.
     CPDFObject* GetObj(const CPDFObjRef& ref) override;
     std::unique_ptr<CPDFObject> LoadObj(const CPDFObjRef& ref, int32_t offset);
+    // The object an entry in use names: at its offset, or in its object
+    // stream (method "LoadObj").
+    std::unique_ptr<CPDFObject> LoadEntry(const CPDFObjRef& ref, const XRefEntry& entry);
     CPDFObject* PeekObj(const CPDFObjRef& ref, std::unique_ptr<CPDFObject>* loaded) override;
     CPDFObject* FindObj(const CPDFObjRef& ref, bool skipNewest, CPDFBody** body = nullptr);
     XRefEntry* FindEntry(int32_t objNum, bool skipNewest, CPDFXRef** xref = nullptr);
@@ -170,7 +176,11 @@ private:
     }
     [[noreturn]] void Raise(const char* method, int type, const char* factor);
     bool ReadStructure();  // method "Serialize"
-    void FindStartXRef();
+    int32_t FindStartXRef();
+    // One section at offset, classic or stream, with a hybrid file's stream.
+    void ReadSection(int32_t offset, CPDFXRef& xref, CPDFTrailer& trailer, std::set<int32_t>& seen);
+    // An object stream's own object, read as any indirect object.
+    std::unique_ptr<CPDFObject> FetchObjStm(int32_t num);
     void CreateWorkingSection(const char* method);
     void TypeRootObjects();
     void ReleaseAll();
@@ -229,6 +239,11 @@ private:
     int loadDepth_ = 0;
     int releaseDepth_ = 0;
     std::function<std::time_t()> clock_;
+    // Decoded object streams, the few most recently used.
+    CPDFObjStmCache objStms_;
+    // Object number and offset of every cross-reference stream read: a full
+    // rewrite frees their numbers, their content being in the new table.
+    std::vector<std::pair<int32_t, int32_t>> xrefStreams_;
 };
 
 }  // namespace corvina

@@ -77,6 +77,8 @@ bool CPDFDoc::Flush() {
         if (input_ && !reread) inputLost_ = true;
         if (input_) input_->Close();
         input_.reset();
+        // What was decoded came from the file just replaced or extended.
+        objStms_.Clear();
         docKey_ = writer_->TakeOutputKey();
         const bool linearize = writer_->IsLinearizing();
         writer_.reset();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "pdf/file/CPDFDoc.h"
+#include "pdf/file/CPDFXRefStream.h"
 #include "pdf/file/SecurityHandler.h"
 #include "pdf/io/DecimalText.h"
 #include "pdf/io/TempName.h"
@@ -157,10 +158,26 @@ void CPDFDocWriter::MergeSections() {
                 Raise("Save", internal, factor::kCallBodySetObj);
         }
     }
+    // What object streams and cross-reference streams held is written as
+    // plain objects and one classic table; the streams themselves go. A
+    // number a newer section gave to another object stays.
+    for (int32_t i = 1; i <= size; ++i)
+        if (const XRefEntry* e = xref->GetEntry(i); e && e->inUse && e->stmNum)
+            dropped_.insert(e->stmNum);
+    for (const auto& [num, offset] : doc_.xrefStreams_)
+        if (const XRefEntry* e = xref->GetEntry(num);
+            e && e->inUse && !e->stmNum && e->offset == offset)
+            dropped_.insert(num);
+    doc_.xrefStreams_.clear();
     doc_.bodies_.resize(1);
     doc_.xrefs_.resize(1);
     doc_.trailers_.resize(1);
-    doc_.GetTrailer()->Dict().Detach("Prev");
+    // A classic trailer has no stream to describe.
+    CPDFDict& dict = doc_.GetTrailer()->Dict();
+    for (const char* key : {"Prev", "Type", "W", "Index", "Filter", "DecodeParms", "Length",
+                            "XRefStm", "DL", "F", "FFilter", "FDecodeParms"})
+        dict.Detach(key);
+    doc_.GetTrailer()->SetStreamSection(false);
     doc_.DropLinearization();
 }
 
@@ -203,7 +220,7 @@ void CPDFDocWriter::WriteAllObjects() {
     std::vector<int32_t> written(static_cast<size_t>(size) + 1, -1);
     for (int32_t i = 1; i <= size; ++i) {
         XRefEntry* entry = xref->GetEntry(i);
-        if (!entry || !entry->inUse) continue;
+        if (!entry || !entry->inUse || dropped_.count(i)) continue;
         if (const XRefEntry* done = early ? early->GetEntry(i) : nullptr) {
             written[i] = done->offset;
             continue;
@@ -214,7 +231,7 @@ void CPDFDocWriter::WriteAllObjects() {
             offset = doc_.StoreObj(ref, obj);
         } else {
             // Never touched: load, write and free it at once.
-            std::unique_ptr<CPDFObject> loaded = doc_.LoadObj(ref, entry->offset);
+            std::unique_ptr<CPDFObject> loaded = doc_.LoadEntry(ref, *entry);
             if (!loaded) Raise("Serialize", internal, factor::kCallDocLoadObj);
             offset = doc_.StoreObj(ref, loaded.get());
         }
@@ -223,21 +240,46 @@ void CPDFDocWriter::WriteAllObjects() {
     }
     for (int32_t i = 1; i <= size; ++i) {
         XRefEntry* entry = xref->GetEntry(i);
-        if (entry && entry->inUse && written[i] >= 0) entry->offset = written[i];
+        if (entry && entry->inUse && written[i] >= 0) {
+            entry->offset = written[i];
+            entry->stmNum = 0;
+        }
     }
+    for (int32_t num : dropped_)
+        if (!xref->FreeEntry(num)) Raise("Serialize", internal, "CPDFXRef::FreeEntry()");
     const long xrefOffset = output_->Tell();
     if (xrefOffset > INT32_MAX) {
         errno = EFBIG;
         Raise("Serialize", CPDFException::RuntimeLibraryError, nullptr);
     }
-    xref->Serialize(*output_);
-    trailer->SetStartXRef(static_cast<int32_t>(xrefOffset));
-    trailer->Serialize(*output_);
+    WriteSection(static_cast<int32_t>(xrefOffset));
     output_->Flush();
     if (output_->Error()) {
         errno = output_->SavedErrno();
         Raise("Serialize", CPDFException::RuntimeLibraryError, nullptr);
     }
+}
+
+void CPDFDocWriter::WriteSection(int32_t offset) {
+    CPDFXRef* xref = doc_.GetXRef();
+    CPDFTrailer* trailer = doc_.GetTrailer();
+    trailer->SetStartXRef(offset);
+    // An update of a file whose newest section is a stream appends a stream:
+    // whoever needed streams to read the file still reads it.
+    const bool stream =
+        incremental_ && doc_.trailers_.size() > 1 && doc_.trailers_[1]->IsStreamSection();
+    if (!stream) {
+        xref->Serialize(*output_);
+        trailer->Serialize(*output_);
+        return;
+    }
+    int32_t num = 0;
+    if (!xref->AddEntry(&num) || !trailer->Set_Size(num + 1))
+        Raise("Serialize", CPDFException::InternalError, factor::kCallXRefAddEntry);
+    xref->GetEntry(num)->offset = offset;
+    CPDFXRefStream::Write(*output_, &doc_, *xref, *trailer, num, offset);
+    trailer->SetStreamSection(true);
+    doc_.xrefStreams_.emplace_back(num, offset);
 }
 
 std::string CPDFDocWriter::Finish(bool* reread) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "pdf/io/FileOutStream.h"
@@ -58,6 +59,7 @@ private:
     void ChooseTarget(const std::string& out, bool* incremental);
     void MergeSections();
     void WriteAllObjects();
+    void WriteSection(int32_t offset);
     void PutInPlace();
 
     CPDFDoc& doc_;
@@ -75,6 +77,9 @@ private:
     std::string targetPath_;
     // Length of the file an incremental save appends to, to undo a failed append.
     long appendBase_ = -1;
+    // Object streams and cross-reference streams a whole rewrite leaves out:
+    // their content lives in the new table, and their numbers become free.
+    std::set<int32_t> dropped_;
 };
 
 }  // namespace corvina

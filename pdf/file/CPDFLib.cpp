@@ -16,7 +16,6 @@ std::string AsDirectory(const char* dir) {
 
 }  // namespace
 
-
 std::unique_ptr<CPDFLib> CPDFLib::Create(const char* tempDir, const char* cmapDir,
                                          const char* thirdDir, const char* metricsDir) {
     try {

@@ -26,6 +26,7 @@ constexpr char kRoot[] = "Root";
 constexpr char kInfo[] = "Info";
 constexpr char kID[] = "ID";
 constexpr char kEncrypt[] = "Encrypt";
+constexpr char kXRefStm[] = "XRefStm";
 
 [[noreturn]] void Raise(const char* factor) {
     throw CPDFException("CPDFTrailer", "Serialize", CPDFException::InvalidFormat, factor);
@@ -107,6 +108,8 @@ bool CPDFTrailer::Create(CPDFObjHolder* doc, const CPDFTrailer* source) {
             // Atom by atom: a reference stays a reference to the same object
             // rather than becoming a registered copy of it.
             for (CPDFDict::Node* n = source->dict_->First(); n; n = CPDFDict::Next(n)) {
+                // The hybrid file's stream belongs to the section that names it.
+                if (n->key.Equals(kXRefStm)) continue;
                 std::unique_ptr<CPDFAtom> copy;
                 if (n->value && n->value->Kind() == CPDFAtom::RefKind) {
                     copy = std::make_unique<CPDFObjRef>(*static_cast<CPDFObjRef*>(n->value));
@@ -129,6 +132,12 @@ bool CPDFTrailer::Create(CPDFObjHolder* doc, const CPDFTrailer* source) {
     } catch (const std::bad_alloc&) {
         return false;
     }
+}
+
+void CPDFTrailer::AdoptStreamSection(std::unique_ptr<CPDFDict> dict, int32_t offset) {
+    dict_ = std::move(dict);
+    startxref_ = offset;
+    streamSection_ = true;
 }
 
 bool CPDFTrailer::Realize(CPDFObjHolder* doc) {

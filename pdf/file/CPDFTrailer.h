@@ -54,9 +54,16 @@ public:
     int32_t StartXRef() const { return startxref_; }
     void SetStartXRef(int32_t offset) { startxref_ = offset; }
 
+    // A section read or written as a cross-reference stream: dict holds the
+    // trailer's entries of the stream's dictionary, offset is the stream's.
+    void AdoptStreamSection(std::unique_ptr<CPDFDict> dict, int32_t offset);
+    bool IsStreamSection() const { return streamSection_; }
+    void SetStreamSection(bool on) { streamSection_ = on; }
+
 private:
     std::unique_ptr<CPDFDict> dict_;
     int32_t startxref_ = -1;
+    bool streamSection_ = false;
 };
 
 }  // namespace corvina

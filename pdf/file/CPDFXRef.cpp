@@ -274,6 +274,8 @@ int CPDFXRef::FreeEntry(int32_t objNum) {
     // A generation of 65535 is final: it must not wrap past five digits.
     if (e->genNum < limits::kMaxGen) ++e->genNum;
     e->inUse = false;
+    // A number freed is no longer in any object stream.
+    e->stmNum = 0;
     *link = objNum;
     return 1;
 }
@@ -281,6 +283,18 @@ int CPDFXRef::FreeEntry(int32_t objNum) {
 bool CPDFXRef::Resize(int32_t size) {
     if (size < 0) return false;
     if (size > size_) size_ = size;
+    return true;
+}
+
+bool CPDFXRef::Complete(const CPDFXRef& stream) {
+    const int32_t stored = static_cast<int32_t>(stream.slots_.size());
+    for (int32_t n = 1; n <= stream.size_ && n <= stored; ++n) {
+        const XRefEntry* e = stream.Slot(n);
+        if (!e) continue;
+        const XRefEntry* mine = GetEntry(n);
+        if (mine && (mine->inUse || !e->inUse)) continue;
+        if (!Resize(n) || !SetEntry(*e)) return false;
+    }
     return true;
 }
 

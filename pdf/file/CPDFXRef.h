@@ -43,6 +43,9 @@ public:
     int FreeEntry(int32_t objNum);
     // Grows (never shrinks) the table to size slots.
     bool Resize(int32_t size);
+    // Completes the table with what a hybrid file's stream lists: numbers the
+    // table lacks, and numbers it lists free that the stream has in use.
+    bool Complete(const CPDFXRef& stream);
     // Takes the free-list head for a new object: fills entry, marks it in use.
     XRefEntry* TakeFreeHead();
 

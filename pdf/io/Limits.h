@@ -32,6 +32,14 @@ constexpr int kStartXRefWindow = 1024;
 // Object numbers and generations a cross-reference table may hold.
 constexpr long kMaxObjNum = 8388607;
 constexpr int kMaxGen = 65535;
+// One row of a Flate predictor (Columns x Colors x BitsPerComponent), bytes.
+constexpr long kMaxPredictorRow = 1L << 24;
+// Field widths of a cross-reference stream row, bytes each.
+constexpr int kMaxXRefFieldWidth = 8;
+// Decoded object streams kept for the next object of the same stream.
+constexpr int kObjStmCacheSlots = 8;
+// Links of an object stream's /Extends chain followed before it counts as a loop.
+constexpr int kMaxExtendsDepth = 64;
 // Decoded image data (JPEG, fax) larger than this is refused before anything
 // is allocated: the sizes come from the file, and a few bytes of fax or JPEG
 // header can claim gigabytes.

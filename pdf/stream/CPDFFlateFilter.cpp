@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include "pdf/object/CPDFException.h"
+#include "pdf/stream/CPDFPredictor.h"
 #include "pdf/stream/FilterRun.h"
 
 namespace corvina {
@@ -42,6 +43,7 @@ bool CPDFFlateFilter::Decode(FilterData& data, const FilterCall& call) {
         z_stream z{};
         if (inflateInit(&z) != Z_OK) run.Fail(CPDFException::InternalError, "inflateInit()");
         InflateGuard guard{z};
+        CPDFPredictor predictor(run, data.parms, data.doc);
         char out[kOut];
         int last = Z_OK;
         run.ForEachPiece([&](const char* piece, int n) {
@@ -51,7 +53,7 @@ bool CPDFFlateFilter::Decode(FilterData& data, const FilterCall& call) {
                 z.next_out = reinterpret_cast<Bytef*>(out);
                 z.avail_out = kOut;
                 last = inflate(&z, Z_NO_FLUSH);
-                run.Emit(out, kOut - static_cast<int>(z.avail_out));
+                predictor.Push(out, kOut - static_cast<int>(z.avail_out));
             } while (last == Z_OK && (z.avail_in > 0 || z.avail_out == 0));
             // The end of the data, or data that cannot be inflated: what came
             // out so far is the result.
@@ -62,6 +64,7 @@ bool CPDFFlateFilter::Decode(FilterData& data, const FilterCall& call) {
                                         z.msg ? z.msg : "no message");
         else if (last != Z_STREAM_END)
             data.warning = FormatFactor("flate data ended early after %lu bytes", z.total_out);
+        predictor.Finish();
         guard.open = false;
         if (inflateEnd(&z) != Z_OK) run.Fail(CPDFException::InternalError, "inflateEnd()");
     });

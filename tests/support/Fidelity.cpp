@@ -76,7 +76,11 @@ std::vector<std::string> JobDifferences(const std::string& in, const std::string
     std::map<std::string, std::set<std::string>> ignoredKeys;
     std::set<std::string> owned;
     const JsonValue* trailer = a.at("trailer").Find("value");
-    std::set<std::string> trailerKeys = {"/Size", "/Prev", "/ID"};
+    // A stream section's dictionary is the input's trailer; the keys that
+    // describe the stream leave with it.
+    std::set<std::string> trailerKeys = {"/Size",    "/Prev",       "/ID",     "/Type",
+                                         "/W",       "/Index",      "/Filter", "/Length",
+                                         "/XRefStm", "/DecodeParms"};
     if (!trailer->Find("/Info")) trailerKeys.insert("/Info");
     ignoredKeys["trailer"] = trailerKeys;
     const std::string root = Ref(trailer->Find("/Root"));
@@ -94,6 +98,15 @@ std::vector<std::string> JobDifferences(const std::string& in, const std::string
     }
     // The root objects stay even when a tree points at them.
     for (const auto& [key, keys] : ignoredKeys) owned.erase(key);
+
+    // Object streams and cross-reference streams are containers: their
+    // objects and entries are compared one by one, the containers not.
+    for (const auto& [key, value] : a)
+        if (const JsonValue* s = value.Find("stream"))
+            if (const JsonValue* d = s->Find("dict"))
+                if (const JsonValue* t = d->Find("/Type");
+                    t && (t->text == "/ObjStm" || t->text == "/XRef"))
+                    owned.insert(key);
 
     std::vector<std::string> diffs;
     for (const auto& [key, before] : a) {

@@ -5,7 +5,9 @@
 // number and an equal value (numbers by exact decimal value, strings and
 // stream bytes exactly). The job owns the catalog's Names entry, the name
 // dictionary's Dests entry, the old Dests tree's nodes, the dates and Producer
-// of the information dictionary and the trailer's Size, Prev and ID; with
+// of the information dictionary and the trailer's Size, Prev and ID, and the
+// input's object streams and cross-reference streams (their content is
+// compared object by object) with the trailer keys describing them; with
 // destsOwned (-o, -d) also the destinations the old tree named.
 
 #include <string>

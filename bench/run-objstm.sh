@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Times the named-destination job on the large PDF rewritten with object
+# streams and a cross-reference stream (qpdf --object-streams=generate),
+# beside mutool clean and qpdf on the same file, and reports how much larger
+# the job's output is than its compact input (objects leave their streams).
+# Usage: bench/run-objstm.sh [PAGES] [RUNS]   (defaults: 20000 pages, 3 runs)
+# BENCH_BUILD names an existing build directory to use instead of building.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+pages=${1:-20000}
+runs=${2:-3}
+build=${BENCH_BUILD:-}
+if [ -z "$build" ]; then
+    "$root/scripts/setup.sh"
+    "$root/scripts/build.sh" build-release -DCMAKE_BUILD_TYPE=Release >/dev/null
+    build="$root/build-release"
+fi
+
+work=${BENCH_DIR:-$(mktemp -d)}
+plain="$work/in-$pages.pdf"
+in="$work/in-$pages-objstm.pdf"
+[ -f "$plain" ] || "$build/bench/make-big-pdf" "$plain" "$pages"
+[ -f "$in" ] || qpdf --object-streams=generate "$plain" "$in"
+echo "input: $in ($(du -k "$in" | cut -f1) KB, $pages pages, object streams)"
+
+declare -A secs rss
+measure() {
+    local name=$1; shift
+    local times=() mems=()
+    for ((i = 0; i < runs; i++)); do
+        rm -f "$work/out.pdf"
+        /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@" >/dev/null 2>&1
+        read -r t m <"$work/time.txt"
+        times+=("$t"); mems+=("$m")
+    done
+    secs[$name]=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p")
+    rss[$name]=$(printf '%s\n' "${mems[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p")
+    printf '%-10s median %6.2f s   peak RSS %8d KB\n' "$name" "${secs[$name]}" "${rss[$name]}"
+}
+
+command -v mutool >/dev/null && measure mutool mutool clean "$in" "$work/out.pdf"
+measure qpdf qpdf "$in" "$work/out.pdf"
+measure linkpoint "$build/linkpoint" "$in" "$work/out.pdf" -l ""
+
+echo
+for other in mutool qpdf; do
+    [ -n "${secs[$other]:-}" ] || continue
+    awk -v a="${secs[linkpoint]}" -v b="${secs[$other]}" -v ma="${rss[linkpoint]}" -v mb="${rss[$other]}" -v n="$other" \
+        'BEGIN { printf "linkpoint / %-7s time %5.2fx   memory %5.2fx\n", n, (b > 0 ? a / b : 0), (mb > 0 ? ma / mb : 0) }'
+done
+insize=$(stat -c %s "$in")
+outsize=$(stat -c %s "$work/out.pdf")
+awk -v a="$outsize" -v b="$insize" \
+    'BEGIN { printf "output %d bytes / input %d bytes = %.2fx\n", a, b, (b > 0 ? a / b : 0) }'
