@@ -15,21 +15,8 @@ in="$work/in-$pages.pdf"
 [ -f "$in" ] || "$root/build-release/bench/make-big-pdf" "$in" "$pages"
 echo "input: $in ($(du -m "$in" | cut -f1) MB, $pages pages)"
 
-# measure NAME COMMAND...: median wall seconds and median peak RSS (KB)
-declare -A secs rss
-measure() {
-    local name=$1; shift
-    local times=() mems=()
-    for ((i = 0; i < runs; i++)); do
-        rm -f "$work/out.pdf"
-        /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@" >/dev/null 2>&1
-        read -r t m <"$work/time.txt"
-        times+=("$t"); mems+=("$m")
-    done
-    secs[$name]=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p")
-    rss[$name]=$(printf '%s\n' "${mems[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p")
-    printf '%-10s median %6.2f s   peak RSS %8d KB\n' "$name" "${secs[$name]}" "${rss[$name]}"
-}
+# shellcheck source=bench/measure.sh
+source "$root/bench/measure.sh"
 
 measure cp cp "$in" "$work/out.pdf"
 command -v mutool >/dev/null && measure mutool mutool clean "$in" "$work/out.pdf"

@@ -6,9 +6,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "pdf/file/CPDFDoc.h"
+#include "pdf/file/CPDFLib.h"
 #include "pdf/file/CPDFTrailer.h"
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFDict.h"
@@ -69,16 +71,10 @@ ScratchDir::~ScratchDir() {
     if (!path_.empty()) std::filesystem::remove_all(path_, ec);
 }
 
-std::string DocumentWithObject(const std::string& body) {
-    const std::string objects[] = {
-        "<< /Type /Catalog /Pages 2 0 R /Names 4 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>",
-        "<< /Dests 5 0 R >>",
-        body,
-    };
+std::string Document(const std::vector<std::string>& objects, const std::string& trailerExtra) {
+    const size_t size = objects.size() + 1;
     std::string out = "%PDF-1.4\n";
-    std::string xref = "xref\n0 6\n0000000000 65535 f \n";
+    std::string xref = "xref\n0 " + std::to_string(size) + "\n0000000000 65535 f \n";
     int num = 1;
     for (const std::string& o : objects) {
         char entry[32];
@@ -87,9 +83,30 @@ std::string DocumentWithObject(const std::string& body) {
         out += std::to_string(num++) + " 0 obj\n" + o + "\nendobj\n";
     }
     const size_t start = out.size();
-    out += xref + "trailer\n<< /Size 6 /Root 1 0 R >>\nstartxref\n" + std::to_string(start) +
-           "\n%%EOF\n";
+    out += xref + "trailer\n<< /Size " + std::to_string(size) + " /Root 1 0 R" + trailerExtra +
+           " >>\nstartxref\n" + std::to_string(start) + "\n%%EOF\n";
     return out;
+}
+
+std::string DocumentWithObject(const std::string& body) {
+    return Document({
+        "<< /Type /Catalog /Pages 2 0 R /Names 4 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>",
+        "<< /Dests 5 0 R >>",
+        body,
+    });
+}
+
+void OpenAndWalk(const std::string& pdf, const char* password) {
+    MemFile file(reinterpret_cast<const uint8_t*>(pdf.data()), pdf.size());
+    if (!file.ok()) return;
+    static std::unique_ptr<CPDFLib> lib = CPDFLib::Create(nullptr);
+    if (!lib) return;
+    CPDFException error;
+    CPDFDoc* doc = lib->Open(file.Path().c_str(), password, &error);
+    WalkDocument(doc);
+    if (doc) lib->Close(doc);
 }
 
 void WalkDocument(CPDFDoc* doc) {

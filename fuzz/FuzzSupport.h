@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace corvina {
 class CPDFDoc;
@@ -39,9 +40,17 @@ private:
     std::string path_;
 };
 
+// A classic file of the given objects (numbered from 1) with exact offsets;
+// trailerExtra goes inside the trailer after Size and Root (object 1).
+std::string Document(const std::vector<std::string>& objects, const std::string& trailerExtra = "");
+
 // The one-page document whose object 5 is the given text, the catalog's
-// Names dictionary (object 4) naming it as Dests, with exact offsets.
+// Names dictionary (object 4) naming it as Dests.
 std::string DocumentWithObject(const std::string& body);
+
+// Opens the bytes as a document (with a password, or none when null), walks
+// it and closes it.
+void OpenAndWalk(const std::string& pdf, const char* password = nullptr);
 
 // Reads everything a caller may reach: the page tree, the Dests tree and
 // destinations, every object of the table, each stream's data decoded.

@@ -10,13 +10,6 @@
 using namespace corvina;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::MemFile file(data, size);
-    if (!file.ok()) return 0;
-    static std::unique_ptr<CPDFLib> lib = CPDFLib::Create(nullptr);
-    if (!lib) return 0;
-    CPDFException error;
-    CPDFDoc* doc = lib->Open(file.Path().c_str(), nullptr, &error);
-    fuzz::WalkDocument(doc);
-    if (doc) lib->Close(doc);
+    fuzz::OpenAndWalk(std::string(reinterpret_cast<const char*>(data), size));
     return 0;
 }

@@ -11,15 +11,7 @@
 using namespace corvina;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string pdf =
-        fuzz::DocumentWithObject(std::string(reinterpret_cast<const char*>(data), size));
-    fuzz::MemFile file(reinterpret_cast<const uint8_t*>(pdf.data()), pdf.size());
-    if (!file.ok()) return 0;
-    static std::unique_ptr<CPDFLib> lib = CPDFLib::Create(nullptr);
-    if (!lib) return 0;
-    CPDFException error;
-    CPDFDoc* doc = lib->Open(file.Path().c_str(), nullptr, &error);
-    fuzz::WalkDocument(doc);
-    if (doc) lib->Close(doc);
+    fuzz::OpenAndWalk(
+        fuzz::DocumentWithObject(std::string(reinterpret_cast<const char*>(data), size)));
     return 0;
 }

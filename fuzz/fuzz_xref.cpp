@@ -73,13 +73,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool fuzzXref = data[0] & 1;
     const std::string rest(reinterpret_cast<const char*>(data) + 3, size - 3);
     const std::string pdf = File(fuzzXref, rest, data[1], data[2] % 8);
-    fuzz::MemFile file(reinterpret_cast<const uint8_t*>(pdf.data()), pdf.size());
-    if (!file.ok()) return 0;
-    static std::unique_ptr<CPDFLib> lib = CPDFLib::Create(nullptr);
-    if (!lib) return 0;
-    CPDFException error;
-    CPDFDoc* doc = lib->Open(file.Path().c_str(), nullptr, &error);
-    fuzz::WalkDocument(doc);
-    if (doc) lib->Close(doc);
+    fuzz::OpenAndWalk(pdf);
     return 0;
 }

@@ -156,17 +156,24 @@ struct DecodeOwner {
     std::optional<CPDFException> failure;
 };
 
-template <class Work>
-bool Hook(DecodeOwner& owner, Work work) {
+// Runs a hook's C++ work; what it throws is kept in the owner for after the
+// libjpeg frame has returned, and the hook reports false.
+template <class Owner, class Work>
+bool Guarded(Owner& owner, const char* method, Work work) {
     try {
         work();
         return true;
     } catch (const CPDFException& e) {
         owner.failure = e;
     } catch (...) {
-        owner.failure = CPDFException(kModule, "Decode", CPDFException::InternalError, "");
+        owner.failure = CPDFException(kModule, method, CPDFException::InternalError, "");
     }
     return false;
+}
+
+template <class Work>
+bool Hook(DecodeOwner& owner, Work work) {
+    return Guarded(owner, "Decode", work);
 }
 
 bool OnHeader(DecodeJob& job) {
@@ -289,15 +296,7 @@ struct EncodeOwner {
 
 template <class Work>
 bool EncodeHook(EncodeOwner& owner, Work work) {
-    try {
-        work();
-        return true;
-    } catch (const CPDFException& e) {
-        owner.failure = e;
-    } catch (...) {
-        owner.failure = CPDFException(kModule, "Encode", CPDFException::InternalError, "");
-    }
-    return false;
+    return Guarded(owner, "Encode", work);
 }
 
 bool OnBytes(EncodeJob& job, const JOCTET* bytes, int n) {
