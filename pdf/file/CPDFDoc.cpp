@@ -252,6 +252,9 @@ CPDFObject* CPDFDoc::GetObjInner(const CPDFObjRef& ref) {
         if (!entry) continue;
         // A newer section that frees the number hides what older ones held.
         if (!entry->inUse) return nullptr;
+        // The number holds another generation: the reference names nothing
+        // (and an object kept under it would be one the save never writes).
+        if (entry->genNum != ref.genNum) return nullptr;
         auto loaded = LoadEntry(ref, *entry);
         if (!loaded) Raise("GetObj", CPDFException::InternalError, factor::kCallDocLoadObj);
         CPDFObject* raw = loaded.get();
@@ -535,7 +538,7 @@ CryptKey CPDFDoc::ObjectKey(const CPDFObjRef& ref, unsigned char* buf) const {
 CPDFObject* CPDFDoc::PeekObj(const CPDFObjRef& ref, std::unique_ptr<CPDFObject>* loaded) {
     if (CPDFObject* obj = FindObj(ref, false)) return obj;
     const XRefEntry* entry = FindEntry(ref.objNum, false);
-    if (entry && entry->inUse) *loaded = LoadEntry(ref, *entry);
+    if (entry && entry->inUse && entry->genNum == ref.genNum) *loaded = LoadEntry(ref, *entry);
     return loaded->get();
 }
 

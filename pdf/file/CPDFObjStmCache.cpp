@@ -172,7 +172,7 @@ std::unique_ptr<CPDFObjStmCache::Decoded> CPDFObjStmCache::Decode(CPDFObjHolder*
             Fail(FormatFactor("object stream %d has %s %s among its numbers", stmNum, num, off));
         const long objNum = detail::ParseDecimal(num);
         const long at = detail::ParseDecimal(off);
-        if (objNum < 1 || objNum > limits::kMaxObjNum || at < last || d->first + at > d->length)
+        if (objNum < 1 || objNum > limits::kMaxObjNum || at < last || at > d->length - d->first)
             Fail(FormatFactor("object stream %d lists object %s at offset %s", stmNum, num, off));
         last = at;
         d->objects.emplace_back(static_cast<int32_t>(objNum), at);

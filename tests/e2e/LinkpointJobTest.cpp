@@ -663,3 +663,22 @@ TEST_F(LinkpointJobTest, PageTreeLoopIsRefusedWithItsObject) {
     EXPECT_EQ(e2e::ReadBytes(in), before);
     EXPECT_FALSE(e2e::Exists(dir_.File("out.pdf")));
 }
+
+// A reference whose generation the table does not hold names nothing: the
+// job treats the catalog as having no name dictionary (it used to keep one
+// the save never wrote, and lose it).
+TEST_F(LinkpointJobTest, ReferenceToAnotherGenerationNamesNothing) {
+    const std::string in =
+        dir_.Write("in.pdf", PdfBuilder()
+                                 .Obj(1, "<< /Type /Catalog /Pages 2 0 R /Names 4 0 R >>")
+                                 .Obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+                                 .Obj(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 9 9] >>")
+                                 .Obj(4, "<< /Dests << /Names [(old) [3 0 R /Fit]] >> >>", 7)
+                                 .Root(1)
+                                 .Bytes());
+    const std::string out = dir_.File("out.pdf");
+    check_ = false;  // qpdf warns about the input's dangling reference itself
+    Job(in, out);
+    EXPECT_EQ(e2e::DestNames(RunProbe(out)), Names{"1"});
+    EXPECT_NE(e2e::QpdfObject(out, "4,7"), "");  // the other generation is carried over
+}
