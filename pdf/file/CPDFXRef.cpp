@@ -166,26 +166,7 @@ void CPDFXRef::Serialize(OutStream& out) {
         }
     };
 
-    // Object 0 opens the first run; slots past the storage are all empty.
-    int32_t start = 0;
-    int32_t count = 1;
-    bool open = true;
-    const int32_t stored = static_cast<int32_t>(slots_.size());
-    const int32_t last = size_ < stored ? size_ : stored;
-    for (int32_t n = 1; n <= last; ++n) {
-        if (Slot(n)) {
-            if (!open) {
-                start = n;
-                count = 0;
-                open = true;
-            }
-            ++count;
-        } else if (open) {
-            writeRun(start, count);
-            open = false;
-        }
-    }
-    if (open) writeRun(start, count);
+    ForEachRun(writeRun);
 }
 
 bool CPDFXRef::Create(CPDFObjHolder* doc, const CPDFXRef* source) {

@@ -25,6 +25,29 @@ public:
     void Serialize(CPDFObjHolder* doc, InStream& in);
     // Writes "xref", the subsections and their 20-byte entry lines.
     void Serialize(OutStream& out) override;
+    // Calls fn(start, count) for each run of consecutive numbers the table
+    // holds, as a section lists them; object 0 opens the first run.
+    template <class Fn>
+    void ForEachRun(Fn fn) const {
+        int32_t start = 0, count = 1;
+        bool open = true;
+        const int32_t stored = static_cast<int32_t>(slots_.size());
+        const int32_t last = size_ < stored ? size_ : stored;
+        for (int32_t n = 1; n <= last; ++n) {
+            if (Slot(n)) {
+                if (!open) {
+                    start = n;
+                    count = 0;
+                    open = true;
+                }
+                ++count;
+            } else if (open) {
+                fn(start, count);
+                open = false;
+            }
+        }
+        if (open) fn(start, count);
+    }
     // With a source: the same free-list head, size and free entries only.
     bool Create(CPDFObjHolder* doc, const CPDFXRef* source);
     bool Realize(CPDFObjHolder* doc) {

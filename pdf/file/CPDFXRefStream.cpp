@@ -249,23 +249,8 @@ void CPDFXRefStream::Write(OutStream& out, CPDFObjHolder* doc, const CPDFXRef& t
                     static_cast<uint32_t>(e->genNum));
         }
     };
-    // The same runs as the classic table: object 0 opens the first.
-    int32_t start = 0, count = 1;
-    bool open = true;
-    for (int32_t n = 1; n <= table.Size(); ++n) {
-        if (table.GetEntry(n)) {
-            if (!open) {
-                start = n;
-                count = 0;
-                open = true;
-            }
-            ++count;
-        } else if (open) {
-            run(start, count);
-            open = false;
-        }
-    }
-    if (open) run(start, count);
+    // The same runs as the classic table.
+    table.ForEachRun(run);
 
     CPDFStream stream(doc);
     CopyEntries(doc, trailer.Dict(), stream);

@@ -263,24 +263,24 @@ bool CPDFStream::EncodeFilter(const char* name, std::unique_ptr<CPDFObject> parm
             if (parms) return std::move(parms);
             return std::make_unique<CPDFNull>();
         };
-        // Nulls for filters that have no parameters, so the two arrays keep
-        // the same length as readers require.
-        auto nulls = [&](CPDFArray& array, int count) {
-            while (array.Count() < count)
-                if (!array.Push_Back(std::make_unique<CPDFNull>()))
-                    Throw(kMethod, CPDFException::InternalError, "CPDFArray::Push_Back()");
+        // An old DecodeParms value kept behind the new filter's parameters.
+        auto behind = [&](std::unique_ptr<CPDFAtom> old) {
+            auto list = std::make_unique<CPDFArray>();
+            if (!list->Push_Back(std::move(old)))
+                Throw(kMethod, CPDFException::InternalError, "CPDFArray::Push_Back()");
+            push(*list, newParms());
+            setParms(std::move(list));
         };
-        // The entries change in place: indirect ones become direct copies first,
-        // so that objects other streams may share stay as they are.
-        for (const char* key : {kFilter, kDecodeParms}) {
-            CPDFAtom* atom = Find(key);
-            if (!atom || atom->Kind() != CPDFAtom::RefKind) continue;
-            CPDFObject* value = GetObj(doc_, key);
-            std::unique_ptr<CPDFObject> copy = value ? value->Duplicate(doc_, doc_) : nullptr;
-            Detach(key);
-            if (copy && !Insert(key, std::move(copy)))
-                Throw(kMethod, CPDFException::InternalError, "");
-        }
+        // The new parameters first, then nulls for the filters that have
+        // none, so the two arrays keep the same length as readers require.
+        auto first = [&](int filters) {
+            auto list = std::make_unique<CPDFArray>();
+            push(*list, newParms());
+            while (list->Count() < filters)
+                if (!list->Push_Back(std::make_unique<CPDFNull>()))
+                    Throw(kMethod, CPDFException::InternalError, "CPDFArray::Push_Back()");
+            setParms(std::move(list));
+        };
         CPDFObject* filter = Get_Filter();
         if (!filter) {
             if (!Set_Filter(std::make_unique<CPDFName>(name)))
@@ -302,18 +302,10 @@ bool CPDFStream::EncodeFilter(const char* name, std::unique_ptr<CPDFObject> parm
                 Throw(kMethod, CPDFException::InternalError, "CPDFArray::Push_Back()");
             push(*names, std::make_unique<CPDFName>(name));
             if (!Set_Filter(std::move(names))) Throw(kMethod, CPDFException::InternalError, "");
-            if (Has(kDecodeParms)) {
-                auto list = std::make_unique<CPDFArray>();
-                if (!list->Push_Back(Detach(kDecodeParms)))
-                    Throw(kMethod, CPDFException::InternalError, "CPDFArray::Push_Back()");
-                push(*list, newParms());
-                setParms(std::move(list));
-            } else if (parms) {
-                auto list = std::make_unique<CPDFArray>();
-                push(*list, newParms());
-                nulls(*list, 2);
-                setParms(std::move(list));
-            }
+            if (Has(kDecodeParms))
+                behind(Detach(kDecodeParms));
+            else if (parms)
+                first(2);
             return true;
         }
         if (!filter->Is(Array)) Throw(kMethod, CPDFException::InternalError, TypeCheck(filter));
@@ -324,16 +316,9 @@ bool CPDFStream::EncodeFilter(const char* name, std::unique_ptr<CPDFObject> parm
         if (old && old->Is(Array)) {
             push(*static_cast<CPDFArray*>(old), newParms());
         } else if (old) {
-            auto list = std::make_unique<CPDFArray>();
-            if (!list->Push_Back(Detach(kDecodeParms)))
-                Throw(kMethod, CPDFException::InternalError, "CPDFArray::Push_Back()");
-            push(*list, newParms());
-            setParms(std::move(list));
+            behind(Detach(kDecodeParms));
         } else if (parms) {
-            auto list = std::make_unique<CPDFArray>();
-            push(*list, newParms());
-            nulls(*list, before + 1);
-            setParms(std::move(list));
+            first(before + 1);
         }
         return true;
     } catch (const CPDFException& e) {
