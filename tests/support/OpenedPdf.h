@@ -14,11 +14,13 @@
 // directory; Doc() is null when the open failed (Error() says why).
 class OpenedPdf {
 public:
-    explicit OpenedPdf(const PdfBuilder& pdf) {
+    explicit OpenedPdf(const PdfBuilder& pdf) : OpenedPdf(pdf.Bytes()) {}
+    // The bytes of a whole file, opened with a password (or none when null).
+    explicit OpenedPdf(const std::string& bytes, const char* password = nullptr) {
         lib_ = corvina::CPDFLib::Create(dir_.Path().c_str());
         if (!lib_) return;
-        path_ = dir_.Write("in.pdf", pdf.Bytes());
-        doc_ = lib_->Open(path_.c_str(), nullptr, &error_);
+        path_ = dir_.Write("in.pdf", bytes);
+        doc_ = lib_->Open(path_.c_str(), password, &error_);
     }
     ~OpenedPdf() {
         if (doc_) lib_->Close(doc_);

@@ -14,6 +14,7 @@
 #include "pdf/object/CPDFException.h"
 #include "pdf/object/CPDFString.h"
 #include "pdf/stream/CPDFStream.h"
+#include "support/OpenedPdf.h"
 #include "support/PdfBuilder.h"
 #include "support/ScratchDir.h"
 
@@ -61,30 +62,10 @@ std::string Encrypted(const std::string& encrypt, bool direct) {
     return pdf.Bytes();
 }
 
-class EncryptedDoc {
+class EncryptedDoc : public OpenedPdf {
 public:
-    EncryptedDoc(const std::string& bytes, const char* password) {
-        lib_ = CPDFLib::Create(dir_.Path().c_str());
-        path_ = dir_.Write("in.pdf", bytes);
-        doc_ = lib_->Open(path_.c_str(), password, &error_);
-    }
-    ~EncryptedDoc() {
-        if (doc_) lib_->Close(doc_);
-        corvina::TempSettings::Directory() = savedTempDir_;
-    }
-    CPDFDoc* Doc() const { return doc_; }
-    std::string Factor() const { return error_.GetFactor(); }
-    const CPDFException& Error() const { return error_; }
-    const ScratchDir& Dir() const { return dir_; }
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string savedTempDir_ = corvina::TempSettings::Directory();
-    ScratchDir dir_;
-    std::unique_ptr<CPDFLib> lib_;
-    std::string path_;
-    CPDFDoc* doc_ = nullptr;
-    CPDFException error_;
+    using OpenedPdf::OpenedPdf;
+    std::string Factor() const { return Error().GetFactor(); }
 };
 
 std::string Text(CPDFDoc* doc, int num) {

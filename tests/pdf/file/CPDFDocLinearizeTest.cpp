@@ -79,24 +79,7 @@ struct OpenCase {
     std::string warning;  // factor of the warning, empty for none
 };
 
-class Opened {
-public:
-    explicit Opened(const std::string& bytes) {
-        lib_ = CPDFLib::Create(dir_.Path().c_str());
-        path_ = dir_.Write("in.pdf", bytes);
-        doc_ = lib_->Open(path_.c_str(), nullptr, &error_);
-    }
-    ~Opened() {
-        if (doc_) lib_->Close(doc_);
-        TempSettings::Directory() = saved_;
-    }
-    CPDFDoc* doc_ = nullptr;
-    CPDFException error_;
-    ScratchDir dir_;
-    std::string path_;
-    std::string saved_ = TempSettings::Directory();
-    std::unique_ptr<CPDFLib> lib_;
-};
+using Opened = OpenedPdf;
 
 TEST(CPDFDocLinearizeTest, OpeningReadsParametersOrWarns) {
     const std::vector<OpenCase> cases = {
@@ -120,17 +103,17 @@ TEST(CPDFDocLinearizeTest, OpeningReadsParametersOrWarns) {
     for (const OpenCase& c : cases) {
         SCOPED_TRACE(c.name);
         Opened o(LinearizedFile(c.params, c.hint));
-        ASSERT_NE(o.doc_, nullptr) << o.error_.GetFactor();
-        EXPECT_TRUE(o.doc_->IsLinearized());
-        EXPECT_EQ(o.doc_->GetPageCount(), 2);
-        EXPECT_EQ(o.doc_->GetLineaParams() != nullptr, c.hasParams);
-        EXPECT_EQ(o.doc_->GetHintStream() != nullptr, c.hasHint);
-        EXPECT_EQ(o.doc_->GetWarning().GetFactor(), c.warning);
+        ASSERT_NE(o.Doc(), nullptr) << o.Error().GetFactor();
+        EXPECT_TRUE(o.Doc()->IsLinearized());
+        EXPECT_EQ(o.Doc()->GetPageCount(), 2);
+        EXPECT_EQ(o.Doc()->GetLineaParams() != nullptr, c.hasParams);
+        EXPECT_EQ(o.Doc()->GetHintStream() != nullptr, c.hasHint);
+        EXPECT_EQ(o.Doc()->GetWarning().GetFactor(), c.warning);
         if (!c.warning.empty()) {
-            EXPECT_STREQ(o.doc_->GetWarning().GetModule(), "CPDFDoc");
+            EXPECT_STREQ(o.Doc()->GetWarning().GetModule(), "CPDFDoc");
         }
         if (c.hasHint) {
-            CPDFHintStream* hint = o.doc_->GetHintStream();
+            CPDFHintStream* hint = o.Doc()->GetHintStream();
             ASSERT_NE(hint->Get_S(), nullptr);
             EXPECT_EQ(hint->Get_S()->IntValue(), 12);
             EXPECT_EQ(std::string(hint->GetData(), 4), "abcd");
@@ -221,16 +204,16 @@ TEST(CPDFDocLinearizeTest, NothingMovesForOnePageOrWithoutTheRequest) {
 
 TEST(CPDFDocLinearizeTest, LinearizedInputSavedPlainIsNotRegrouped) {
     Opened o(LinearizedFile(kParams, kHint));
-    ASSERT_NE(o.doc_, nullptr);
-    const std::string out = o.dir_.File("out.pdf");
-    ASSERT_TRUE(o.doc_->Save(out.c_str(), false, false));
-    ASSERT_TRUE(o.doc_->Flush());
-    EXPECT_EQ(o.doc_->GetLinearBody(), nullptr);
-    EXPECT_FALSE(o.doc_->IsLinearized());
+    ASSERT_NE(o.Doc(), nullptr);
+    const std::string out = o.Dir().File("out.pdf");
+    ASSERT_TRUE(o.Doc()->Save(out.c_str(), false, false));
+    ASSERT_TRUE(o.Doc()->Flush());
+    EXPECT_EQ(o.Doc()->GetLinearBody(), nullptr);
+    EXPECT_FALSE(o.Doc()->IsLinearized());
     // The old parameter dictionary and hint stream are not carried over.
-    EXPECT_EQ(o.doc_->GetObj(CPDFObjRef(1, 0)), nullptr);
-    EXPECT_EQ(o.doc_->GetObj(CPDFObjRef(2, 0)), nullptr);
-    EXPECT_EQ(o.doc_->GetPageCount(), 2);
+    EXPECT_EQ(o.Doc()->GetObj(CPDFObjRef(1, 0)), nullptr);
+    EXPECT_EQ(o.Doc()->GetObj(CPDFObjRef(2, 0)), nullptr);
+    EXPECT_EQ(o.Doc()->GetPageCount(), 2);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "pdf/object/CPDFNumber.h"
 #include "support/E2E.h"
 #include "support/E2EPdf.h"
+#include "support/OpenedPdf.h"
 #include "support/ScratchDir.h"
 #include "support/XRefStreamPdf.h"
 
@@ -28,39 +29,29 @@ using corvina::CPDFObjRef;
 namespace {
 
 // A library and a document opened from bytes in a scratch directory.
-class Opened {
+class Opened : public OpenedPdf {
 public:
-    explicit Opened(const std::string& bytes) {
-        lib_ = CPDFLib::Create(dir_.Path().c_str());
-        path_ = dir_.Write("in.pdf", bytes);
-        doc_ = lib_->Open(path_.c_str(), nullptr, &error_);
-    }
-    ~Opened() {
-        if (doc_) lib_->Close(doc_);
-        corvina::TempSettings::Directory() = savedTempDir_;
-    }
-    CPDFDoc* Doc() const { return doc_; }
-    const std::string& Path() const { return path_; }
-    const ScratchDir& Dir() const { return dir_; }
+    using OpenedPdf::OpenedPdf;
     // The open's error, or the first error of loading every object up to max
     // and counting the pages; "" when all of it reads.
     std::string FirstError(int max = 8) {
-        if (!doc_) return std::string(error_.GetModule()) + ": " + error_.GetFactor();
+        CPDFDoc* doc = Doc();
+        if (!doc) return std::string(Error().GetModule()) + ": " + Error().GetFactor();
         for (int n = 1; n <= max; ++n) {
-            const corvina::XRefEntry* e = doc_->FindEntry(n, false);
+            const corvina::XRefEntry* e = doc->FindEntry(n, false);
             if (!e || !e->inUse) continue;
-            if (!doc_->GetObj(CPDFObjRef(n, e->genNum)) && !doc_->GetLastError().IsEmpty())
+            if (!doc->GetObj(CPDFObjRef(n, e->genNum)) && !doc->GetLastError().IsEmpty())
                 return Last();
         }
-        if (doc_->GetPageCount() < 0) return Last();
+        if (doc->GetPageCount() < 0) return Last();
         return "";
     }
     std::string Last() const {
-        return std::string(doc_->GetLastError().GetModule()) + ": " +
-               doc_->GetLastError().GetFactor();
+        return std::string(Doc()->GetLastError().GetModule()) + ": " +
+               Doc()->GetLastError().GetFactor();
     }
     std::string Text(int num, int gen = 0) {
-        CPDFObject* obj = doc_->GetObj(CPDFObjRef(num, gen));
+        CPDFObject* obj = Doc()->GetObj(CPDFObjRef(num, gen));
         if (!obj) return "(none) " + Last();
         corvina::MemOutStream out;
         obj->Serialize(out, nullptr);
@@ -68,14 +59,6 @@ public:
         for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " ");
         return text;
     }
-
-private:
-    std::string savedTempDir_ = corvina::TempSettings::Directory();
-    ScratchDir dir_;
-    std::unique_ptr<CPDFLib> lib_;
-    std::string path_;
-    CPDFDoc* doc_ = nullptr;
-    CPDFException error_;
 };
 
 // Catalog 1 and page 4 plain; the page tree 2 and page 3 in object stream 5;
