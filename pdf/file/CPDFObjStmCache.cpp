@@ -149,6 +149,7 @@ std::unique_ptr<CPDFObjStmCache::Decoded> CPDFObjStmCache::Decode(CPDFObjHolder*
     d->first = first->IntValue();
 
     CPDFException error;
+    stream->SetDecodeLimit(limits::kMaxStructStreamBytes);
     if (!stream->DecodeAllFilter(&error)) throw error;
     d->data = stream->GetData();
     d->length = stream->GetDataLength();

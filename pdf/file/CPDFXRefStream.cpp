@@ -151,6 +151,7 @@ void CPDFXRefStream::Serialize(CPDFObjHolder* doc, InStream& in, int32_t offset,
                                       static_cast<long long>(sorted[i].first)));
 
     CPDFException error;
+    stream->SetDecodeLimit(limits::kMaxStructStreamBytes);
     if (!stream->DecodeAllFilter(&error)) throw error;
     const auto* data = reinterpret_cast<const unsigned char*>(stream->GetData());
     const int64_t length = stream->GetDataLength();

@@ -44,5 +44,9 @@ constexpr int kMaxExtendsDepth = 64;
 // is allocated: the sizes come from the file, and a few bytes of fax or JPEG
 // header can claim gigabytes.
 constexpr long kMaxImageBytes = 512L << 20;
+// Decoded object streams and cross-reference streams larger than this are
+// refused: a few hundred bytes of nested Flate can expand to gigabytes, and
+// real files keep both far smaller (8 million entries fit in 64 MiB).
+constexpr int kMaxStructStreamBytes = 256 << 20;
 
 }  // namespace corvina::limits

@@ -370,6 +370,7 @@ bool CPDFCCITTFaxFilter::Decode(FilterData& data, const FilterCall& call) {
         const tmsize_t size = TIFFStripSize(in.tif);
         if (size != geometry.RowBytes() * geometry.height)
             fax.Check(false, CPDFException::InternalError, "cannot read image data");
+        if (call.limit > 0 && size > call.limit) run.FailLimit(call.limit);
         if (!data.result.Append('\0', static_cast<int>(size)))
             run.Fail(CPDFException::InternalError, "");
         const tmsize_t got = TIFFReadEncodedStrip(in.tif, 0, data.result.Data(), size);

@@ -129,6 +129,9 @@ public:
     // What the last decoder noticed without failing (data that ended early,
     // say); empty when all was well.
     const std::string& FilterWarning() const { return filterWarning_; }
+    // The largest result a decoder may give, for data that is only parsed
+    // (object and cross-reference streams); 0 for no bound but the 32-bit one.
+    void SetDecodeLimit(int32_t bytes) { decodeLimit_ = bytes; }
 
 protected:
     // Runs one filter over the data (loaded first) and takes its result on
@@ -157,6 +160,7 @@ private:
     // Output offset of deferred data the last Serialize copied, or -1.
     int32_t writtenAt_ = -1;
     std::string filterWarning_;
+    int32_t decodeLimit_ = 0;
 };
 
 }  // namespace corvina

@@ -128,7 +128,8 @@ bool CPDFStream::EncodeDCT(int32_t quality, CPDFException* errors, PDFProgressPr
 #define CORVINA_DECODER(Slot, Filter)                                                         \
     bool CPDFStream::Slot(CPDFObject* parms, CPDFException* errors, PDFProgressProc progress, \
                           PDFCancelProc cancel, const PDFProgressRange& range) {              \
-        const FilterCall call = MakeCall(errors, progress, cancel, range);                    \
+        FilterCall call = MakeCall(errors, progress, cancel, range);                          \
+        call.limit = decodeLimit_;                                                            \
         return ApplyFilter(#Slot, call, parms,                                                \
                            [&](FilterData& d) { return Filter().Decode(d, call); });          \
     }

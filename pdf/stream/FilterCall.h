@@ -25,6 +25,9 @@ struct FilterCall {
     PDFProgressProc progress = nullptr;
     PDFCancelProc cancel = nullptr;
     PDFProgressRange range;
+    // Decoders only: the largest result allowed, 0 for no bound but the
+    // 32-bit one.
+    int32_t limit = 0;
 };
 
 }  // namespace corvina

@@ -24,7 +24,14 @@ void FilterRun::Report(int64_t done, int64_t total) {
 }
 
 void FilterRun::Emit(const char* bytes, int n) {
-    if (n > 0 && !data_.result.Append(bytes, n)) Fail(CPDFException::InternalError, "");
+    if (n <= 0) return;
+    if (call_.limit > 0 && data_.result.Length() > call_.limit - n) FailLimit(call_.limit);
+    if (!data_.result.Append(bytes, n)) Fail(CPDFException::InternalError, "");
+}
+
+void FilterRun::FailLimit(int32_t limit) const {
+    Fail(CPDFException::InvalidFormat,
+         FormatFactor("decoded data exceeds %ld bytes", static_cast<long>(limit)).c_str());
 }
 
 void FilterRun::Fail(int type, const char* factor) const {

@@ -69,6 +69,7 @@ public:
     void Emit(const char* bytes, int n);
     void Emit(char c) { Emit(&c, 1); }
     [[noreturn]] void Fail(int type, const char* factor) const;
+    [[noreturn]] void FailLimit(int32_t limit) const;
 
     StrLoad& Input() { return in_; }
     FilterData& Data() { return data_; }

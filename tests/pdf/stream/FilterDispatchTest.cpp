@@ -276,3 +276,21 @@ TEST(FilterDispatchTest, CancelStopsWithUserErrorAndKeepsData) {
     EXPECT_EQ(Data(*s), in);
     EXPECT_EQ(Dict(*s), "<</Length 20000>>");
 }
+
+TEST(FilterDispatchTest, DecodeLimitRefusesALargerResultAndKeepsData) {
+    const std::string zeros(100000, '\0');
+    auto s = Make(zeros);
+    ASSERT_TRUE(s->EncodeFlate(nullptr));
+    const std::string packed = Data(*s);
+    s->SetDecodeLimit(65536);
+    CPDFException e;
+    EXPECT_FALSE(s->DecodeAllFilter(&e));
+    EXPECT_EQ(e.GetType(), CPDFException::InvalidFormat);
+    EXPECT_STREQ(e.GetFactor(), "decoded data exceeds 65536 bytes");
+    EXPECT_EQ(Data(*s), packed);
+    EXPECT_EQ(Dict(*s).substr(0, 20), "<</Filter /FlateDeco");
+
+    s->SetDecodeLimit(100000);  // exactly the result: allowed
+    ASSERT_TRUE(s->DecodeAllFilter(&e));
+    EXPECT_EQ(Data(*s), zeros);
+}
