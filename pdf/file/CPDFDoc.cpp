@@ -112,12 +112,15 @@ bool CPDFDoc::ReadStructure() {
         std::set<int32_t> seen;
         seen.insert(offset);
         for (;;) {
-            bodies_.push_back(std::make_unique<CPDFBody>());
+            auto body = std::make_unique<CPDFBody>();
             auto xref = std::make_unique<CPDFXRef>();
             auto trailer = std::make_unique<CPDFTrailer>();
+            // Bodies and tables grow together: an object read meanwhile (an
+            // indirect Length) is looked up in the sections read so far.
             ReadSection(offset, *xref, *trailer, seen);
-            if (!bodies_.back()->Resize(xref->Size()))
+            if (!body->Resize(xref->Size()))
                 Raise("Serialize", CPDFException::InternalError, "CPDFBody::Resize()");
+            bodies_.push_back(std::move(body));
             xrefs_.push_back(std::move(xref));
             trailers_.push_back(std::move(trailer));
             CPDFNumber* prev = trailers_.back()->Get_Prev();
