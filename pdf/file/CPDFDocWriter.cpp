@@ -3,24 +3,34 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "pdf/file/CPDFDoc.h"
 #include "pdf/file/CPDFXRefStream.h"
+#include "pdf/file/ObjectExtent.h"
 #include "pdf/file/SecurityHandler.h"
 #include "pdf/io/DecimalText.h"
 #include "pdf/io/TempName.h"
+#include "pdf/object/CPDFNumber.h"
 #include "pdf/object/Factors.h"
 
 namespace corvina {
 namespace {
 
 constexpr int kOutputBuffer = 65536;
+// Runs this long go file to file through the kernel; shorter ones are read
+// into the output's buffer, which costs one system call instead of two.
+constexpr int kKernelRun = 65536;
+// White space between two carried-over objects that is copied with them.
+constexpr int kMaxRunGap = 64;
 
 [[noreturn]] void Raise(const char* method, int type, const char* factor) {
     throw CPDFException("CPDFDoc", method, type, factor);
@@ -183,6 +193,7 @@ void CPDFDocWriter::MergeSections() {
 
 int32_t CPDFDocWriter::StoreObj(const CPDFObjRef& ref, CPDFObject* obj) {
     if (!output_ || !obj) Raise("StoreObj", CPDFException::InternalError, nullptr);
+    EndRun();
     const long offset = output_->Tell();
     // Offsets are 32-bit in the cross-reference table.
     if (offset > INT32_MAX - 1) {
@@ -218,6 +229,10 @@ void CPDFDocWriter::WriteAllObjects() {
     // object read meanwhile (a stream's indirect Length) is found where it
     // lies in the input, whether written already or not.
     std::vector<int32_t> written(static_cast<size_t>(size) + 1, -1);
+    // Bytes are carried over only where nothing is under a key, in the input
+    // or the output, and the input is a file to copy from.
+    const FileInStream* input = doc_.GetInput();
+    const bool verbatim = !outputKey_ && !doc_.docKey_ && input && input->Descriptor() >= 0;
     for (int32_t i = 1; i <= size; ++i) {
         XRefEntry* entry = xref->GetEntry(i);
         if (!entry || !entry->inUse || dropped_.count(i)) continue;
@@ -229,7 +244,7 @@ void CPDFDocWriter::WriteAllObjects() {
         int32_t offset;
         if (CPDFObject* obj = body->GetObj(ref)) {
             offset = doc_.StoreObj(ref, obj);
-        } else {
+        } else if (!verbatim || entry->stmNum || !CopyVerbatim(ref, *entry, &offset)) {
             // Never touched: load, write and free it at once.
             std::unique_ptr<CPDFObject> loaded = doc_.LoadEntry(ref, *entry);
             if (!loaded) Raise("Serialize", internal, factor::kCallDocLoadObj);
@@ -245,6 +260,7 @@ void CPDFDocWriter::WriteAllObjects() {
             entry->stmNum = 0;
         }
     }
+    EndRun();
     for (int32_t num : dropped_)
         if (!xref->FreeEntry(num)) Raise("Serialize", internal, "CPDFXRef::FreeEntry()");
     const long xrefOffset = output_->Tell();
@@ -258,6 +274,78 @@ void CPDFDocWriter::WriteAllObjects() {
         errno = output_->SavedErrno();
         Raise("Serialize", CPDFException::RuntimeLibraryError, nullptr);
     }
+}
+
+bool CPDFDocWriter::CopyVerbatim(const CPDFObjRef& ref, const XRefEntry& entry, int32_t* offset) {
+    FileInStream& in = *doc_.GetInput();
+    // A Length by reference is read the way the stream reader reads it while
+    // the document is written; one that cannot be read sends the object the
+    // ordinary way, which searches for the data's end.
+    auto resolve = [this](const CPDFObjRef& lengthRef) -> std::optional<int32_t> {
+        std::unique_ptr<CPDFObject> loaded;
+        const CPDFObject* length = nullptr;
+        try {
+            length = doc_.PeekObj(lengthRef, &loaded);
+        } catch (const CPDFException&) {
+            length = nullptr;
+        } catch (const std::bad_alloc&) {
+            length = nullptr;
+        }
+        doc_.GetLastError().Clear();
+        if (!length || !length->Is(CPDFObject::Number | CPDFObject::Integer)) return std::nullopt;
+        const auto* number = static_cast<const CPDFNumber*>(length);
+        const double real = number->RealValue();
+        if (number->IntValue() < 0 || real != std::floor(real)) return std::nullopt;
+        return number->IntValue();
+    };
+    detail::ObjectExtent extent;
+    if (!detail::ScanObjectExtent(in, entry.offset, ref, resolve, &extent)) return false;
+
+    // The object joins the run when only a little white space lies between.
+    bool joins = runBegin_ >= 0 && extent.begin >= runEnd_ && extent.begin - runEnd_ <= kMaxRunGap;
+    if (joins && extent.begin > runEnd_) {
+        char gap[kMaxRunGap];
+        const int n = extent.begin - runEnd_;
+        joins =
+            in.Seek(runEnd_) == 0 && in.Read(gap, n) == n && std::all_of(gap, gap + n, [](char c) {
+                return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+            });
+    }
+    if (!joins) {
+        EndRun();
+        runBegin_ = extent.begin;
+        runOut_ = output_->Tell();
+    }
+    runEnd_ = extent.end;
+    const long at = runOut_ + (extent.begin - runBegin_);
+    // Offsets are 32-bit in the cross-reference table.
+    if (runOut_ < 0 || at > INT32_MAX - 1) {
+        errno = EFBIG;
+        Raise("StoreObj", CPDFException::RuntimeLibraryError, nullptr);
+    }
+    *offset = static_cast<int32_t>(at);
+    return true;
+}
+
+void CPDFDocWriter::EndRun() {
+    if (runBegin_ < 0) return;
+    const FileInStream& in = *doc_.GetInput();
+    const long length = runEnd_ - runBegin_;
+    const long from = in.FileOffset(runBegin_);
+    runBegin_ = runEnd_ = -1;
+    runOut_ = -1;
+    const long copied = length >= kKernelRun
+                            ? output_->CopyFrom(in.Descriptor(), from, length)
+                            : output_->OutStream::CopyFrom(in.Descriptor(), from, length);
+    if (copied != length) {
+        // The input ended early (cut meanwhile), or the output failed.
+        if (!output_->Error())
+            errno = EIO;
+        else
+            errno = output_->SavedErrno();
+        Raise("StoreObj", CPDFException::RuntimeLibraryError, nullptr);
+    }
+    output_->WriteEol();
 }
 
 void CPDFDocWriter::WriteSection(int32_t offset) {

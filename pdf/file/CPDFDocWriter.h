@@ -5,6 +5,7 @@
 #include <set>
 #include <string>
 
+#include "pdf/file/XRefEntry.h"
 #include "pdf/io/FileOutStream.h"
 #include "pdf/object/CPDFObjRef.h"
 #include "pdf/object/CPDFObject.h"
@@ -59,6 +60,12 @@ private:
     void ChooseTarget(const std::string& out, bool* incremental);
     void MergeSections();
     void WriteAllObjects();
+    // An object never loaded is carried over byte for byte when its extent in
+    // the input is certain; consecutive ones go out in one copy. False when it
+    // has to be loaded and written instead.
+    bool CopyVerbatim(const CPDFObjRef& ref, const XRefEntry& entry, int32_t* offset);
+    // Writes the pending run of carried-over objects.
+    void EndRun();
     void WriteSection(int32_t offset);
     void PutInPlace();
 
@@ -80,6 +87,10 @@ private:
     // Object streams and cross-reference streams a whole rewrite leaves out:
     // their content lives in the new table, and their numbers become free.
     std::set<int32_t> dropped_;
+    // Input bytes [runBegin_, runEnd_) still to be copied, to output offset runOut_.
+    int runBegin_ = -1;
+    int runEnd_ = -1;
+    long runOut_ = -1;
 };
 
 }  // namespace corvina

@@ -286,6 +286,9 @@ void CPDFStream::Serialize(CPDFObjHolder* doc, InStream& in, std::unique_ptr<CPD
     if (in.Seek(end + kEndStreamLength) != 0) RaiseIo();
     if (dict) Swap(*dict);
     if (doc && !doc->IsFlushing()) DirectLength(length, lengthRef.IsSet(), dataLength);
+    // The dictionary keeps what the file said; a copy of the data written
+    // later says how long it really is.
+    measuredLength_ = trusted ? -1 : dataLength;
 }
 
 void CPDFStream::DirectLength(const CPDFObject* length, bool indirect, int32_t dataLength) {
@@ -303,6 +306,10 @@ void CPDFStream::DirectLength(const CPDFObject* length, bool indirect, int32_t d
 }
 
 void CPDFStream::Serialize(OutStream& out, CryptKey crypt) {
+    // Written with the Length it was found wrong about, the output would need
+    // repair by its readers. Direct: a referenced Length may be written already.
+    if (IsDeferred() && measuredLength_ >= 0 && !Set_Length(measuredLength_))
+        Raise(CPDFException::InternalError, nullptr);
     CPDFDict::Serialize(out, crypt);
     out.WriteEol();
     out.WriteText("stream\r\n");

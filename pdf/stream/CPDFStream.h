@@ -157,6 +157,9 @@ private:
     TempHugeString<char> data_;
     int32_t srcOffset_ = -1;
     int32_t srcLength_ = -1;
+    // The data's length as the search for its end measured it, when the
+    // Length read was wrong or absent; -1 otherwise.
+    int32_t measuredLength_ = -1;
     // Output offset of deferred data the last Serialize copied, or -1.
     int32_t writtenAt_ = -1;
     std::string filterWarning_;

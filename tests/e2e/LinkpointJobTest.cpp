@@ -591,9 +591,9 @@ TEST_F(LinkpointJobTest, AttachedPdfHoldingEndstreamComesThroughWhole) {
     // The stream bytes are those of the input.
     const std::string bytes = e2e::ReadBytes(out);
     for (const char* num : {"4", "5"}) {
-        const size_t at = bytes.find(std::string(num) + " 0 obj\r\n");
+        const size_t at = bytes.find(std::string(num) + " 0 obj\n");
         ASSERT_NE(at, std::string::npos) << num;
-        const size_t data = bytes.find("stream\r\n", at) + 8;
+        const size_t data = bytes.find("stream\n", at) + 7;
         EXPECT_EQ(bytes.compare(data, attached.size() + 10, attached + "\nendstream"), 0) << num;
     }
 }

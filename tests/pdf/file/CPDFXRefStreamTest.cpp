@@ -310,7 +310,7 @@ TEST(CPDFXRefStreamWrite, WholeRewriteFreesTheStreams) {
     EXPECT_EQ(bytes.find("/ObjStm"), std::string::npos);
     EXPECT_EQ(bytes.find("/XRef"), std::string::npos);
     for (int n : {1, 2, 3, 4})
-        EXPECT_NE(bytes.find("\n" + std::to_string(n) + " 0 obj\r\n"), std::string::npos) << n;
+        EXPECT_NE(bytes.find("\n" + std::to_string(n) + " 0 obj"), std::string::npos) << n;
     // The streams' numbers are free, with their generation raised.
     EXPECT_NE(bytes.find("xref\r\n0 8\r\n0000000005 65535 f \n"), std::string::npos) << bytes;
     EXPECT_NE(bytes.find("0000000006 00001 f \n0000000000 00001 f \n"), std::string::npos) << bytes;

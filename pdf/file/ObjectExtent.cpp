@@ -1,0 +1,303 @@
+#include "pdf/file/ObjectExtent.h"
+
+#include <climits>
+#include <cstring>
+#include <vector>
+
+#include "pdf/io/InStream.h"
+#include "pdf/io/Limits.h"
+
+namespace corvina::detail {
+namespace {
+
+constexpr char kEndStream[] = "endstream";
+constexpr int kEndStreamLength = 9;
+
+// NUL is left out on purpose: where the reader's words may hold it, the
+// object is not carried over as it is.
+bool IsSpace(int c) {
+    return c == 9 || c == 10 || c == 12 || c == 13 || c == 32;
+}
+
+bool IsRegular(int c) {
+    return c > 0 && !IsSpace(c) && !std::strchr("()<>[]{}/%", c);
+}
+
+// What one word or container is, as the top level of a dictionary needs it.
+struct Item {
+    enum Kind : char { Name, Whole, Ref, Other } kind;
+    bool isLength = false;  // the name /Length, spelt plainly
+    bool escaped = false;   // a name with # escapes: its meaning is not read here
+    long value = 0;         // a whole number's value; a reference's object number
+    long gen = 0;           // a reference's generation
+};
+
+class Scanner {
+public:
+    explicit Scanner(InStream& in) : in_(in) {}
+
+    void SkipGap() {
+        for (int c = in_.Peek(); c >= 0; c = in_.Peek()) {
+            if (IsSpace(c)) {
+                in_.Get();
+            } else if (c == '%') {
+                while (c >= 0 && c != '\r' && c != '\n') c = in_.Next();
+            } else {
+                break;
+            }
+        }
+    }
+
+    // A run of regular characters of at most limits::kTokenSize - 1 bytes;
+    // false for an empty or longer one.
+    bool Word(char* word) {
+        int n = 0;
+        for (int c = in_.Peek(); IsRegular(c); c = in_.Next()) {
+            if (n == limits::kTokenSize - 1) return false;
+            word[n++] = static_cast<char>(c);
+        }
+        word[n] = 0;
+        return n > 0;
+    }
+
+    // The body of an object up to the word that ends it ("endobj" or
+    // "stream"), which is left in word. The items of the top level, and of
+    // the top level dictionary when there is one, are kept.
+    bool Body(char* word, std::vector<Item>& top, std::vector<Item>& dict) {
+        // Open containers: '[' or '<'; only the top one matters for items.
+        char open[limits::kMaxParseNesting + 1];
+        int depth = 0;
+        for (;;) {
+            SkipGap();
+            const int c = in_.Peek();
+            if (c < 0) return false;
+            Item item{Item::Other};
+            if (c == '[' || c == '<') {
+                in_.Get();
+                if (c == '<' && in_.Peek() != '<') {
+                    if (!HexString()) return false;
+                } else {
+                    if (c == '<') in_.Get();
+                    if (depth == limits::kMaxParseNesting) return false;
+                    open[depth++] = static_cast<char>(c);
+                    continue;
+                }
+            } else if (c == ']' || c == '>') {
+                in_.Get();
+                if (c == '>' && in_.Get() != '>') return false;
+                if (depth == 0 || open[depth - 1] != (c == ']' ? '[' : '<')) return false;
+                --depth;
+                if (depth == 0 && c == '>' && top.empty()) {
+                    // The object's own dictionary ends: its items are read.
+                    top.push_back(Item{Item::Other});
+                    topIsDict_ = true;
+                    continue;
+                }
+            } else if (c == '(') {
+                in_.Get();
+                if (!String()) return false;
+            } else if (c == '/') {
+                in_.Get();
+                item.kind = Item::Name;
+                int n = 0;
+                for (int d = in_.Peek(); IsRegular(d); d = in_.Next()) {
+                    if (++n == limits::kTokenSize - 1) return false;
+                    if (d == '#') item.escaped = true;
+                    if (n <= 6) name_[n - 1] = static_cast<char>(d);
+                }
+                item.isLength = n == 6 && std::memcmp(name_, "Length", 6) == 0;
+            } else if (IsRegular(c)) {
+                if (!Word(word)) return false;
+                if (depth == 0 &&
+                    (std::strcmp(word, "endobj") == 0 || std::strcmp(word, "stream") == 0))
+                    return true;
+                if (!Keyword(word, &item)) return false;
+            } else {
+                // '{', '}', ')' or NUL outside a string.
+                return false;
+            }
+            if (depth == 1 && open[0] == '<') {
+                if (!Add(dict, item)) return false;
+            } else if (depth == 0) {
+                if (!Add(top, item)) return false;
+            }
+        }
+    }
+
+    bool TopIsDict() const { return topIsDict_; }
+
+private:
+    // A whole number, a real, true, false, null or R; anything else in an
+    // object is a broken one.
+    static bool Keyword(const char* word, Item* item) {
+        if (!std::strcmp(word, "R")) {
+            item->kind = Item::Ref;
+            return true;
+        }
+        if (!std::strcmp(word, "true") || !std::strcmp(word, "false") || !std::strcmp(word, "null"))
+            return true;
+        const char* p = word;
+        if (*p == '+' || *p == '-') ++p;
+        int digits = 0, dots = 0;
+        long value = 0;
+        for (; *p; ++p) {
+            if (*p == '.') {
+                ++dots;
+            } else if (*p >= '0' && *p <= '9') {
+                if (++digits <= 10) value = value * 10 + (*p - '0');
+            } else {
+                return false;
+            }
+        }
+        if (digits == 0 || dots > 1) return false;
+        if (dots == 0 && word[0] != '-' && word[0] != '+' && digits <= 10) {
+            item->kind = Item::Whole;
+            item->value = value;
+        }
+        return true;
+    }
+
+    // A reference folds the two whole numbers before its R into one item.
+    static bool Add(std::vector<Item>& items, const Item& item) {
+        if (item.kind != Item::Ref) {
+            items.push_back(item);
+            return true;
+        }
+        const size_t n = items.size();
+        if (n < 2 || items[n - 1].kind != Item::Whole || items[n - 2].kind != Item::Whole)
+            return false;
+        Item folded = item;
+        folded.value = items[n - 2].value;
+        folded.gen = items[n - 1].value;
+        items.pop_back();
+        items.back() = folded;
+        return true;
+    }
+
+    // After '(': balanced parentheses, a backslash taking the next byte.
+    bool String() {
+        int open = 1;
+        for (;;) {
+            const int c = in_.Get();
+            if (c < 0) return false;
+            if (c == '\\') {
+                if (in_.Get() < 0) return false;
+            } else if (c == '(') {
+                ++open;
+            } else if (c == ')' && --open == 0) {
+                return true;
+            }
+        }
+    }
+
+    // After '<': hexadecimal digits and white space up to '>'.
+    bool HexString() {
+        for (;;) {
+            const int c = in_.Get();
+            if (c == '>') return true;
+            const bool hex =
+                (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+            if (!hex && !IsSpace(c)) return false;
+        }
+    }
+
+    InStream& in_;
+    char name_[6] = {};
+    bool topIsDict_ = false;
+};
+
+// True when the word just read ends where the reader's word would.
+bool Bounded(InStream& in) {
+    const int c = in.Peek();
+    return c < 0 || InStream::IsWhitespace(c) || InStream::IsDelimiter(c) || c == '%' || c == 0;
+}
+
+// Names at the keys' places and a value for each: what the reader would take
+// without dropping or repairing anything.
+bool WellFormedDict(const std::vector<Item>& dict) {
+    if (dict.size() % 2 != 0) return false;
+    for (size_t i = 0; i < dict.size(); i += 2)
+        if (dict[i].kind != Item::Name) return false;
+    return true;
+}
+
+// The Length of a stream dictionary's items: a whole number, given directly
+// or by a reference the resolver follows.
+std::optional<int32_t> StreamLength(const std::vector<Item>& dict,
+                                    const LengthResolver& resolveLength) {
+    if (dict.size() % 2 != 0) return std::nullopt;
+    const Item* value = nullptr;
+    for (size_t i = 0; i < dict.size(); i += 2) {
+        if (dict[i].kind != Item::Name || dict[i].escaped) return std::nullopt;
+        if (!dict[i].isLength) continue;
+        // Which of two the reader keeps is its own affair.
+        if (value) return std::nullopt;
+        value = &dict[i + 1];
+    }
+    if (!value) return std::nullopt;
+    if (value->kind == Item::Whole && value->value <= INT32_MAX)
+        return static_cast<int32_t>(value->value);
+    if (value->kind == Item::Ref && resolveLength && value->value <= INT32_MAX &&
+        value->gen <= INT32_MAX)
+        return resolveLength(
+            CPDFObjRef(static_cast<int32_t>(value->value), static_cast<int32_t>(value->gen)));
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool ScanObjectExtent(InStream& in, int offset, const CPDFObjRef& ref,
+                      const LengthResolver& resolveLength, ObjectExtent* extent) {
+    if (offset < 0 || in.Seek(offset) != 0) return false;
+    Scanner scan(in);
+    char word[limits::kTokenSize];
+    // "num gen obj", the numbers plain decimal and equal to ref's.
+    for (const long expected : {static_cast<long>(ref.objNum), static_cast<long>(ref.genNum)}) {
+        if (!scan.Word(word) || std::strlen(word) > 10) return false;
+        long value = 0;
+        for (const char* p = word; *p; ++p) {
+            if (*p < '0' || *p > '9') return false;
+            value = value * 10 + (*p - '0');
+        }
+        if (value != expected || !IsSpace(in.Peek())) return false;
+        scan.SkipGap();
+    }
+    if (!scan.Word(word) || std::strcmp(word, "obj") != 0) return false;
+
+    std::vector<Item> top, dict;
+    if (!scan.Body(word, top, dict) || top.size() != 1 || !Bounded(in)) return false;
+    if (scan.TopIsDict() && !WellFormedDict(dict)) return false;
+    if (std::strcmp(word, "stream") == 0) {
+        if (!scan.TopIsDict()) return false;
+        const int c = in.Get();
+        if (c == '\r') {
+            if (in.Peek() == '\n') in.Get();
+        } else if (c != '\n') {
+            return false;
+        }
+        const int start = in.Tell();
+        // Resolving may move the stream; the data is found from start.
+        const std::optional<int32_t> length = StreamLength(dict, resolveLength);
+        if (!length) return false;
+        const long after = static_cast<long>(start) + *length;
+        if (start < 0 || *length < 0 || after + kEndStreamLength > in.Length() ||
+            in.Seek(static_cast<int>(after)) != 0)
+            return false;
+        int used = 0;
+        for (int d = in.Peek(); InStream::IsWhitespace(d) || d == 0; d = in.Peek()) {
+            if (++used > limits::kMaxStreamGap) return false;
+            in.Get();
+        }
+        char end[kEndStreamLength];
+        if (in.Read(end, kEndStreamLength) != kEndStreamLength ||
+            std::memcmp(end, kEndStream, kEndStreamLength) != 0 || !Bounded(in))
+            return false;
+        scan.SkipGap();
+        if (!scan.Word(word) || std::strcmp(word, "endobj") != 0 || !Bounded(in)) return false;
+    }
+    extent->begin = offset;
+    extent->end = in.Tell();
+    return extent->end > offset;
+}
+
+}  // namespace corvina::detail

@@ -1,0 +1,102 @@
+#include "pdf/file/ObjectExtent.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "pdf/io/MemInStream.h"
+
+namespace corvina::detail {
+namespace {
+
+// The extent of object 4 0 at offset 0 of text, or -1 when it is refused.
+int End(const std::string& text, const LengthResolver& resolve = nullptr,
+        CPDFObjRef ref = CPDFObjRef(4, 0)) {
+    MemInStream in(text.data(), static_cast<int>(text.size()));
+    ObjectExtent extent;
+    if (!ScanObjectExtent(in, 0, ref, resolve, &extent)) return -1;
+    EXPECT_EQ(extent.begin, 0);
+    return extent.end;
+}
+
+int Len(const std::string& s) {
+    return static_cast<int>(s.size());
+}
+
+TEST(ObjectExtent, EndsAfterEndobjForEveryKindOfValue) {
+    for (const std::string body :
+         {"<< /Type /Page /Kids [1 0 R 2 0 R] /Rect [0 -1.5 +3 .25] /N null /B true >>",
+          "[(a\\) (b) c) <41 42> << /X <<>> >> [[]]] %comment ] >>\n", "(string)", "12 0 R",
+          "/Name", "-4.5", "<<>>", "<</A(x)/B[1 2]>>"}) {
+        const std::string obj = "4 0 obj\n" + body + "\nendobj";
+        EXPECT_EQ(End(obj + "\n5 0 obj"), Len(obj)) << body;
+    }
+    // A stream with its data holding the keywords, a direct Length and a
+    // CR LF before the data.
+    const std::string data = "xx endstream\nendobj\n";
+    const std::string stream = "4 0 obj <</Length " + std::to_string(data.size()) +
+                               " /Filter /X>>stream\r\n" + data + "\nendstream endobj";
+    EXPECT_EQ(End(stream + "\r\n"), Len(stream));
+}
+
+TEST(ObjectExtent, FollowsALengthByReference) {
+    const std::string obj = "4 0 obj\n<< /Length 9 1 R >>\nstream\nabcd\nendstream\nendobj";
+    CPDFObjRef asked;
+    auto resolve = [&](const CPDFObjRef& r) -> std::optional<int32_t> {
+        asked = r;
+        return 4;
+    };
+    EXPECT_EQ(End(obj, resolve), Len(obj));
+    EXPECT_EQ(asked, CPDFObjRef(9, 1));
+    // Unresolvable, or wrong: the reader's search decides, not a copy.
+    EXPECT_EQ(End(obj, [](const CPDFObjRef&) { return std::nullopt; }), -1);
+    EXPECT_EQ(End(obj, [](const CPDFObjRef&) { return std::optional<int32_t>(3); }), -1);
+    EXPECT_EQ(End(obj), -1);
+}
+
+TEST(ObjectExtent, RefusesWhatTheReaderWouldRepairOrReject) {
+    for (const std::string& bad : std::initializer_list<std::string>{
+             "4 1 obj\n1\nendobj",                                     // another generation
+             "5 0 obj\n1\nendobj",                                     // another number
+             " 4 0 obj\n1\nendobj",                                    // offset before the header
+             "4 0 objx 1 endobj",                                      // no "obj" word
+             "4 0 obj\n1 2\nendobj",                                   // two values
+             "4 0 obj\n<< /A 1 /B >>\nendobj",                         // a key without value
+             "4 0 obj\n<< 1 2 >>\nendobj",                             // a number for a key
+             "4 0 obj\n<< /A [1 2 >>\nendobj",                         // unbalanced
+             "4 0 obj\n<< /A 1 0 R R >>\nendobj",                      // R without numbers
+             "4 0 obj\n<< /A foo >>\nendobj",                          // an unknown word
+             "4 0 obj\n<< /A { } >>\nendobj",                          // braces
+             "4 0 obj\n<< /A <4G> >>\nendobj",                         // not hexadecimal
+             "4 0 obj\n(open\nendobj",                                 // unterminated string
+             "4 0 obj\n1\nendobjx",                                    // "endobjx" is another word
+             "4 0 obj\n1\n",                                           // no endobj
+             "4 0 obj\n[1] stream\nab\nendstream\nendobj",             // stream after no dictionary
+             "4 0 obj\n<< /Length 2 >> stream ab\nendstream\nendobj",  // no line end
+             "4 0 obj\n<< /Length 2 >>\nstream\nab\nendstreamx\nendobj",   // another word
+             "4 0 obj\n<< /Length 1 >>\nstream\nab\nendstream\nendobj",    // wrong Length
+             "4 0 obj\n<< /Length 99 >>\nstream\nab\nendstream\nendobj",   // beyond the end
+             "4 0 obj\n<< /Length -2 >>\nstream\nab\nendstream\nendobj",   // negative
+             "4 0 obj\n<< /Length 2.0 >>\nstream\nab\nendstream\nendobj",  // not whole
+             "4 0 obj\n<< >>\nstream\nab\nendstream\nendobj",              // no Length
+             "4 0 obj\n<< /Length 2 /Length 2 >>\nstream\nab\nendstream\nendobj",
+             "4 0 obj\n<< /Len#67th 2 >>\nstream\nab\nendstream\nendobj",
+             "4 0 obj\n<< /Length 2 >>\nstream\nab\nendstream\n%c\n",
+             std::string("4 0 obj\n<< /A 1\0 >>\nendobj", 26),  // NUL outside a string
+         }) {
+        EXPECT_EQ(End(bad), -1) << bad;
+    }
+}
+
+TEST(ObjectExtent, BoundsNestingAndWordLength) {
+    const std::string deep = std::string(300, '[') + std::string(300, ']');
+    EXPECT_EQ(End("4 0 obj\n" + deep + "\nendobj"), -1);
+    const std::string fine = std::string(200, '[') + std::string(200, ']');
+    EXPECT_GT(End("4 0 obj\n" + fine + "\nendobj"), 0);
+    EXPECT_EQ(End("4 0 obj\n/" + std::string(300, 'n') + "\nendobj"), -1);
+    EXPECT_EQ(End("4 0 obj\n" + std::string(300, '7') + "\nendobj"), -1);
+}
+
+}  // namespace
+}  // namespace corvina::detail
