@@ -917,6 +917,73 @@ TEST_F(CPDFDocSave, GapInTheTableIsLeftOut) {
     EXPECT_EQ(Text(*again.Doc()->GetObj(CPDFObjRef(6, 0))), "(six)");
 }
 
+TEST_F(CPDFDocSave, UntouchedObjectsAreCarriedOverByteExact) {
+    // Objects 4 and 5 lie side by side and go out in one copy with the white
+    // space between them; a comment ends that run; 7's Length is wrong, so it
+    // is loaded and written anew.
+    std::string in = "%PDF-1.4\n";
+    std::vector<size_t> at(8);
+    auto put = [&](int num, const std::string& text) {
+        at[num] = in.size();
+        in += std::to_string(num) + " 0 obj" + text + "endobj";
+    };
+    put(1, "\n<< /Type /Catalog /Pages 2 0 R >>\n");
+    in += "\n";
+    put(2, "\n<< /Type /Pages /Kids [] /Count 0 >>\n");
+    in += "\n";
+    put(3, "\n<< /CreationDate (D:20000101000000) >>\n");
+    in += "\n";
+    put(4, " [1.50 /N (a\\)b) <0A>]  ");
+    in += " \r\n ";
+    put(5, "<</Length 3>>stream\r\nxyz\nendstream\n");
+    in += "\n% between\n";
+    put(6, "\n 40000.5 ");
+    in += "\n";
+    put(7, "\n<< /Length 1 >>\nstream\nabc\nendstream\n");
+    in += "\n";
+    const size_t xref = in.size();
+    in += "xref\n0 8\n0000000000 65535 f \n";
+    for (int n = 1; n <= 7; ++n) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", at[n]);
+        in += line;
+    }
+    in += "trailer\n<< /Size 8 /Root 1 0 R /Info 3 0 R >>\nstartxref\n" + std::to_string(xref) +
+          "\n%%EOF\n";
+
+    Fixture f(in);
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    f.Doc()->SetClock([] { return kNow; });
+    const std::string out = f.Dir().File("out.pdf");
+    ASSERT_TRUE(f.Doc()->Save(out.c_str(), false, false)) << f.Last();
+    ASSERT_TRUE(f.Doc()->Flush()) << f.Last();
+
+    std::string golden = "%PDF-1.4\r\n%\xE2\xE3\xCF\xD3\r\n";
+    std::vector<size_t> offsets(8);
+    auto add = [&](int num, const std::string& text) {
+        offsets[num] = golden.size();
+        golden += text;
+    };
+    add(1, "1 0 obj\r\n<<\r\n/Pages 2 0 R\r\n/Type /Catalog\r\n>>\r\nendobj\r\n");
+    add(2, "2 0 obj\r\n<<\r\n/Count 0\r\n/Kids []\r\n/Type /Pages\r\n>>\r\nendobj\r\n");
+    add(3, "3 0 obj\r\n<<\r\n/CreationDate (D:20000101000000)\r\n/ModDate (" + LocalDate(kNow) +
+               ")\r\n/Producer (corvina)\r\n>>\r\nendobj\r\n");
+    add(4, "4 0 obj [1.50 /N (a\\)b) <0A>]  endobj \r\n ");
+    add(5, "5 0 obj<</Length 3>>stream\r\nxyz\nendstream\nendobj\r\n");
+    add(6, "6 0 obj\n 40000.5 endobj\r\n");
+    add(7, "7 0 obj\r\n<<\r\n/Length 3\r\n>>\r\nstream\r\nabc\nendstream\r\nendobj\r\n");
+    const size_t table = golden.size();
+    golden += "xref\r\n0 8\r\n0000000000 65535 f \n";
+    for (int n = 1; n <= 7; ++n) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offsets[n]);
+        golden += line;
+    }
+    golden += "trailer\r\n<<\r\n/Info 3 0 R\r\n/Root 1 0 R\r\n/Size 8\r\n>>\r\nstartxref\r\n" +
+              std::to_string(table) + "\r\n%%EOF\r\n";
+    EXPECT_EQ(ScratchDir::Read(out), golden);
+}
+
 TEST_F(CPDFDocSave, TinyRewriteIsByteExact) {
     PdfBuilder pdf;
     pdf.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
