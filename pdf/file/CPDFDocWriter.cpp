@@ -298,11 +298,14 @@ bool CPDFDocWriter::CopyVerbatim(const CPDFObjRef& ref, const XRefEntry& entry, 
         if (number->IntValue() < 0 || real != std::floor(real)) return std::nullopt;
         return number->IntValue();
     };
+    // A run the object cannot join goes out first, while its bytes are most
+    // likely still in the input's buffer.
+    if (runBegin_ >= 0 && (entry.offset < runEnd_ || entry.offset - runEnd_ > kMaxRunGap)) EndRun();
     detail::ObjectExtent extent;
     if (!detail::ScanObjectExtent(in, entry.offset, ref, resolve, &extent)) return false;
 
     // The object joins the run when only a little white space lies between.
-    bool joins = runBegin_ >= 0 && extent.begin >= runEnd_ && extent.begin - runEnd_ <= kMaxRunGap;
+    bool joins = runBegin_ >= 0;
     if (joins && extent.begin > runEnd_) {
         char gap[kMaxRunGap];
         const int n = extent.begin - runEnd_;
@@ -330,13 +333,21 @@ bool CPDFDocWriter::CopyVerbatim(const CPDFObjRef& ref, const XRefEntry& entry, 
 void CPDFDocWriter::EndRun() {
     if (runBegin_ < 0) return;
     const FileInStream& in = *doc_.GetInput();
+    const int begin = runBegin_;
     const long length = runEnd_ - runBegin_;
     const long from = in.FileOffset(runBegin_);
     runBegin_ = runEnd_ = -1;
     runOut_ = -1;
-    const long copied = length >= kKernelRun
-                            ? output_->CopyFrom(in.Descriptor(), from, length)
-                            : output_->OutStream::CopyFrom(in.Descriptor(), from, length);
+    long copied;
+    if (const char* bytes =
+            length < kKernelRun ? in.Buffered(begin, static_cast<int>(length)) : nullptr) {
+        output_->Write(bytes, static_cast<int>(length));
+        copied = length;
+    } else if (length < kKernelRun) {
+        copied = output_->OutStream::CopyFrom(in.Descriptor(), from, length);
+    } else {
+        copied = output_->CopyFrom(in.Descriptor(), from, length);
+    }
     if (copied != length) {
         // The input ended early (cut meanwhile), or the output failed.
         if (!output_->Error())

@@ -28,6 +28,12 @@ public:
     // position, for copies that bypass this stream's buffer and position.
     int Descriptor() const override { return file_ ? fileno(file_) : -1; }
     long FileOffset(int pos) const override { return start_ + pos; }
+    // The n bytes at window position pos when all of them are in the buffer
+    // now (valid until the next read or seek); null otherwise.
+    const char* Buffered(int pos, int n) const {
+        if (pos < bufferBase_ || n < 0 || pos - bufferBase_ > count_ - n) return nullptr;
+        return buffer_.get() + (pos - bufferBase_);
+    }
     // The st_mode of the open file (0 when closed or unknown).
     mode_t FileMode() const { return fileMode_; }
     // True when the open regular file was written since it was opened (its
