@@ -917,6 +917,21 @@ TEST_F(CPDFDocSave, GapInTheTableIsLeftOut) {
     EXPECT_EQ(Text(*again.Doc()->GetObj(CPDFObjRef(6, 0))), "(six)");
 }
 
+namespace {
+
+// Cross-reference rows of generation 0 for objects at these offsets.
+std::string InUseRows(const std::vector<size_t>& offsets) {
+    std::string rows;
+    for (size_t off : offsets) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", off);
+        rows += line;
+    }
+    return rows;
+}
+
+}  // namespace
+
 TEST_F(CPDFDocSave, UntouchedObjectsAreCarriedOverByteExact) {
     // Objects 4 and 5 lie side by side and go out in one copy with the white
     // space between them; a comment ends that run; 7's Length is wrong, so it
@@ -943,11 +958,7 @@ TEST_F(CPDFDocSave, UntouchedObjectsAreCarriedOverByteExact) {
     in += "\n";
     const size_t xref = in.size();
     in += "xref\n0 8\n0000000000 65535 f \n";
-    for (int n = 1; n <= 7; ++n) {
-        char line[32];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", at[n]);
-        in += line;
-    }
+    in += InUseRows({at.begin() + 1, at.end()});
     in += "trailer\n<< /Size 8 /Root 1 0 R /Info 3 0 R >>\nstartxref\n" + std::to_string(xref) +
           "\n%%EOF\n";
 
@@ -974,11 +985,7 @@ TEST_F(CPDFDocSave, UntouchedObjectsAreCarriedOverByteExact) {
     add(7, "7 0 obj\r\n<<\r\n/Length 3\r\n>>\r\nstream\r\nabc\nendstream\r\nendobj\r\n");
     const size_t table = golden.size();
     golden += "xref\r\n0 8\r\n0000000000 65535 f \n";
-    for (int n = 1; n <= 7; ++n) {
-        char line[32];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offsets[n]);
-        golden += line;
-    }
+    golden += InUseRows({offsets.begin() + 1, offsets.end()});
     golden += "trailer\r\n<<\r\n/Info 3 0 R\r\n/Root 1 0 R\r\n/Size 8\r\n>>\r\nstartxref\r\n" +
               std::to_string(table) + "\r\n%%EOF\r\n";
     EXPECT_EQ(ScratchDir::Read(out), golden);
@@ -1012,11 +1019,7 @@ TEST_F(CPDFDocSave, TinyRewriteIsByteExact) {
     }
     const size_t xref = golden.size();
     golden += "xref\r\n0 4\r\n0000000000 65535 f \n";
-    for (size_t off : offsets) {
-        char line[32];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", off);
-        golden += line;
-    }
+    golden += InUseRows(offsets);
     golden += "trailer\r\n<<\r\n/Info 3 0 R\r\n/Root 1 0 R\r\n/Size 4\r\n>>\r\nstartxref\r\n" +
               std::to_string(xref) + "\r\n%%EOF\r\n";
     EXPECT_EQ(ScratchDir::Read(out), golden);
