@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,8 +18,8 @@
 #include "pdf/file/SecurityHandler.h"
 #include "pdf/io/DecimalText.h"
 #include "pdf/io/TempName.h"
-#include "pdf/object/CPDFNumber.h"
 #include "pdf/object/Factors.h"
+#include "pdf/stream/CPDFStream.h"
 
 namespace corvina {
 namespace {
@@ -292,11 +291,7 @@ bool CPDFDocWriter::CopyVerbatim(const CPDFObjRef& ref, const XRefEntry& entry, 
             length = nullptr;
         }
         doc_.GetLastError().Clear();
-        if (!length || !length->Is(CPDFObject::Number | CPDFObject::Integer)) return std::nullopt;
-        const auto* number = static_cast<const CPDFNumber*>(length);
-        const double real = number->RealValue();
-        if (number->IntValue() < 0 || real != std::floor(real)) return std::nullopt;
-        return number->IntValue();
+        return CPDFStream::DeclaredLength(length);
     };
     // A run the object cannot join goes out first, while its bytes are most
     // likely still in the input's buffer.

@@ -6,12 +6,16 @@
 
 #include "pdf/io/InStream.h"
 #include "pdf/io/Limits.h"
+#include "pdf/stream/CPDFStream.h"
 
 namespace corvina::detail {
 namespace {
 
-constexpr char kEndStream[] = "endstream";
-constexpr int kEndStreamLength = 9;
+constexpr int kEndStreamLength = 9;  // "endstream"
+// Items kept of an object's top level ("n g R" at most) and of its top
+// dictionary; a dictionary with more keys is loaded the ordinary way.
+constexpr size_t kMaxTopItems = 3;
+constexpr size_t kMaxDictItems = 8192;
 
 // NUL is left out on purpose: where the reader's words may hold it, the
 // object is not carried over as it is.
@@ -117,9 +121,9 @@ public:
                 return false;
             }
             if (depth == 1 && open[0] == '<') {
-                if (!Add(dict, item)) return false;
+                if (!Add(dict, item, kMaxDictItems)) return false;
             } else if (depth == 0) {
-                if (!Add(top, item)) return false;
+                if (!Add(top, item, kMaxTopItems)) return false;
             }
         }
     }
@@ -158,8 +162,9 @@ private:
     }
 
     // A reference folds the two whole numbers before its R into one item.
-    static bool Add(std::vector<Item>& items, const Item& item) {
+    static bool Add(std::vector<Item>& items, const Item& item, size_t most) {
         if (item.kind != Item::Ref) {
+            if (items.size() == most) return false;
             items.push_back(item);
             return true;
         }
@@ -221,14 +226,13 @@ bool WellFormedDict(const std::vector<Item>& dict) {
     return true;
 }
 
-// The Length of a stream dictionary's items: a whole number, given directly
-// or by a reference the resolver follows.
+// The Length of a well-formed stream dictionary's items: a whole number,
+// given directly or by a reference the resolver follows.
 std::optional<int32_t> StreamLength(const std::vector<Item>& dict,
                                     const LengthResolver& resolveLength) {
-    if (dict.size() % 2 != 0) return std::nullopt;
     const Item* value = nullptr;
     for (size_t i = 0; i < dict.size(); i += 2) {
-        if (dict[i].kind != Item::Name || dict[i].escaped) return std::nullopt;
+        if (dict[i].escaped) return std::nullopt;
         if (!dict[i].isLength) continue;
         // Which of two the reader keeps is its own affair.
         if (value) return std::nullopt;
@@ -279,19 +283,8 @@ bool ScanObjectExtent(InStream& in, int offset, const CPDFObjRef& ref,
         // Resolving may move the stream; the data is found from start.
         const std::optional<int32_t> length = StreamLength(dict, resolveLength);
         if (!length) return false;
-        const long after = static_cast<long>(start) + *length;
-        if (start < 0 || *length < 0 || after + kEndStreamLength > in.Length() ||
-            in.Seek(static_cast<int>(after)) != 0)
-            return false;
-        int used = 0;
-        for (int d = in.Peek(); InStream::IsWhitespace(d) || d == 0; d = in.Peek()) {
-            if (++used > limits::kMaxStreamGap) return false;
-            in.Get();
-        }
-        char end[kEndStreamLength];
-        if (in.Read(end, kEndStreamLength) != kEndStreamLength ||
-            std::memcmp(end, kEndStream, kEndStreamLength) != 0 || !Bounded(in))
-            return false;
+        const int end = start < 0 ? -1 : CPDFStream::EndAfter(in, start, *length);
+        if (end < 0 || in.Seek(end + kEndStreamLength) != 0) return false;
         scan.SkipGap();
         if (!scan.Word(word) || std::strcmp(word, "endobj") != 0 || !Bounded(in)) return false;
     }

@@ -138,40 +138,6 @@ int FindEnd(InStream& in) {
     }
 }
 
-// The declared data length: a non-negative whole number, direct or through a
-// reference; nothing otherwise.
-std::optional<int32_t> DeclaredLength(const CPDFObject* length) {
-    if (!length || !length->Is(CPDFObject::Number | CPDFObject::Integer)) return std::nullopt;
-    const auto* number = static_cast<const CPDFNumber*>(length);
-    const double real = number->RealValue();
-    if (number->IntValue() < 0 || real != std::floor(real)) return std::nullopt;
-    return number->IntValue();
-}
-
-// Position of the "endstream" that follows the first length bytes of the data
-// after optional white space, as readers take it; -1 when the keyword is not
-// there (the Length is wrong) and the end has to be searched for.
-int EndAfter(InStream& in, int start, int32_t length) {
-    const long after = static_cast<long>(start) + length;
-    if (after + kEndStreamLength > in.Length() || in.Seek(static_cast<int>(after)) != 0) return -1;
-    int used = 0;
-    for (int c = in.Peek(); InStream::IsWhitespace(c) || c == 0; c = in.Peek()) {
-        if (++used > limits::kMaxStreamGap) return -1;
-        in.Get();
-    }
-    const int e = in.Tell();
-    char word[kEndStreamLength];
-    if (in.Read(word, kEndStreamLength) != kEndStreamLength ||
-        std::memcmp(word, kEndStream, kEndStreamLength) != 0)
-        return -1;
-    // "endstreamX" is another word.
-    const int next = in.Peek();
-    if (next >= 0 && !InStream::IsWhitespace(next) && !InStream::IsDelimiter(next) && next != '%' &&
-        next != 0)
-        return -1;
-    return e;
-}
-
 // The data found by the search less the line end before "endstream", which
 // the data keeps but Length does not count.
 int32_t MeasuredLength(InStream& in, int start, int end) {
@@ -221,6 +187,35 @@ CPDFObject* ResolveLength(CPDFObjHolder* doc, InStream& in, CPDFDict& entries, C
 }
 
 }  // namespace
+
+std::optional<int32_t> CPDFStream::DeclaredLength(const CPDFObject* length) {
+    if (!length || !length->Is(CPDFObject::Number | CPDFObject::Integer)) return std::nullopt;
+    const auto* number = static_cast<const CPDFNumber*>(length);
+    const double real = number->RealValue();
+    if (number->IntValue() < 0 || real != std::floor(real)) return std::nullopt;
+    return number->IntValue();
+}
+
+int CPDFStream::EndAfter(InStream& in, int start, int32_t length) {
+    const long after = static_cast<long>(start) + length;
+    if (after + kEndStreamLength > in.Length() || in.Seek(static_cast<int>(after)) != 0) return -1;
+    int used = 0;
+    for (int c = in.Peek(); InStream::IsWhitespace(c) || c == 0; c = in.Peek()) {
+        if (++used > limits::kMaxStreamGap) return -1;
+        in.Get();
+    }
+    const int e = in.Tell();
+    char word[kEndStreamLength];
+    if (in.Read(word, kEndStreamLength) != kEndStreamLength ||
+        std::memcmp(word, kEndStream, kEndStreamLength) != 0)
+        return -1;
+    // "endstreamX" is another word.
+    const int next = in.Peek();
+    if (next >= 0 && !InStream::IsWhitespace(next) && !InStream::IsDelimiter(next) && next != '%' &&
+        next != 0)
+        return -1;
+    return e;
+}
 
 CPDFStream::CPDFStream() {
     typeCode_ = Stream;
@@ -308,8 +303,10 @@ void CPDFStream::DirectLength(const CPDFObject* length, bool indirect, int32_t d
 void CPDFStream::Serialize(OutStream& out, CryptKey crypt) {
     // Written with the Length it was found wrong about, the output would need
     // repair by its readers. Direct: a referenced Length may be written already.
-    if (IsDeferred() && measuredLength_ >= 0 && !Set_Length(measuredLength_))
-        Raise(CPDFException::InternalError, nullptr);
+    if (IsDeferred() && measuredLength_ >= 0) {
+        if (!Set_Length(measuredLength_)) Raise(CPDFException::InternalError, nullptr);
+        measuredLength_ = -1;
+    }
     CPDFDict::Serialize(out, crypt);
     out.WriteEol();
     out.WriteText("stream\r\n");

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "pdf/object/CPDFDict.h"
@@ -34,6 +35,13 @@ public:
     void Serialize(CPDFObjHolder* doc, InStream& in, std::unique_ptr<CPDFDict> dict,
                    CryptKey crypt);
     void Serialize(OutStream& out, CryptKey crypt) override;
+    // The declared data length: a non-negative whole number, direct or
+    // through a reference; nothing otherwise.
+    static std::optional<int32_t> DeclaredLength(const CPDFObject* length);
+    // Position of the "endstream" that follows the first length bytes of the
+    // data after optional white space, as readers take it; -1 when the keyword
+    // is not there (the Length is wrong) and the end has to be searched for.
+    static int EndAfter(InStream& in, int start, int32_t length);
     std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder* dstDoc,
                                           CPDFObjHolder* srcDoc) const override;
 

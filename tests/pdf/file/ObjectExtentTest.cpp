@@ -96,6 +96,14 @@ TEST(ObjectExtent, BoundsNestingAndWordLength) {
     EXPECT_GT(End("4 0 obj\n" + fine + "\nendobj"), 0);
     EXPECT_EQ(End("4 0 obj\n/" + std::string(300, 'n') + "\nendobj"), -1);
     EXPECT_EQ(End("4 0 obj\n" + std::string(300, '7') + "\nendobj"), -1);
+    // A dictionary of very many keys is left to the reader.
+    auto keys = [](int n) {
+        std::string text;
+        for (int i = 0; i < n; ++i) text += "/K" + std::to_string(i) + " 1 ";
+        return "4 0 obj\n<<" + text + ">>\nendobj";
+    };
+    EXPECT_EQ(End(keys(5000)), -1);
+    EXPECT_GT(End(keys(100)), 0);
 }
 
 }  // namespace
