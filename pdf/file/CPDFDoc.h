@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -69,6 +70,13 @@ public:
     std::unique_ptr<CPDFObject> LoadEntry(const CPDFObjRef& ref, const XRefEntry& entry);
     CPDFObject* PeekObj(const CPDFObjRef& ref, std::unique_ptr<CPDFObject>* loaded) override;
     CPDFObject* FindObj(const CPDFObjRef& ref, bool skipNewest, CPDFBody** body = nullptr);
+    // The Type of the dictionary an object not loaded has in the input, read
+    // from its words without building it, when the reader would take the
+    // object as it stands (a plain name, "" for none); nothing when it is
+    // loaded, lies in an object stream, is freed, or cannot be told so. Lets a
+    // walk skip objects it would only load to look at their Type. Never
+    // fails and leaves the last error alone.
+    std::optional<std::string> PeekType(const CPDFObjRef& ref);
     XRefEntry* FindEntry(int32_t objNum, bool skipNewest, CPDFXRef** xref = nullptr);
     // Takes the object in all cases. A set ref replaces that object; otherwise
     // a new number is given and written to ref.

@@ -15,6 +15,7 @@
 #include "pdf/file/CPDFDoc.h"
 #include "pdf/file/CPDFXRefStream.h"
 #include "pdf/file/ObjectExtent.h"
+#include "pdf/file/SameValue.h"
 #include "pdf/file/SecurityHandler.h"
 #include "pdf/io/DecimalText.h"
 #include "pdf/io/TempName.h"
@@ -24,7 +25,11 @@
 namespace corvina {
 namespace {
 
-constexpr int kOutputBuffer = 65536;
+// Large enough that writing a whole file costs few system calls.
+constexpr int kOutputBuffer = 262144;
+// The second reader that finds the extents of carried-over objects, front to
+// back, and whose buffer the bytes are copied from.
+constexpr int kScanBuffer = 262144;
 // Runs this long go file to file through the kernel; shorter ones are read
 // into the output's buffer, which costs one system call instead of two.
 constexpr int kKernelRun = 65536;
@@ -228,10 +233,7 @@ void CPDFDocWriter::WriteAllObjects() {
     // object read meanwhile (a stream's indirect Length) is found where it
     // lies in the input, whether written already or not.
     std::vector<int32_t> written(static_cast<size_t>(size) + 1, -1);
-    // Bytes are carried over only where nothing is under a key, in the input
-    // or the output, and the input is a file to copy from.
-    const FileInStream* input = doc_.GetInput();
-    const bool verbatim = !outputKey_ && !doc_.docKey_ && input && input->Descriptor() >= 0;
+    const bool verbatim = MayCopyInput();
     for (int32_t i = 1; i <= size; ++i) {
         XRefEntry* entry = xref->GetEntry(i);
         if (!entry || !entry->inUse || dropped_.count(i)) continue;
@@ -242,7 +244,13 @@ void CPDFDocWriter::WriteAllObjects() {
         const CPDFObjRef ref(i, entry->genNum);
         int32_t offset;
         if (CPDFObject* obj = body->GetObj(ref)) {
-            offset = doc_.StoreObj(ref, obj);
+            // A loaded object nobody changed goes out as its input bytes too.
+            if (verbatim && MatchesInput(ref, *entry, *obj) && CopyVerbatim(ref, *entry, &offset)) {
+                if (auto* stream = dynamic_cast<CPDFStream*>(obj))
+                    stream->CarriedOver(static_cast<long>(offset) - entry->offset);
+            } else {
+                offset = doc_.StoreObj(ref, obj);
+            }
         } else if (!verbatim || entry->stmNum || !CopyVerbatim(ref, *entry, &offset)) {
             // Never touched: load, write and free it at once.
             std::unique_ptr<CPDFObject> loaded = doc_.LoadEntry(ref, *entry);
@@ -275,8 +283,78 @@ void CPDFDocWriter::WriteAllObjects() {
     }
 }
 
+bool CPDFDocWriter::MayCopyInput() const {
+    const FileInStream* input = doc_.GetInput();
+    return !incremental_ && !outputKey_ && !doc_.docKey_ && input && input->Descriptor() >= 0;
+}
+
+bool CPDFDocWriter::MatchesInput(const CPDFObjRef& ref, const XRefEntry& entry,
+                                 const CPDFObject& obj) {
+    // Objects made during this session have offset 0 (the header is there).
+    if (entry.stmNum || !entry.inUse || entry.genNum != ref.genNum || entry.offset <= 0)
+        return false;
+    if (const auto noted = loaded_.find(ref.objNum); noted != loaded_.end()) {
+        const Noted then = noted->second;
+        loaded_.erase(noted);
+        // The digest speaks for the bytes it was taken of, nothing else.
+        if (then.genNum == ref.genNum && then.offset == entry.offset) {
+            const std::optional<uint64_t> now = digest_.Of(&obj);
+            return now && *now == then.digest;
+        }
+    }
+    // Read again as the file has it; whatever fails to read is not the same.
+    std::unique_ptr<CPDFObject> fresh;
+    try {
+        fresh = doc_.LoadObj(ref, entry.offset);
+    } catch (const std::bad_alloc&) {
+        fresh.reset();
+    }
+    doc_.GetLastError().Clear();
+    return fresh && detail::SameValue(&obj, fresh.get());
+}
+
+void CPDFDocWriter::NoteLoaded(const CPDFObjRef& ref, int32_t offset, const CPDFObject& obj) {
+    if (!MayCopyInput()) return;
+    const std::optional<uint64_t> d = digest_.Of(&obj);
+    try {
+        if (d)
+            loaded_[ref.objNum] = Noted{ref.genNum, offset, *d};
+        else
+            loaded_.erase(ref.objNum);
+    } catch (const std::bad_alloc&) {
+        // Without a digest the object is read again when it is written.
+    }
+}
+
+bool CPDFDocWriter::CarryOnRelease(const CPDFObjRef& ref, const CPDFObject& obj) {
+    if (!MayCopyInput() || IsCarried(ref.objNum)) return false;
+    const XRefEntry* entry = doc_.GetXRef() ? doc_.GetXRef()->GetEntry(ref.objNum) : nullptr;
+    // Only an entry that still names the input's bytes: the table keeps the
+    // input's offsets until Finish.
+    if (!entry || !MatchesInput(ref, *entry, obj)) return false;
+    try {
+        if (carried_.size() <= static_cast<size_t>(ref.objNum))
+            carried_.resize(static_cast<size_t>(ref.objNum) + 1 + ref.objNum / 2);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    carried_[static_cast<size_t>(ref.objNum)] = true;
+    return true;
+}
+
+FileInStream* CPDFDocWriter::Scanner() {
+    if (!scan_) {
+        auto scan = std::make_unique<FileInStream>(kScanBuffer);
+        if (!scan->OpenShared(*doc_.GetInput(), kScanBuffer)) return nullptr;
+        scan->SetSequential(true);
+        scan_ = std::move(scan);
+    }
+    return scan_.get();
+}
+
 bool CPDFDocWriter::CopyVerbatim(const CPDFObjRef& ref, const XRefEntry& entry, int32_t* offset) {
-    FileInStream& in = *doc_.GetInput();
+    FileInStream* in = Scanner();
+    if (!in) return false;
     // A Length by reference is read the way the stream reader reads it while
     // the document is written; one that cannot be read sends the object the
     // ordinary way, which searches for the data's end.
@@ -293,56 +371,52 @@ bool CPDFDocWriter::CopyVerbatim(const CPDFObjRef& ref, const XRefEntry& entry, 
         doc_.GetLastError().Clear();
         return CPDFStream::DeclaredLength(length);
     };
-    // A run the object cannot join goes out first, while its bytes are most
-    // likely still in the input's buffer.
     if (runBegin_ >= 0 && (entry.offset < runEnd_ || entry.offset - runEnd_ > kMaxRunGap)) EndRun();
+    // The run's end stays buffered while the object is read, for the gap.
+    in->KeepFrom(runBegin_ >= 0 ? runEnd_ : entry.offset);
     detail::ObjectExtent extent;
-    if (!detail::ScanObjectExtent(in, entry.offset, ref, resolve, &extent)) return false;
+    if (!detail::ScanObjectExtent(*in, entry.offset, ref, resolve, &extent)) return false;
 
     // The object joins the run when only a little white space lies between.
     bool joins = runBegin_ >= 0;
     if (joins && extent.begin > runEnd_) {
         char gap[kMaxRunGap];
         const int n = extent.begin - runEnd_;
-        joins =
-            in.Seek(runEnd_) == 0 && in.Read(gap, n) == n && std::all_of(gap, gap + n, [](char c) {
-                return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
-            });
+        const char* bytes = in->Buffered(runEnd_, n);
+        if (!bytes && in->Seek(runEnd_) == 0 && in->Read(gap, n) == n) bytes = gap;
+        joins = bytes && std::all_of(bytes, bytes + n, [](char c) {
+                    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+                });
     }
     if (!joins) {
         EndRun();
-        runBegin_ = extent.begin;
+        runBegin_ = runEnd_ = extent.begin;
         runOut_ = output_->Tell();
     }
-    runEnd_ = extent.end;
     const long at = runOut_ + (extent.begin - runBegin_);
     // Offsets are 32-bit in the cross-reference table.
     if (runOut_ < 0 || at > INT32_MAX - 1) {
         errno = EFBIG;
         Raise("StoreObj", CPDFException::RuntimeLibraryError, nullptr);
     }
+    // The gap and the object go out now, while they are most likely buffered.
+    WriteInput(runEnd_, extent.end);
+    runEnd_ = extent.end;
     *offset = static_cast<int32_t>(at);
     return true;
 }
 
-void CPDFDocWriter::EndRun() {
-    if (runBegin_ < 0) return;
-    const FileInStream& in = *doc_.GetInput();
-    const int begin = runBegin_;
-    const long length = runEnd_ - runBegin_;
-    const long from = in.FileOffset(runBegin_);
-    runBegin_ = runEnd_ = -1;
-    runOut_ = -1;
-    long copied;
-    if (const char* bytes =
-            length < kKernelRun ? in.Buffered(begin, static_cast<int>(length)) : nullptr) {
-        output_->Write(bytes, static_cast<int>(length));
-        copied = length;
-    } else if (length < kKernelRun) {
-        copied = output_->OutStream::CopyFrom(in.Descriptor(), from, length);
-    } else {
-        copied = output_->CopyFrom(in.Descriptor(), from, length);
+void CPDFDocWriter::WriteInput(int from, int to) {
+    const int length = to - from;
+    if (length <= 0) return;
+    if (const char* bytes = scan_->Buffered(from, length)) {
+        output_->Write(bytes, length);
+        return;
     }
+    const long at = scan_->FileOffset(from);
+    const long copied = length < kKernelRun
+                            ? output_->OutStream::CopyFrom(scan_->Descriptor(), at, length)
+                            : output_->CopyFrom(scan_->Descriptor(), at, length);
     if (copied != length) {
         // The input ended early (cut meanwhile), or the output failed.
         if (!output_->Error())
@@ -351,6 +425,12 @@ void CPDFDocWriter::EndRun() {
             errno = output_->SavedErrno();
         Raise("StoreObj", CPDFException::RuntimeLibraryError, nullptr);
     }
+}
+
+void CPDFDocWriter::EndRun() {
+    if (runBegin_ < 0) return;
+    runBegin_ = runEnd_ = -1;
+    runOut_ = -1;
     output_->WriteEol();
 }
 

@@ -4,8 +4,12 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
+#include "pdf/file/ValueDigest.h"
 #include "pdf/file/XRefEntry.h"
+#include "pdf/io/FileInStream.h"
 #include "pdf/io/FileOutStream.h"
 #include "pdf/object/CPDFObjRef.h"
 #include "pdf/object/CPDFObject.h"
@@ -41,6 +45,18 @@ public:
     void Begin(const char* path, bool incremental, bool linearize);
     // One indirect object at the current end of the output; its offset.
     int32_t StoreObj(const CPDFObjRef& ref, CPDFObject* obj);
+    // ReleaseObj of a loaded object during this save: true when the object
+    // still equals its bytes in the input and a whole rewrite will carry
+    // those bytes over, so it needs no writing now; false when it has to be
+    // written at once. Never throws.
+    bool CarryOnRelease(const CPDFObjRef& ref, const CPDFObject& obj);
+    // GetObj loaded obj from the input at offset during this save: what it
+    // was, to know later whether anybody changed it. Never throws.
+    void NoteLoaded(const CPDFObjRef& ref, int32_t offset, const CPDFObject& obj);
+    // Released under CarryOnRelease: gone from memory for the rest of the save.
+    bool IsCarried(int32_t objNum) const {
+        return objNum >= 0 && static_cast<size_t>(objNum) < carried_.size() && carried_[objNum];
+    }
     // Flush: every object not written early, the section and the trailer,
     // then the output closed and put in place. Returns the path the document
     // now stands for ("" for standard output) and whether it can be read back.
@@ -64,8 +80,19 @@ private:
     // the input is certain; consecutive ones go out in one copy. False when it
     // has to be loaded and written instead.
     bool CopyVerbatim(const CPDFObjRef& ref, const XRefEntry& entry, int32_t* offset);
-    // Writes the pending run of carried-over objects.
+    // Ends the run of carried-over objects being written.
     void EndRun();
+    // The reader of carried-over objects (null when it cannot be opened).
+    FileInStream* Scanner();
+    // Input bytes [from, to) at the output's end: from the scanner's buffer
+    // when they are there, from the file otherwise.
+    void WriteInput(int from, int to);
+    // A whole rewrite that may copy input bytes: nothing under a key in the
+    // input or the output, and an input file to copy from.
+    bool MayCopyInput() const;
+    // True when obj, loaded, equals what the input holds for its entry: by
+    // the digest taken when it was loaded, else by reading it again.
+    bool MatchesInput(const CPDFObjRef& ref, const XRefEntry& entry, const CPDFObject& obj);
     void WriteSection(int32_t offset);
     void PutInPlace();
 
@@ -87,7 +114,19 @@ private:
     // Object streams and cross-reference streams a whole rewrite leaves out:
     // their content lives in the new table, and their numbers become free.
     std::set<int32_t> dropped_;
-    // Input bytes [runBegin_, runEnd_) still to be copied, to output offset runOut_.
+    // Digests of objects as GetObj loaded them during this save, by number,
+    // while they stay loaded.
+    struct Noted {
+        int32_t genNum;
+        int32_t offset;
+        uint64_t digest;
+    };
+    detail::ValueDigest digest_;
+    std::unordered_map<int32_t, Noted> loaded_;
+    // By object number: released unchanged, to be carried over by Finish.
+    std::vector<bool> carried_;
+    std::unique_ptr<FileInStream> scan_;
+    // Input bytes [runBegin_, runEnd_), written at output offset runOut_.
     int runBegin_ = -1;
     int runEnd_ = -1;
     long runOut_ = -1;

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "pdf/io/InStream.h"
@@ -19,21 +20,39 @@ constexpr size_t kMaxDictItems = 8192;
 
 // NUL is left out on purpose: where the reader's words may hold it, the
 // object is not carried over as it is.
+enum CharClass : unsigned char { kRegular = 1, kSpace = 2 };
+
+// Every byte read goes through these, so they are one table lookup.
+struct CharTable {
+    unsigned char of[256] = {};
+    constexpr CharTable() {
+        for (int c = 1; c < 256; ++c) of[c] = kRegular;
+        for (const char c : {'\t', '\n', '\f', '\r', ' '})
+            of[static_cast<unsigned char>(c)] = kSpace;
+        for (const char c : {'(', ')', '<', '>', '[', ']', '{', '}', '/', '%'})
+            of[static_cast<unsigned char>(c)] = 0;
+    }
+};
+constexpr CharTable kChars;
+
 bool IsSpace(int c) {
-    return c == 9 || c == 10 || c == 12 || c == 13 || c == 32;
+    return c >= 0 && kChars.of[c] == kSpace;
 }
 
 bool IsRegular(int c) {
-    return c > 0 && !IsSpace(c) && !std::strchr("()<>[]{}/%", c);
+    return c >= 0 && kChars.of[c] == kRegular;
 }
 
 // What one word or container is, as the top level of a dictionary needs it.
 struct Item {
     enum Kind : char { Name, Whole, Ref, Other } kind;
     bool isLength = false;  // the name /Length, spelt plainly
-    bool escaped = false;   // a name with # escapes: its meaning is not read here
-    long value = 0;         // a whole number's value; a reference's object number
-    long gen = 0;           // a reference's generation
+    // A name's first bytes (kNameBytes at most) and its length.
+    char text[16] = {};
+    int length = 0;
+    bool escaped = false;  // a name with # escapes: its meaning is not read here
+    long value = 0;        // a whole number's value; a reference's object number
+    long gen = 0;          // a reference's generation
 };
 
 class Scanner {
@@ -107,9 +126,11 @@ public:
                 for (int d = in_.Peek(); IsRegular(d); d = in_.Next()) {
                     if (++n == limits::kTokenSize - 1) return false;
                     if (d == '#') item.escaped = true;
-                    if (n <= 6) name_[n - 1] = static_cast<char>(d);
+                    if (n <= static_cast<int>(sizeof item.text))
+                        item.text[n - 1] = static_cast<char>(d);
                 }
-                item.isLength = n == 6 && std::memcmp(name_, "Length", 6) == 0;
+                item.length = n;
+                item.isLength = n == 6 && std::memcmp(item.text, "Length", 6) == 0;
             } else if (IsRegular(c)) {
                 if (!Word(word)) return false;
                 if (depth == 0 &&
@@ -207,7 +228,6 @@ private:
     }
 
     InStream& in_;
-    char name_[6] = {};
     bool topIsDict_ = false;
 };
 
@@ -228,6 +248,23 @@ bool WellFormedDict(const std::vector<Item>& dict) {
 
 // The Length of a well-formed stream dictionary's items: a whole number,
 // given directly or by a reference the resolver follows.
+// The top dictionary's Type when it is a plain name short enough to keep; ""
+// when there is none; nothing when it cannot be told here.
+std::optional<std::string> TypeOf(const std::vector<Item>& dict) {
+    const Item* value = nullptr;
+    for (size_t i = 0; i < dict.size(); i += 2) {
+        if (dict[i].escaped) return std::nullopt;
+        if (dict[i].length != 4 || std::memcmp(dict[i].text, "Type", 4) != 0) continue;
+        if (value) return std::nullopt;
+        value = &dict[i + 1];
+    }
+    if (!value) return std::string();
+    if (value->kind != Item::Name || value->escaped ||
+        value->length > static_cast<int>(sizeof value->text))
+        return std::nullopt;
+    return std::string(value->text, static_cast<size_t>(value->length));
+}
+
 std::optional<int32_t> StreamLength(const std::vector<Item>& dict,
                                     const LengthResolver& resolveLength) {
     const Item* value = nullptr;
@@ -268,7 +305,11 @@ bool ScanObjectExtent(InStream& in, int offset, const CPDFObjRef& ref,
     }
     if (!scan.Word(word) || std::strcmp(word, "obj") != 0) return false;
 
-    std::vector<Item> top, dict;
+    // Kept from call to call: most objects are read without allocating.
+    thread_local std::vector<Item> top, dict;
+    top.clear();
+    dict.clear();
+    if (dict.capacity() > 4 * kMaxTopItems * 64) dict.shrink_to_fit();
     if (!scan.Body(word, top, dict) || top.size() != 1 || !Bounded(in)) return false;
     if (scan.TopIsDict() && !WellFormedDict(dict)) return false;
     if (std::strcmp(word, "stream") == 0) {
@@ -288,6 +329,7 @@ bool ScanObjectExtent(InStream& in, int offset, const CPDFObjRef& ref,
         scan.SkipGap();
         if (!scan.Word(word) || std::strcmp(word, "endobj") != 0 || !Bounded(in)) return false;
     }
+    if (scan.TopIsDict()) extent->type = TypeOf(dict);
     extent->begin = offset;
     extent->end = in.Tell();
     return extent->end > offset;

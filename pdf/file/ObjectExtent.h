@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "pdf/object/CPDFObjRef.h"
 
@@ -17,6 +18,10 @@ namespace corvina::detail {
 struct ObjectExtent {
     int begin = -1;
     int end = -1;
+    // The Type of the object's dictionary (a stream's too) when it is a
+    // plain name of at most 16 bytes, "" when the dictionary has none;
+    // nothing for other objects or when that cannot be told from the words.
+    std::optional<std::string> type;
 };
 
 // A stream Length given by reference: its value, or nothing when it cannot be

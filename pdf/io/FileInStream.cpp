@@ -107,6 +107,43 @@ bool FileInStream::Open(const char* path, const char* mode, int start, int lengt
     return true;
 }
 
+bool FileInStream::OpenShared(const FileInStream& other, int bufferSize) {
+    Close();
+    errno_ = 0;
+    if (!other.file_ || !other.positional_) {
+        errno_ = EBADF;
+        return false;
+    }
+    if (bufferSize >= 1 && bufferSize != bufferSize_) {
+        buffer_.reset(new char[static_cast<size_t>(bufferSize)]);
+        bufferSize_ = bufferSize;
+    }
+    const int fd = ::fcntl(fileno(other.file_), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+        errno_ = errno;
+        return false;
+    }
+    file_ = ::fdopen(fd, "rb");
+    if (!file_) {
+        errno_ = errno;
+        ::close(fd);
+        return false;
+    }
+    positional_ = true;
+    fileMode_ = other.fileMode_;
+    openedSize_ = other.openedSize_;
+    openedMtime_ = other.openedMtime_;
+    path_ = other.path_;
+    start_ = other.start_;
+    length_ = other.length_;
+    bufferBase_ = 0;
+    pos_ = 0;
+    count_ = 0;
+    fetch_ = 0;
+    keepFrom_ = -1;
+    return true;
+}
+
 bool FileInStream::ChangedSinceOpen() const {
     if (!file_ || openedSize_ < 0) return false;
     struct stat st;
@@ -129,19 +166,31 @@ void FileInStream::Close() {
     fetch_ = 0;
     pos_ = 0;
     count_ = 0;
+    sequential_ = false;
+    keepFrom_ = -1;
 }
 
 int FileInStream::Refill() {
     if (!file_) return 0;
-    // Unread bytes move to the front so the window position stays exact.
-    const int keep = count_ - pos_ > 0 ? count_ - pos_ : 0;
-    if (keep > 0) std::memmove(buffer_.get(), buffer_.get() + pos_, static_cast<size_t>(keep));
-    bufferBase_ += count_ - keep;
-    pos_ = 0;
+    // Unread bytes, and those asked to be kept, move to the front so the
+    // window position stays exact.
+    const int unread = pos_ < count_ ? pos_ : count_;
+    int from = unread;
+    if (keepFrom_ >= bufferBase_ && keepFrom_ - bufferBase_ < from) from = keepFrom_ - bufferBase_;
+    if (from < unread && count_ - from > bufferSize_ / 2) {
+        // What was to be kept would leave too little room to read on: it goes.
+        from = unread;
+        keepFrom_ = -1;
+    }
+    const int keep = count_ - from;
+    if (keep > 0 && from > 0)
+        std::memmove(buffer_.get(), buffer_.get() + from, static_cast<size_t>(keep));
+    bufferBase_ += from;
+    pos_ -= from;
     count_ = keep;
     if (fetch_ < kFirstFetch) fetch_ = kFirstFetch;
     int want = bufferSize_ - keep;
-    if (want > fetch_) want = fetch_;
+    if (want > fetch_ && !sequential_) want = fetch_;
     if (fetch_ < bufferSize_) fetch_ *= 2;
     const int left = length_ - (bufferBase_ + keep);
     if (want > left) want = left;
@@ -216,6 +265,17 @@ int FileInStream::Seek(int pos) {
     // The document seeks before every object it loads, often into bytes
     // already buffered.
     if (pos >= bufferBase_ && pos <= bufferBase_ + count_) {
+        pos_ = pos - bufferBase_;
+        return 0;
+    }
+    const int end = bufferBase_ + count_;
+    if (sequential_ && positional_ && pos > end && pos - end < bufferSize_) {
+        // Read through: the bytes skipped are likely wanted by a caller that
+        // keeps them, and one read costs less than two.
+        while (bufferBase_ + count_ < pos) {
+            pos_ = count_;
+            if (Refill() <= 0) return -1;
+        }
         pos_ = pos - bufferBase_;
         return 0;
     }

@@ -21,7 +21,20 @@ public:
     // Opening never blocks, even on a FIFO without a writer.
     bool Open(const char* path, const char* mode = "rb", int start = 0, int length = -1,
               int bufferSize = 0);
+    // A second reader of the file other reads, over a duplicate of its
+    // descriptor and with the same window, so that reading in another order
+    // leaves other's buffer alone. Fails (saving errno) when other has no
+    // regular file open.
+    bool OpenShared(const FileInStream& other, int bufferSize);
     void Close() override;
+    // For reading a file front to back with skips: every refill fills the
+    // buffer, and a seek forward by less than the buffer size past what is
+    // buffered reads through to it instead of jumping, so a run of small
+    // objects with stream data between costs one read per buffer.
+    void SetSequential(bool on) { sequential_ = on; }
+    // Refills keep the bytes from window position pos on while they fit in
+    // the buffer, so that Buffered() still finds them; -1 keeps nothing.
+    void KeepFrom(int pos) { keepFrom_ = pos; }
     bool IsOpen() const { return start_ >= 0; }
     const char* Path() const { return path_.c_str(); }
     // The open descriptor (-1 when closed) and the file offset of a window
@@ -70,6 +83,8 @@ private:
     // pull a whole buffer of it through user space.
     int fetch_ = 0;
     int errno_ = 0;
+    bool sequential_ = false;
+    int keepFrom_ = -1;
 };
 
 }  // namespace corvina

@@ -41,6 +41,8 @@ public:
         intValue_ = static_cast<int32_t>(v);
         text_.Clear();
     }
+    // The token's text while kept (empty once a value is set).
+    const detail::NumberText& KeptText() const { return text_; }
     // Both views as given.
     void SetBoth(int32_t i, float r) {
         intValue_ = i;

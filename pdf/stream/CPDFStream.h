@@ -73,6 +73,14 @@ public:
 
     CPDFObjHolder* GetDoc() const { return doc_; }
 
+    // A save carried the object over as its input bytes, so deferred data
+    // now lies moved by delta bytes in the output (for AfterSave).
+    void CarriedOver(long delta) {
+        writtenAt_ = -1;
+        if (!IsDeferred()) return;
+        const long at = srcOffset_ + delta;
+        if (at >= 0 && at <= INT32_MAX - srcLength_) writtenAt_ = static_cast<int32_t>(at);
+    }
     // Called by a save before the document's input is closed. When the file
     // just written becomes the input (readsOutput), deferred data written
     // unchanged is found where it now lies in it, other deferred data keeps

@@ -1,6 +1,7 @@
 #include "pdf/structure/CPDFCatalog.h"
 
 #include <exception>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -65,6 +66,13 @@ bool TypePageTree(CPDFObjHolder* doc, CPDFPages* root, std::string& why) {
             const bool wasLoaded =
                 !atom || atom->Kind() != CPDFAtom::RefKind ||
                 (document && document->FindObj(*static_cast<const CPDFObjRef*>(atom), false));
+            if (!wasLoaded && document) {
+                // A leaf whose words say it is no Pages node, and that the
+                // reader would take as it stands, is not built just to see so.
+                const std::optional<std::string> type =
+                    document->PeekType(*static_cast<const CPDFObjRef*>(atom));
+                if (type && *type != kPages) continue;
+            }
             CPDFObject* kid = array->GetObj(doc, i, &ref);
             if (!kid) return false;
             CPDFDict* plain = detail::AsPlainDict(kid);

@@ -25,6 +25,8 @@
 #include "pdf/io/MemOutStream.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/object/CPDFException.h"
+#include "pdf/object/CPDFInt.h"
+#include "pdf/object/CPDFName.h"
 #include "pdf/object/CPDFNumber.h"
 #include "pdf/object/CPDFObjRef.h"
 #include "pdf/stream/CPDFStream.h"
@@ -36,6 +38,7 @@ using corvina::CPDFDict;
 using corvina::CPDFDoc;
 using corvina::CPDFException;
 using corvina::CPDFLib;
+using corvina::CPDFName;
 using corvina::CPDFObject;
 using corvina::CPDFObjRef;
 using corvina::MemOutStream;
@@ -933,9 +936,11 @@ std::string InUseRows(const std::vector<size_t>& offsets) {
 }  // namespace
 
 TEST_F(CPDFDocSave, UntouchedObjectsAreCarriedOverByteExact) {
-    // Objects 4 and 5 lie side by side and go out in one copy with the white
-    // space between them; a comment ends that run; 7's Length is wrong, so it
-    // is loaded and written anew.
+    // The catalog and the page tree root, loaded at open and unchanged, go
+    // out as they came in, with the white space between them; objects 4 and
+    // 5 lie side by side and go out in one copy with the white space between
+    // them; a comment ends that run; 7's Length is wrong, so it is loaded and
+    // written anew.
     std::string in = "%PDF-1.4\n";
     std::vector<size_t> at(8);
     auto put = [&](int num, const std::string& text) {
@@ -975,8 +980,8 @@ TEST_F(CPDFDocSave, UntouchedObjectsAreCarriedOverByteExact) {
         offsets[num] = golden.size();
         golden += text;
     };
-    add(1, "1 0 obj\r\n<<\r\n/Pages 2 0 R\r\n/Type /Catalog\r\n>>\r\nendobj\r\n");
-    add(2, "2 0 obj\r\n<<\r\n/Count 0\r\n/Kids []\r\n/Type /Pages\r\n>>\r\nendobj\r\n");
+    add(1, "1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n");
+    add(2, "2 0 obj\n<< /Type /Pages /Kids [] /Count 0 >>\nendobj\r\n");
     add(3, "3 0 obj\r\n<<\r\n/CreationDate (D:20000101000000)\r\n/ModDate (" + LocalDate(kNow) +
                ")\r\n/Producer (corvina)\r\n>>\r\nendobj\r\n");
     add(4, "4 0 obj [1.50 /N (a\\)b) <0A>]  endobj \r\n ");
@@ -991,6 +996,58 @@ TEST_F(CPDFDocSave, UntouchedObjectsAreCarriedOverByteExact) {
     EXPECT_EQ(ScratchDir::Read(out), golden);
 }
 
+TEST_F(CPDFDocSave, ReleasedObjectsGoOutAsReadUnlessChanged) {
+    // Page 3 is read during the save and released unchanged: it is not written
+    // then but carried over with its neighbours when the save ends. Page 4 is
+    // changed before its release, so it is written at once, in the writer's
+    // own form.
+    PdfBuilder pdf;
+    pdf.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .Obj(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>")
+        .Obj(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612.0 792] >>")
+        .Obj(4, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612.0 792] >>")
+        .Root(1);
+    const std::string in = pdf.Bytes();
+    Fixture f(in);
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    f.Doc()->SetClock([] { return kNow; });
+    const std::string out = f.Dir().File("out.pdf");
+    ASSERT_TRUE(f.Doc()->Save(out.c_str(), false, false)) << f.Last();
+    const CPDFObjRef three(3, 0), four(4, 0);
+    ASSERT_NE(f.Doc()->GetObj(three), nullptr);
+    ASSERT_TRUE(f.Doc()->ReleaseObj(three, true)) << f.Last();
+    // Released is released, whether written or not.
+    EXPECT_EQ(f.Doc()->GetObj(three), nullptr);
+    auto* page = dynamic_cast<CPDFDict*>(f.Doc()->GetObj(four));
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(page->Insert("Rotate", std::make_unique<corvina::CPDFInt>(90)));
+    ASSERT_TRUE(f.Doc()->ReleaseObj(four, true)) << f.Last();
+    ASSERT_TRUE(f.Doc()->Flush()) << f.Last();
+
+    std::string golden = "%PDF-1.4\r\n%\xE2\xE3\xCF\xD3\r\n";
+    std::vector<size_t> offsets(5);
+    offsets[4] = golden.size();
+    golden +=
+        "4 0 obj\r\n<<\r\n/MediaBox [0 0 612.0 792]\r\n/Parent 2 0 R\r\n/Rotate 90\r\n/Type "
+        "/Page\r\n>>\r\nendobj\r\n";
+    // 1 to 3 as the input has them, in one run.
+    const size_t first = in.find("1 0 obj");
+    const size_t last = in.find("endobj", in.find("3 0 obj")) + 6;
+    for (int n = 1; n <= 3; ++n)
+        offsets[n - 1] = golden.size() + in.find(std::to_string(n) + " 0 obj") - first;
+    golden += in.substr(first, last - first) + "\r\n";
+    offsets[3] = offsets[4];
+    offsets[4] = golden.size();
+    golden += "5 0 obj\r\n<<\r\n/CreationDate (" + LocalDate(kNow) +
+              ")\r\n/Producer (corvina)\r\n>>\r\nendobj\r\n";
+    const size_t table = golden.size();
+    golden += "xref\r\n0 6\r\n0000000000 65535 f \n";
+    golden += InUseRows(offsets);
+    golden += "trailer\r\n<<\r\n/Info 5 0 R\r\n/Root 1 0 R\r\n/Size 6\r\n>>\r\nstartxref\r\n" +
+              std::to_string(table) + "\r\n%%EOF\r\n";
+    EXPECT_EQ(ScratchDir::Read(out), golden);
+}
+
 TEST_F(CPDFDocSave, TinyRewriteIsByteExact) {
     PdfBuilder pdf;
     pdf.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
@@ -1001,21 +1058,25 @@ TEST_F(CPDFDocSave, TinyRewriteIsByteExact) {
     Fixture f(pdf.Bytes());
     ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
     f.Doc()->SetClock([] { return kNow; });
+    // A changed catalog is written anew; the page tree root, unchanged, is not.
+    auto* catalog = dynamic_cast<CPDFDict*>(f.Doc()->GetTrailer()->Get_RootObj());
+    ASSERT_NE(catalog, nullptr);
+    ASSERT_TRUE(catalog->Insert("PageMode", std::make_unique<CPDFName>("UseNone")));
     const std::string out = f.Dir().File("out.pdf");
     ASSERT_TRUE(f.Doc()->Save(out.c_str(), false, false)) << f.Last();
     ASSERT_TRUE(f.Doc()->Flush()) << f.Last();
 
     std::string golden = "%PDF-1.4\r\n%\xE2\xE3\xCF\xD3\r\n";
     std::vector<size_t> offsets;
-    const std::vector<std::string> bodies = {
-        "<<\r\n/Pages 2 0 R\r\n/Type /Catalog\r\n>>",
-        "<<\r\n/Count 0\r\n/Kids []\r\n/Type /Pages\r\n>>",
-        "<<\r\n/CreationDate (D:20000101000000)\r\n/ModDate (" + LocalDate(kNow) +
-            ")\r\n/Producer (corvina)\r\n>>",
+    const std::vector<std::string> objects = {
+        "1 0 obj\r\n<<\r\n/PageMode /UseNone\r\n/Pages 2 0 R\r\n/Type /Catalog\r\n>>\r\nendobj\r\n",
+        "2 0 obj\n<< /Type /Pages /Kids [] /Count 0 >>\nendobj\r\n",
+        "3 0 obj\r\n<<\r\n/CreationDate (D:20000101000000)\r\n/ModDate (" + LocalDate(kNow) +
+            ")\r\n/Producer (corvina)\r\n>>\r\nendobj\r\n",
     };
-    for (size_t i = 0; i < bodies.size(); ++i) {
+    for (const std::string& object : objects) {
         offsets.push_back(golden.size());
-        golden += std::to_string(i + 1) + " 0 obj\r\n" + bodies[i] + "\r\nendobj\r\n";
+        golden += object;
     }
     const size_t xref = golden.size();
     golden += "xref\r\n0 4\r\n0000000000 65535 f \n";

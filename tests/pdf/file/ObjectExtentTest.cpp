@@ -40,6 +40,31 @@ TEST(ObjectExtent, EndsAfterEndobjForEveryKindOfValue) {
     EXPECT_EQ(End(stream + "\r\n"), Len(stream));
 }
 
+TEST(ObjectExtent, TellsTheTypeOfTheObjectsDictionary) {
+    struct Case {
+        const char* body;
+        std::optional<std::string> type;
+    } cases[] = {
+        {"<< /Type /Page /Kids [<< /Type /Pages >>] >>", "Page"},  // the top level's own
+        {"<</Parent 2 0 R/Type/Pages>>", "Pages"},
+        {"<< /Length 0 /Type /XObject >>stream\n\nendstream", "XObject"},
+        {"<< /Kids [] >>", ""},
+        {"<< /Type /Pa#67e >>", std::nullopt},  // escaped: the reader decides
+        {"<< /Ty#70e /Pages >>", std::nullopt},
+        {"<< /Type (Page) >>", std::nullopt},
+        {"<< /Type /Page /Type /Pages >>", std::nullopt},
+        {"<< /Type /AVeryLongTypeNameIndeed >>", std::nullopt},
+        {"[/Type /Page]", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const std::string text = std::string("4 0 obj\n") + c.body + "\nendobj";
+        MemInStream in(text.data(), static_cast<int>(text.size()));
+        ObjectExtent extent;
+        ASSERT_TRUE(ScanObjectExtent(in, 0, CPDFObjRef(4, 0), nullptr, &extent)) << c.body;
+        EXPECT_EQ(extent.type, c.type) << c.body;
+    }
+}
+
 TEST(ObjectExtent, FollowsALengthByReference) {
     const std::string obj = "4 0 obj\n<< /Length 9 1 R >>\nstream\nabcd\nendstream\nendobj";
     CPDFObjRef asked;

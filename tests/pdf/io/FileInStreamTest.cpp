@@ -118,3 +118,47 @@ TEST(FileInStream, RefusesFilesAbove2GiB) {
     EXPECT_EQ(in.Length(), 7);
     EXPECT_EQ(in.Get(), 0);
 }
+
+TEST(FileInStream, SharedSequentialReaderKeepsWhatItIsAskedTo) {
+    ScratchDir dir;
+    std::string bytes;
+    for (int i = 0; i < 4000; ++i) bytes += static_cast<char>('a' + i % 26);
+    const std::string path = dir.Write("f", bytes);
+    FileInStream first(64);
+    ASSERT_TRUE(first.Open(path.c_str(), "rb", 100, 3000, 64));
+    FileInStream second(256);
+    ASSERT_TRUE(second.OpenShared(first, 256));
+    second.SetSequential(true);
+    // The same window, read independently of the first reader.
+    EXPECT_EQ(second.Length(), 3000);
+    EXPECT_EQ(first.Get(), bytes[100]);
+    EXPECT_EQ(second.Seek(10), 0);
+    EXPECT_EQ(second.Get(), bytes[110]);
+    EXPECT_EQ(first.Get(), bytes[101]);
+
+    // Kept bytes survive refills and seeks forward through the file.
+    second.KeepFrom(10);
+    EXPECT_EQ(second.Seek(200), 0);
+    EXPECT_EQ(second.Get(), bytes[300]);
+    const char* kept = second.Buffered(10, 191);
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(std::string(kept, 191), bytes.substr(110, 191));
+
+    // A reach that would leave no room to read on lets go of them.
+    EXPECT_EQ(second.Seek(400), 0);
+    EXPECT_EQ(second.Get(), bytes[500]);
+    EXPECT_EQ(second.Buffered(10, 1), nullptr);
+
+    // Backwards and far ahead are plain jumps; the end of the window holds.
+    EXPECT_EQ(second.Seek(5), 0);
+    EXPECT_EQ(second.Get(), bytes[105]);
+    EXPECT_EQ(second.Seek(2999), 0);
+    EXPECT_EQ(second.Get(), bytes[3099]);
+    EXPECT_EQ(second.Get(), -1);
+    EXPECT_EQ(second.Seek(3000), 0);
+    EXPECT_EQ(second.Seek(3001), -1);
+
+    // Standard input has no descriptor to share.
+    FileInStream none;
+    EXPECT_FALSE(second.OpenShared(none, 256));
+}
