@@ -160,6 +160,11 @@ std::u16string KeyText(corvina::CPDFString* key) {
 
 }  // namespace
 
+struct CPDFDriver::FormatParts {
+    std::vector<std::string> literals;
+    std::vector<Conversion> convs;
+};
+
 bool CNameLess::operator()(const std::u16string& a, const std::u16string& b) const {
     // wcscmp order: unsigned units, and the first zero unit ends a name.
     const size_t n = std::min(a.size(), b.size());
@@ -188,6 +193,8 @@ std::unique_ptr<CPDFDriver> CreateDriver(const char* tempPath, CLogSink& log) {
     return driver;
 }
 
+CPDFDriver::CPDFDriver(CLogSink& log) : log_(log) {}
+
 CPDFDriver::~CPDFDriver() {
     if (doc_ && lib_) lib_->Close(doc_);
     doc_ = nullptr;
@@ -198,6 +205,7 @@ bool CPDFDriver::SetParams(long startPage, long endPage, const char* format, con
     startPage_ = startPage;
     endPage_ = endPage;
     format_ = format ? format : "%d";
+    formatParts_.reset();
     fitType_ = fitType ? fitType : "/XYZ null null null";
     overwrite_ = overwrite;
     remove_ = remove;
@@ -420,12 +428,16 @@ bool CPDFDriver::ReadNameTreeNode(CPDFDict* node, int depth, std::set<CPDFObjRef
 }
 
 bool CPDFDriver::MakeName(long page, std::string& mbName, std::u16string& name) {
-    std::vector<std::string> literals;
-    std::vector<Conversion> convs;
-    if (!ParseFormat(format_.c_str(), literals, convs)) {
-        log_.WriteLog(kInvalidFormatLine, format_.c_str());
-        return false;
+    if (!formatParts_) {
+        auto parts = std::make_unique<FormatParts>();
+        if (!ParseFormat(format_.c_str(), parts->literals, parts->convs)) {
+            log_.WriteLog(kInvalidFormatLine, format_.c_str());
+            return false;
+        }
+        formatParts_ = std::move(parts);
     }
+    const std::vector<std::string>& literals = formatParts_->literals;
+    const std::vector<Conversion>& convs = formatParts_->convs;
     const long args[kFormatArgs] = {page, 0, 0, 0, 0, 0, 0, 0, 0};
     int next = 0;
     mbName = literals[0];

@@ -50,7 +50,7 @@ public:
 
 private:
     friend std::unique_ptr<CPDFDriver> CreateDriver(const char* tempPath, CLogSink& log);
-    explicit CPDFDriver(CLogSink& log) : log_(log) {}
+    explicit CPDFDriver(CLogSink& log);
 
     // Execute's steps in order; false at the first that fails, possibly with
     // the document still open for Execute to close.
@@ -84,6 +84,9 @@ private:
     long startPage_ = 0;
     long endPage_ = 0;
     std::string format_ = "%d";
+    // format_ split into its literal text and conversions, once per job.
+    struct FormatParts;
+    std::unique_ptr<FormatParts> formatParts_;
     std::string fitType_ = "/XYZ null null null";
     bool overwrite_ = false;
     bool remove_ = false;

@@ -155,12 +155,17 @@ private:
     // A whole number, a real, true, false, null or R; anything else in an
     // object is a broken one.
     static bool Keyword(const char* word, Item* item) {
-        if (!std::strcmp(word, "R")) {
-            item->kind = Item::Ref;
-            return true;
+        const char first = word[0];
+        const bool numeric =
+            (first >= '0' && first <= '9') || first == '+' || first == '-' || first == '.';
+        if (!numeric) {
+            if (first == 'R' && word[1] == 0) {
+                item->kind = Item::Ref;
+                return true;
+            }
+            return !std::strcmp(word, "true") || !std::strcmp(word, "false") ||
+                   !std::strcmp(word, "null");
         }
-        if (!std::strcmp(word, "true") || !std::strcmp(word, "false") || !std::strcmp(word, "null"))
-            return true;
         const char* p = word;
         if (*p == '+' || *p == '-') ++p;
         int digits = 0, dots = 0;

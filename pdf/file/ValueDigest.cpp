@@ -36,19 +36,19 @@ public:
     void Add(const void* data, size_t n) {
         const auto* p = static_cast<const unsigned char*>(data);
         total_ += n;
-        while (n > 0) {
+        if (fill_ > 0) {
             const size_t take = n < 8 - fill_ ? n : 8 - fill_;
             std::memcpy(tail_ + fill_, p, take);
             fill_ += take;
             p += take;
             n -= take;
-            if (fill_ == 8) {
-                uint64_t m = 0;
-                for (int i = 7; i >= 0; --i) m = (m << 8) | tail_[i];
-                Compress(m);
-                fill_ = 0;
-            }
+            if (fill_ < 8) return;
+            Compress(Word(tail_));
+            fill_ = 0;
         }
+        for (; n >= 8; p += 8, n -= 8) Compress(Word(p));
+        std::memcpy(tail_, p, n);
+        fill_ = n;
     }
     void Tag(char c) { Add(&c, 1); }
     void Count(uint32_t n) {
@@ -72,6 +72,12 @@ public:
     }
 
 private:
+    // Eight bytes, least significant first, whatever the machine's order.
+    static uint64_t Word(const unsigned char* p) {
+        uint64_t m = 0;
+        for (int i = 7; i >= 0; --i) m = (m << 8) | p[i];
+        return m;
+    }
     void Round() {
         v0_ += v1_;
         v1_ = Rotl(v1_, 13);

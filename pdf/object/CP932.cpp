@@ -14,7 +14,25 @@ namespace {
 // be shared between threads.
 class Converter {
 public:
-    Converter() : cd_(iconv_open("UTF-16LE", "CP932")) {}
+    Converter() : cd_(iconv_open("UTF-16LE", "CP932")) {
+        if (!Ok()) return;
+        // Whether every byte below 0x80 stands for itself, as it does in the
+        // usual tables (0x5C is the reverse solidus); names made from a
+        // format are nearly always such bytes, and need no call then.
+        char in[127];
+        for (int i = 0; i < 127; ++i) in[i] = static_cast<char>(i + 1);
+        char out[254];
+        char* inPtr = in;
+        char* outPtr = out;
+        size_t inLeft = sizeof in, outLeft = sizeof out;
+        if (iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1) &&
+            inLeft == 0 && outLeft == 0) {
+            asciiIdentity_ = true;
+            for (int i = 0; i < 127; ++i)
+                if (out[2 * i] != in[i] || out[2 * i + 1] != 0) asciiIdentity_ = false;
+        }
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    }
     ~Converter() {
         if (Ok()) iconv_close(cd_);
     }
@@ -23,9 +41,11 @@ public:
 
     bool Ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
     iconv_t Get() const { return cd_; }
+    bool AsciiIdentity() const { return asciiIdentity_; }
 
 private:
     iconv_t cd_;
+    bool asciiIdentity_ = false;
 };
 
 Converter& ThreadConverter() {
@@ -47,6 +67,15 @@ bool CP932ToUTF16(const char* bytes, size_t n, std::u16string& out) {
 
     const size_t length = strnlen(bytes, n);
     if (length == 0) return true;
+
+    if (converter.AsciiIdentity()) {
+        size_t i = 0;
+        while (i < length && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+        if (i == length) {
+            out.assign(bytes, bytes + length);
+            return true;
+        }
+    }
 
     iconv_t cd = converter.Get();
     iconv(cd, nullptr, nullptr, nullptr, nullptr);

@@ -40,6 +40,20 @@ TEST(CP932Test, PlainAscii) {
     EXPECT_EQ(out, u"");
 }
 
+TEST(CP932Test, SingleBytesConvertAloneAsInsideMixedText) {
+    // Names of single bytes only skip the converter; they must come out as
+    // the converter makes them beside a double-byte character.
+    for (int b = 1; b < 128; ++b) {
+        const std::string alone(1, static_cast<char>(b));
+        const std::string mixed = alone + "\x82\xA0";
+        std::u16string fast, slow;
+        ASSERT_TRUE(CP932ToUTF16(alone.data(), alone.size(), fast)) << b;
+        ASSERT_TRUE(CP932ToUTF16(mixed.data(), mixed.size(), slow)) << b;
+        ASSERT_EQ(slow.size(), 2u) << b;
+        EXPECT_EQ(fast, slow.substr(0, 1)) << b;
+    }
+}
+
 TEST(CP932Test, StopsAtNulOrLength) {
     std::u16string out;
     ASSERT_TRUE(CP932ToUTF16("ab\0cd", 5, out));
