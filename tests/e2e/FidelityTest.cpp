@@ -148,6 +148,42 @@ TEST_F(FidelityTest, ComparisonSeesEveryChange) {
     EXPECT_EQ(Joined(e2e::JobDifferences(in, in)), "");
 }
 
+// The page the job reads and types (with its annotation, resources and page
+// boxes) and what the job never reads go out as the very bytes they came in
+// as; only the catalog and the information dictionary are written anew.
+TEST_F(FidelityTest, WhatTheJobDoesNotChangeGoesOutByteForByte) {
+    const std::string in = dir_.Write(
+        "in.pdf",
+        E2EPdf::Fill("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n"
+                     "1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
+                     "2 0 obj\n<</Type/Pages/Kids[3 0 R]/Count 1>>\nendobj\n"
+                     "3 0 obj\n<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612.50 792]"
+                     " /CropBox [ 1 1 611 791 ] /Rotate 90 /Annots [4 0 R] /Resources 5 0 R"
+                     " /Contents 6 0 R >>\nendobj\n"
+                     "4 0 obj\n<< /Type /Annot /Subtype /Link /Rect [121.9 559.1 134.2 571]"
+                     " /Border [0 0 0] /Dest [3 0 R /Fit] >>\nendobj\n"
+                     "5 0 obj\n<< /Font << /F1 7 0 R >> /ProcSet [/PDF /Text] >>\nendobj\n"
+                     "6 0 obj\n<< /Length 34 >>\nstream\nBT /F1 12 Tf 72 720 Td (Hi) Tj ET\n\n"
+                     "endstream\nendobj\n"
+                     "7 0 obj\n<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>\nendobj\n"
+                     "{xref}\ntrailer\n<< /Size {size} /Root 1 0 R >>\nstartxref\n{startxref}\n"
+                     "%%EOF\n"));
+    const std::string out = dir_.File("out.pdf");
+    const RunResult r = Linkpoint({in, out});
+    ASSERT_EQ(r.code, 0) << r.out;
+    const std::string before = e2e::ReadBytes(in), after = e2e::ReadBytes(out);
+    auto object = [](const std::string& file, int num) {
+        const std::string head = "\n" + std::to_string(num) + " 0 obj";
+        const size_t at = file.find(head);
+        if (at == std::string::npos) return std::string("<missing>");
+        return file.substr(at + 1, file.find("endobj", at) + 6 - at - 1);
+    };
+    for (int num = 2; num <= 7; ++num) EXPECT_EQ(object(after, num), object(before, num)) << num;
+    EXPECT_NE(object(after, 1), object(before, 1));
+    std::string check;
+    EXPECT_TRUE(e2e::QpdfCheck(out, &check)) << check;
+}
+
 TEST(CanonicalDecimal, ExactValueForms) {
     EXPECT_EQ(e2e::CanonicalDecimal("007"), "7");
     EXPECT_EQ(e2e::CanonicalDecimal("+5"), "5");
