@@ -8,7 +8,6 @@
 #include <set>
 
 #include "pdf/file/CPDFDocStructure.h"
-#include "pdf/file/CPDFDocWriter.h"
 #include "pdf/file/CPDFXRefStream.h"
 #include "pdf/file/IndirectValue.h"
 #include "pdf/file/ObjectExtent.h"
@@ -253,7 +252,7 @@ CPDFObject* CPDFDoc::GetObjInner(const CPDFObjRef& ref) {
         if (CPDFObject* obj = body->GetObj(ref)) return obj;
         // Written and released during this save.
         if (spare_ && spare_->GetEntry(ref.objNum)) return nullptr;
-        if (writer_ && writer_->IsCarried(ref.objNum)) return nullptr;
+        if (IsCarried(ref.objNum)) return nullptr;
         XRefEntry* entry = xrefs_[i]->GetEntry(ref.objNum);
         if (!entry) continue;
         // A newer section that frees the number hides what older ones held.
@@ -264,7 +263,7 @@ CPDFObject* CPDFDoc::GetObjInner(const CPDFObjRef& ref) {
         auto loaded = LoadEntry(ref, *entry);
         if (!loaded) Raise("GetObj", CPDFException::InternalError, factor::kCallDocLoadObj);
         CPDFObject* raw = loaded.get();
-        if (writer_ && !entry->stmNum) writer_->NoteLoaded(ref, entry->offset, *raw);
+        if (writer_ && !entry->stmNum) NoteLoaded(ref, entry->offset, *raw);
         if (ref.objNum > body->Size() && !body->Resize(ref.objNum))
             Raise("GetObj", CPDFException::InternalError, factor::kCallBodySetObj);
         if (!body->SetObj(ref, std::move(loaded)))
@@ -497,7 +496,7 @@ bool CPDFDoc::ReleaseObj(const CPDFObjRef& ref, bool force) {
         if (guard.Exceeded()) return true;
         // Unchanged, it is carried over from the input with its neighbours
         // when the save finishes instead of being written here.
-        if (writer_ && !writer_->CarryOnRelease(ref, *obj)) {
+        if (writer_ && !CarryOnRelease(ref, *obj)) {
             const int32_t offset = StoreObj(ref, obj);
             if (offset < 0)
                 Raise("ReleaseObj", CPDFException::InternalError, factor::kCallDocStoreObj);
@@ -553,8 +552,7 @@ CPDFObject* CPDFDoc::PeekObj(const CPDFObjRef& ref, std::unique_ptr<CPDFObject>*
 
 std::optional<std::string> CPDFDoc::PeekType(const CPDFObjRef& ref) {
     if (!ref.IsSet() || !input_ || FindObj(ref, false)) return std::nullopt;
-    if ((writer_ && writer_->IsCarried(ref.objNum)) || (spare_ && spare_->GetEntry(ref.objNum)))
-        return std::nullopt;
+    if (IsCarried(ref.objNum) || (spare_ && spare_->GetEntry(ref.objNum))) return std::nullopt;
     const XRefEntry* entry = FindEntry(ref.objNum, false);
     if (!entry || !entry->inUse || entry->stmNum || entry->genNum != ref.genNum ||
         entry->offset <= 0)

@@ -197,6 +197,12 @@ private:
     // file a save wrote (see CPDFStream::AfterSave).
     void RebaseStreams(bool readsOutput, bool offsetsKept);
     void CheckInputUnchanged(const char* method);
+    // The running save's view of objects loaded and released (see
+    // CPDFDocWriter): released unchanged and left to be carried over; noted
+    // as loaded from offset; to be carried over instead of written now.
+    bool IsCarried(int32_t objNum) const;
+    void NoteLoaded(const CPDFObjRef& ref, int32_t offset, const CPDFObject& obj);
+    bool CarryOnRelease(const CPDFObjRef& ref, const CPDFObject& obj);
     CPDFObject* GetObjInner(const CPDFObjRef& ref);
     // The key context of ref under key (the document or the output key), in
     // buf; null without a key and for the encryption dictionary itself.

@@ -19,6 +19,18 @@ CPDFDoc::~CPDFDoc() {
     ReleaseAll();
 }
 
+bool CPDFDoc::IsCarried(int32_t objNum) const {
+    return writer_ && writer_->IsCarried(objNum);
+}
+
+void CPDFDoc::NoteLoaded(const CPDFObjRef& ref, int32_t offset, const CPDFObject& obj) {
+    if (writer_) writer_->NoteLoaded(ref, offset, obj);
+}
+
+bool CPDFDoc::CarryOnRelease(const CPDFObjRef& ref, const CPDFObject& obj) {
+    return writer_ && writer_->CarryOnRelease(ref, obj);
+}
+
 bool CPDFDoc::IsFlushing() const {
     return writer_ && writer_->IsFlushing();
 }
