@@ -562,10 +562,23 @@ std::optional<std::string> CPDFDoc::PeekType(const CPDFObjRef& ref) {
         // A Length by reference is not followed: such an object is loaded.
         if (!detail::ScanObjectExtent(*input_, entry->offset, ref, nullptr, &extent))
             return std::nullopt;
+        if (static_cast<size_t>(ref.objNum) >= extents_.size())
+            extents_.resize(static_cast<size_t>(ref.objNum) + 1 + ref.objNum / 2);
+        extents_[static_cast<size_t>(ref.objNum)] =
+            detail::ObjectExtent{extent.begin, extent.end, {}};
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
     return extent.type;
+}
+
+bool CPDFDoc::KnownExtent(const CPDFObjRef& ref, int32_t offset,
+                          detail::ObjectExtent* extent) const {
+    if (ref.objNum < 0 || static_cast<size_t>(ref.objNum) >= extents_.size()) return false;
+    const detail::ObjectExtent& known = extents_[static_cast<size_t>(ref.objNum)];
+    if (known.begin != offset || known.end <= known.begin) return false;
+    *extent = known;
+    return true;
 }
 
 bool CPDFDoc::IsFDF() const {
@@ -619,6 +632,7 @@ void CPDFDoc::ReleaseAll() {
     DiscardSave();
     fullSize_ = 0;
     objStms_.Clear();
+    extents_.clear();
     xrefStreams_.clear();
 }
 

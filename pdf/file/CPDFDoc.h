@@ -18,6 +18,7 @@
 #include "pdf/file/CPDFObjStmCache.h"
 #include "pdf/file/CPDFTrailer.h"
 #include "pdf/file/CPDFXRef.h"
+#include "pdf/file/ObjectExtent.h"
 #include "pdf/io/FileInStream.h"
 #include "pdf/io/FileOutStream.h"
 #include "pdf/object/CPDFException.h"
@@ -77,6 +78,9 @@ public:
     // walk skip objects it would only load to look at their Type. Never
     // fails and leaves the last error alone.
     std::optional<std::string> PeekType(const CPDFObjRef& ref);
+    // Where an object lies in the input when a PeekType found it there, at
+    // offset, since the input was opened; false when that is not known.
+    bool KnownExtent(const CPDFObjRef& ref, int32_t offset, detail::ObjectExtent* extent) const;
     XRefEntry* FindEntry(int32_t objNum, bool skipNewest, CPDFXRef** xref = nullptr);
     // Takes the object in all cases. A set ref replaces that object; otherwise
     // a new number is given and written to ref.
@@ -255,6 +259,9 @@ private:
     std::function<std::time_t()> clock_;
     // Decoded object streams, the few most recently used.
     CPDFObjStmCache objStms_;
+    // By object number: the extent PeekType found (begin -1 when none), so
+    // that a save carrying the object over need not read its words again.
+    std::vector<detail::ObjectExtent> extents_;
     // Object number and offset of every cross-reference stream read: a full
     // rewrite frees their numbers, their content being in the new table.
     std::vector<std::pair<int32_t, int32_t>> xrefStreams_;

@@ -91,6 +91,7 @@ bool CPDFDoc::Flush() {
         input_.reset();
         // What was decoded came from the file just replaced or extended.
         objStms_.Clear();
+        extents_.clear();
         docKey_ = writer_->TakeOutputKey();
         const bool linearize = writer_->IsLinearizing();
         writer_.reset();

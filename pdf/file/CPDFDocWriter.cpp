@@ -375,7 +375,13 @@ bool CPDFDocWriter::CopyVerbatim(const CPDFObjRef& ref, const XRefEntry& entry, 
     // The run's end stays buffered while the object is read, for the gap.
     in->KeepFrom(runBegin_ >= 0 ? runEnd_ : entry.offset);
     detail::ObjectExtent extent;
-    if (!detail::ScanObjectExtent(*in, entry.offset, ref, resolve, &extent)) return false;
+    if (doc_.KnownExtent(ref, entry.offset, &extent)) {
+        // Its words were read already (a page tree leaf at open): reading
+        // through it only brings its bytes into the buffer for the copy.
+        if (in->Seek(extent.begin) != 0 || in->Seek(extent.end) != 0) return false;
+    } else if (!detail::ScanObjectExtent(*in, entry.offset, ref, resolve, &extent)) {
+        return false;
+    }
 
     // The object joins the run when only a little white space lies between.
     bool joins = runBegin_ >= 0;

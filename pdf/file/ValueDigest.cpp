@@ -50,18 +50,6 @@ public:
         std::memcpy(tail_, p, n);
         fill_ = n;
     }
-    void Tag(char c) { Add(&c, 1); }
-    void Count(uint32_t n) {
-        const unsigned char b[4] = {
-            static_cast<unsigned char>(n), static_cast<unsigned char>(n >> 8),
-            static_cast<unsigned char>(n >> 16), static_cast<unsigned char>(n >> 24)};
-        Add(b, 4);
-    }
-    void Bytes(const char* data, int n) {
-        Count(static_cast<uint32_t>(n));
-        if (n > 0) Add(data, static_cast<size_t>(n));
-    }
-
     uint64_t Finish() {
         uint64_t m = static_cast<uint64_t>(total_ & 0xff) << 56;
         for (size_t i = 0; i < fill_; ++i) m |= static_cast<uint64_t>(tail_[i]) << (8 * i);
@@ -107,10 +95,51 @@ private:
     size_t total_ = 0;
 };
 
-// Feeds a prefix-free form of the value: a tag, then counts before contents.
-bool Feed(SipHash& h, const CPDFAtom* atom, int depth);
+// Collects the small pieces of a value's form and hands them to the hash in
+// blocks: one Add per piece would cost more than the hashing itself.
+class Feeder {
+public:
+    explicit Feeder(SipHash& hash) : hash_(hash) {}
+    void Tag(char c) {
+        if (fill_ == sizeof block_) Drain();
+        block_[fill_++] = static_cast<unsigned char>(c);
+    }
+    void Count(uint32_t n) {
+        if (fill_ + 4 > sizeof block_) Drain();
+        for (int i = 0; i < 4; ++i) block_[fill_++] = static_cast<unsigned char>(n >> (8 * i));
+    }
+    void Bytes(const char* data, int n) {
+        Count(static_cast<uint32_t>(n));
+        if (n <= 0) return;
+        if (fill_ + static_cast<size_t>(n) > sizeof block_) {
+            Drain();
+            if (static_cast<size_t>(n) > sizeof block_) {
+                hash_.Add(data, static_cast<size_t>(n));
+                return;
+            }
+        }
+        std::memcpy(block_ + fill_, data, static_cast<size_t>(n));
+        fill_ += static_cast<size_t>(n);
+    }
+    uint64_t Finish() {
+        Drain();
+        return hash_.Finish();
+    }
 
-bool FeedEntries(SipHash& h, const CPDFDict& dict, int depth) {
+private:
+    void Drain() {
+        hash_.Add(block_, fill_);
+        fill_ = 0;
+    }
+    SipHash& hash_;
+    unsigned char block_[256];
+    size_t fill_ = 0;
+};
+
+// Feeds a prefix-free form of the value: a tag, then counts before contents.
+bool Feed(Feeder& h, const CPDFAtom* atom, int depth);
+
+bool FeedEntries(Feeder& h, const CPDFDict& dict, int depth) {
     h.Count(static_cast<uint32_t>(dict.Count()));
     for (CPDFDict::Node* n = dict.First(); n; n = CPDFDict::Next(n)) {
         h.Bytes(n->key.Text(), n->key.Length());
@@ -119,7 +148,7 @@ bool FeedEntries(SipHash& h, const CPDFDict& dict, int depth) {
     return true;
 }
 
-bool Feed(SipHash& h, const CPDFAtom* atom, int depth) {
+bool Feed(Feeder& h, const CPDFAtom* atom, int depth) {
     if (depth > limits::kMaxParseNesting) return false;
     if (!atom) {
         h.Tag('0');
@@ -209,7 +238,8 @@ ValueDigest::ValueDigest() {
 
 std::optional<uint64_t> ValueDigest::Of(const CPDFAtom* value) const {
     if (!usable_) return std::nullopt;
-    SipHash h(k0_, k1_);
+    SipHash hash(k0_, k1_);
+    Feeder h(hash);
     if (!Feed(h, value, 0)) return std::nullopt;
     return h.Finish();
 }

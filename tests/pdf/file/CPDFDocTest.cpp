@@ -1048,6 +1048,33 @@ TEST_F(CPDFDocSave, ReleasedObjectsGoOutAsReadUnlessChanged) {
     EXPECT_EQ(ScratchDir::Read(out), golden);
 }
 
+TEST_F(CPDFDocSave, LeavesTheOpenLooksAtAreKnownUntilTheFileIsWritten) {
+    // The page tree walk at open reads the leaves' words instead of building
+    // them; where each lies is kept for the save that carries them over.
+    PdfBuilder pdf;
+    pdf.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .Obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+        .Obj(3, "<< /Type /Page /Parent 2 0 R >>")
+        .Root(1);
+    const std::string in = pdf.Bytes();
+    Fixture f(in);
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    const auto begin = static_cast<int32_t>(in.find("3 0 obj"));
+    const auto end = static_cast<int32_t>(in.find("endobj", begin) + 6);
+    corvina::detail::ObjectExtent extent;
+    ASSERT_TRUE(f.Doc()->KnownExtent(CPDFObjRef(3, 0), begin, &extent));
+    EXPECT_EQ(extent.begin, begin);
+    EXPECT_EQ(extent.end, end);
+    EXPECT_FALSE(f.Doc()->KnownExtent(CPDFObjRef(3, 0), begin + 1, &extent));
+    // Nodes are built, not looked at.
+    EXPECT_FALSE(
+        f.Doc()->KnownExtent(CPDFObjRef(2, 0), static_cast<int32_t>(in.find("2 0 obj")), &extent));
+    const std::string out = f.Dir().File("out.pdf");
+    ASSERT_TRUE(f.Doc()->Save(out.c_str(), false, false)) << f.Last();
+    ASSERT_TRUE(f.Doc()->Flush()) << f.Last();
+    EXPECT_FALSE(f.Doc()->KnownExtent(CPDFObjRef(3, 0), begin, &extent));
+}
+
 TEST_F(CPDFDocSave, TinyRewriteIsByteExact) {
     PdfBuilder pdf;
     pdf.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
