@@ -564,8 +564,7 @@ std::optional<std::string> CPDFDoc::PeekType(const CPDFObjRef& ref) {
             return std::nullopt;
         if (static_cast<size_t>(ref.objNum) >= extents_.size())
             extents_.resize(static_cast<size_t>(ref.objNum) + 1 + ref.objNum / 2);
-        extents_[static_cast<size_t>(ref.objNum)] =
-            detail::ObjectExtent{extent.begin, extent.end, {}};
+        extents_[static_cast<size_t>(ref.objNum)] = Span{extent.begin, extent.end};
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
@@ -575,9 +574,11 @@ std::optional<std::string> CPDFDoc::PeekType(const CPDFObjRef& ref) {
 bool CPDFDoc::KnownExtent(const CPDFObjRef& ref, int32_t offset,
                           detail::ObjectExtent* extent) const {
     if (ref.objNum < 0 || static_cast<size_t>(ref.objNum) >= extents_.size()) return false;
-    const detail::ObjectExtent& known = extents_[static_cast<size_t>(ref.objNum)];
+    const Span& known = extents_[static_cast<size_t>(ref.objNum)];
     if (known.begin != offset || known.end <= known.begin) return false;
-    *extent = known;
+    extent->begin = known.begin;
+    extent->end = known.end;
+    extent->type.reset();
     return true;
 }
 

@@ -261,7 +261,11 @@ private:
     CPDFObjStmCache objStms_;
     // By object number: the extent PeekType found (begin -1 when none), so
     // that a save carrying the object over need not read its words again.
-    std::vector<detail::ObjectExtent> extents_;
+    struct Span {
+        int32_t begin = -1;
+        int32_t end = -1;
+    };
+    std::vector<Span> extents_;
     // Object number and offset of every cross-reference stream read: a full
     // rewrite frees their numbers, their content being in the new table.
     std::vector<std::pair<int32_t, int32_t>> xrefStreams_;
