@@ -630,6 +630,7 @@ void CPDFDoc::ReleaseAll() {
     ReleaseLinearization();
     docKey_.reset();
     spare_.reset();
+    releasedLost_ = false;
     DiscardSave();
     fullSize_ = 0;
     objStms_.Clear();

@@ -249,6 +249,9 @@ private:
     std::unique_ptr<unsigned char[]> docKey_;
     // Entries of the objects a running save wrote early (ReleaseObj).
     std::unique_ptr<CPDFXRef> spare_;
+    // Set when a save that had written objects early (ReleaseObj) was
+    // abandoned: those objects are gone, so every later Save is refused.
+    bool releasedLost_ = false;
     // The running save, from Save to the end of Flush.
     std::unique_ptr<CPDFDocWriter> writer_;
     // The object numbers a full rewrite must cover: the largest table read.

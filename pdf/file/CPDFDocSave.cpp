@@ -50,6 +50,9 @@ bool CPDFDoc::Save(const char* path, bool incremental, bool linearize) {
                       .c_str());
         // A second Save replaces the first one's output.
         DiscardSave();
+        if (releasedLost_)
+            Raise("Save", CPDFException::UserError,
+                  "objects released during an abandoned save were written only into its output");
         writer_ = std::make_unique<CPDFDocWriter>(*this);
         writer_->Begin(path, incremental, linearize);
         return true;
@@ -140,6 +143,9 @@ void CPDFDoc::RebaseStreams(bool readsOutput, bool offsetsKept) {
 }
 
 void CPDFDoc::DiscardSave() {
+    // What ReleaseObj wrote early went with that output, and is no longer in
+    // memory either: no later save could be complete.
+    if (writer_ && spare_ && spare_->Size() > 0) releasedLost_ = true;
     writer_.reset();
 }
 

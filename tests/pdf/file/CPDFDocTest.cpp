@@ -1075,6 +1075,33 @@ TEST_F(CPDFDocSave, LeavesTheOpenLooksAtAreKnownUntilTheFileIsWritten) {
     EXPECT_FALSE(f.Doc()->KnownExtent(CPDFObjRef(3, 0), begin, &extent));
 }
 
+TEST_F(CPDFDocSave, ObjectsWrittenEarlyByAnAbandonedSaveAreNotClaimedByTheNext) {
+    // A changed page released during a save exists only in that save's
+    // output. When the save is abandoned, a later save cannot hold the page:
+    // it must refuse rather than write a table that points into a file that
+    // is gone.
+    PdfBuilder pdf;
+    pdf.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .Obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+        .Obj(3, "<< /Type /Page /Parent 2 0 R >>")
+        .Root(1);
+    Fixture f(pdf.Bytes());
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    const std::string first = f.Dir().File("first.pdf"), second = f.Dir().File("second.pdf");
+    ASSERT_TRUE(f.Doc()->Save(first.c_str(), false, false)) << f.Last();
+    auto* page = dynamic_cast<CPDFDict*>(f.Doc()->GetObj(CPDFObjRef(3, 0)));
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(page->Insert("Rotate", std::make_unique<corvina::CPDFInt>(90)));
+    ASSERT_TRUE(f.Doc()->ReleaseObj(CPDFObjRef(3, 0), true)) << f.Last();
+    EXPECT_FALSE(f.Doc()->Save(second.c_str(), false, false));
+    EXPECT_EQ(f.Doc()->GetLastError().GetType(), CPDFException::UserError);
+    EXPECT_STREQ(f.Doc()->GetLastError().GetFactor(),
+                 "objects released during an abandoned save were written only into its output");
+    EXPECT_FALSE(f.Doc()->Flush());
+    EXPECT_NE(access(first.c_str(), F_OK), 0);
+    EXPECT_NE(access(second.c_str(), F_OK), 0);
+}
+
 TEST_F(CPDFDocSave, TinyRewriteIsByteExact) {
     PdfBuilder pdf;
     pdf.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
