@@ -12,6 +12,7 @@
 #include "pdf/file/IndirectValue.h"
 #include "pdf/file/ObjectExtent.h"
 #include "pdf/file/SecurityHandler.h"
+#include "pdf/file/SlotGrowth.h"
 #include "pdf/io/DecimalText.h"
 #include "pdf/io/FileKind.h"
 #include "pdf/io/Limits.h"
@@ -562,8 +563,7 @@ std::optional<std::string> CPDFDoc::PeekType(const CPDFObjRef& ref) {
         // A Length by reference is not followed: such an object is loaded.
         if (!detail::ScanObjectExtent(*input_, entry->offset, ref, nullptr, &extent))
             return std::nullopt;
-        if (static_cast<size_t>(ref.objNum) >= extents_.size())
-            extents_.resize(static_cast<size_t>(ref.objNum) + 1 + ref.objNum / 2);
+        if (!detail::GrowSlots(extents_, static_cast<size_t>(ref.objNum) + 1)) return std::nullopt;
         extents_[static_cast<size_t>(ref.objNum)] = Span{extent.begin, extent.end};
     } catch (const std::bad_alloc&) {
         return std::nullopt;

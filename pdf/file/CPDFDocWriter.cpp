@@ -17,6 +17,7 @@
 #include "pdf/file/ObjectExtent.h"
 #include "pdf/file/SameValue.h"
 #include "pdf/file/SecurityHandler.h"
+#include "pdf/file/SlotGrowth.h"
 #include "pdf/io/DecimalText.h"
 #include "pdf/io/TempName.h"
 #include "pdf/object/Factors.h"
@@ -332,12 +333,7 @@ bool CPDFDocWriter::CarryOnRelease(const CPDFObjRef& ref, const CPDFObject& obj)
     // Only an entry that still names the input's bytes: the table keeps the
     // input's offsets until Finish.
     if (!entry || !MatchesInput(ref, *entry, obj)) return false;
-    try {
-        if (carried_.size() <= static_cast<size_t>(ref.objNum))
-            carried_.resize(static_cast<size_t>(ref.objNum) + 1 + ref.objNum / 2);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    if (!detail::GrowSlots(carried_, static_cast<size_t>(ref.objNum) + 1)) return false;
     carried_[static_cast<size_t>(ref.objNum)] = true;
     return true;
 }

@@ -17,12 +17,15 @@ constexpr int kEndStreamLength = 9;  // "endstream"
 // dictionary; a dictionary with more keys is loaded the ordinary way.
 constexpr size_t kMaxTopItems = 3;
 constexpr size_t kMaxDictItems = 8192;
+// Items the reused lists keep room for between calls; one huge dictionary
+// does not hold its memory for the rest of the run.
+constexpr size_t kKeptItems = 1024;
 
-// NUL is left out on purpose: where the reader's words may hold it, the
-// object is not carried over as it is.
 enum CharClass : unsigned char { kRegular = 1, kSpace = 2 };
 
-// Every byte read goes through these, so they are one table lookup.
+// Every byte read goes through these, so they are one table lookup. NUL is
+// in neither class on purpose: where the reader's words may hold it, the
+// object is not carried over as it is.
 struct CharTable {
     unsigned char of[256] = {};
     constexpr CharTable() {
@@ -47,7 +50,7 @@ bool IsRegular(int c) {
 struct Item {
     enum Kind : char { Name, Whole, Ref, Other } kind;
     bool isLength = false;  // the name /Length, spelt plainly
-    // A name's first bytes (kNameBytes at most) and its length.
+    // A name's first bytes (as many as text holds) and its whole length.
     char text[16] = {};
     int length = 0;
     bool escaped = false;  // a name with # escapes: its meaning is not read here
@@ -251,8 +254,6 @@ bool WellFormedDict(const std::vector<Item>& dict) {
     return true;
 }
 
-// The Length of a well-formed stream dictionary's items: a whole number,
-// given directly or by a reference the resolver follows.
 // The top dictionary's Type when it is a plain name short enough to keep; ""
 // when there is none; nothing when it cannot be told here.
 std::optional<std::string> TypeOf(const std::vector<Item>& dict) {
@@ -270,6 +271,8 @@ std::optional<std::string> TypeOf(const std::vector<Item>& dict) {
     return std::string(value->text, static_cast<size_t>(value->length));
 }
 
+// The Length of a well-formed stream dictionary's items: a whole number,
+// given directly or by a reference the resolver follows.
 std::optional<int32_t> StreamLength(const std::vector<Item>& dict,
                                     const LengthResolver& resolveLength) {
     const Item* value = nullptr;
@@ -314,7 +317,7 @@ bool ScanObjectExtent(InStream& in, int offset, const CPDFObjRef& ref,
     thread_local std::vector<Item> top, dict;
     top.clear();
     dict.clear();
-    if (dict.capacity() > 4 * kMaxTopItems * 64) dict.shrink_to_fit();
+    if (dict.capacity() > kKeptItems) dict.shrink_to_fit();
     if (!scan.Body(word, top, dict) || top.size() != 1 || !Bounded(in)) return false;
     if (scan.TopIsDict() && !WellFormedDict(dict)) return false;
     if (std::strcmp(word, "stream") == 0) {
