@@ -48,10 +48,20 @@ bool FileOutStream::Open(const char* path, const char* mode, int bufferSize) {
         return true;
     }
     const bool append = mode && mode[0] == 'a';
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+    // "wb" truncates only a file that holds something: truncating an empty
+    // one (the temporary file just made for this output) would mark it on
+    // some file systems for writing back at close, which then waits for it.
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : 0);
     const int fd = ::open(path, flags, 0666);
     if (fd < 0) {
         errno_ = errno;
+        return false;
+    }
+    struct stat st;
+    if (!append && (::fstat(fd, &st) != 0 ||
+                    (S_ISREG(st.st_mode) && st.st_size > 0 && ::ftruncate(fd, 0) != 0))) {
+        errno_ = errno;
+        ::close(fd);
         return false;
     }
     off_t end = ::lseek(fd, 0, SEEK_END);

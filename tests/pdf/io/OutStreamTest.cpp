@@ -137,6 +137,31 @@ TEST(FileOutStream, AppendStartsAtTheEnd) {
     EXPECT_EQ(ScratchDir::Read(path), "hello world");
 }
 
+TEST(FileOutStream, WriteModeEmptiesWhatTheFileHeld) {
+    ScratchDir dir;
+    const std::string path = dir.Write("w", "old contents, longer than the new");
+    FileOutStream out;
+    ASSERT_TRUE(out.Open(path.c_str(), "wb"));
+    EXPECT_EQ(out.Tell(), 0);
+    out.WriteText("new");
+    out.Close();
+    EXPECT_EQ(ScratchDir::Read(path), "new");
+    // An empty file and a fresh one are written from the start all the same.
+    const std::string empty = dir.Write("e", "");
+    for (const std::string& p : {empty, dir.File("fresh")}) {
+        ASSERT_TRUE(out.Open(p.c_str(), "wb"));
+        out.WriteText("x");
+        out.Close();
+        EXPECT_FALSE(out.Error());
+        EXPECT_EQ(ScratchDir::Read(p), "x");
+    }
+    // A device is written, not truncated.
+    ASSERT_TRUE(out.Open("/dev/null", "wb"));
+    out.WriteText("gone");
+    out.Close();
+    EXPECT_FALSE(out.Error());
+}
+
 TEST(FileOutStream, SeekFlushesAndRepositions) {
     ScratchDir dir;
     const std::string path = dir.File("s");
