@@ -133,9 +133,36 @@ void InStream::Back(int n) {
 
 int InStream::SkipWhitespace() {
     int n = 0;
-    while (IsWhitespace(Peek())) {
-        ++pos_;
-        ++n;
+    for (;;) {
+        if (pos_ >= count_ && Refill() <= 0) return n;
+        const int start = pos_;
+        while (pos_ < count_ &&
+               detail::kByteClasses.of[static_cast<unsigned char>(buffer_[pos_])] ==
+                   detail::kSpaceClass)
+            ++pos_;
+        n += pos_ - start;
+        if (pos_ < count_) return n;
+    }
+}
+
+int InStream::ReadRegular(char* dst, int max) {
+    int n = 0;
+    while (n < max) {
+        if (pos_ >= count_ && Refill() <= 0) break;
+        // The run within the buffer, through locals the compiler keeps in
+        // registers.
+        const char* const start = buffer_.get() + pos_;
+        const int room = count_ - pos_ < max - n ? count_ - pos_ : max - n;
+        const char* const end = start + room;
+        const char* p = start;
+        char* out = dst + n;
+        while (p < end &&
+               detail::kByteClasses.of[static_cast<unsigned char>(*p)] == detail::kRegularClass)
+            *out++ = *p++;
+        const int k = static_cast<int>(p - start);
+        pos_ += k;
+        n += k;
+        if (k < room) break;
     }
     return n;
 }
@@ -168,26 +195,28 @@ char* InStream::ReadToken(char* buffer, int size) {
     int n = 0;
     while (n < max) {
         const int c = Peek();
-        if (c < 0) break;
-        if (IsWhitespace(c)) {
+        const unsigned char kind = ClassOf(c);
+        if (kind == detail::kRegularClass) {
+            ++pos_;
+            buffer[n++] = static_cast<char>(c);
+            continue;
+        }
+        if (kind == detail::kEndClass) break;
+        if (kind == detail::kSpaceClass) {
             if (n > 0) break;
             SkipWhitespace();
             continue;
         }
-        if (IsDelimiter(c)) {
+        if (kind == detail::kDelimiterClass) {
             if (n == 0) {
                 ++pos_;
                 buffer[n++] = static_cast<char>(c);
             }
             break;
         }
-        if (c == '%') {
-            if (n > 0) break;
-            SkipComment();
-            continue;
-        }
-        ++pos_;
-        buffer[n++] = static_cast<char>(c);
+        // '%'
+        if (n > 0) break;
+        SkipComment();
     }
     buffer[n] = 0;
     return n > 0 ? buffer : nullptr;

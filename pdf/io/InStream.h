@@ -5,6 +5,28 @@
 
 namespace corvina {
 
+namespace detail {
+// What a byte is to the tokenizer.
+enum ByteClass : unsigned char {
+    kRegularClass,
+    kSpaceClass,
+    kDelimiterClass,
+    kPercentClass,
+    kEndClass
+};
+struct ByteClasses {
+    unsigned char of[256];
+};
+constexpr ByteClasses MakeByteClasses() {
+    ByteClasses t{};
+    for (int c : {9, 10, 12, 13, 32}) t.of[c] = kSpaceClass;
+    for (int c : {'(', ')', '/', '<', '>', '[', ']'}) t.of[c] = kDelimiterClass;
+    t.of[static_cast<int>('%')] = kPercentClass;
+    return t;
+}
+inline constexpr ByteClasses kByteClasses = MakeByteClasses();
+}  // namespace detail
+
 // Buffered input. Positions are relative to the stream's window. Peek/Get are
 // inline because the tokenizer calls them for every byte of a file.
 class InStream {
@@ -71,9 +93,18 @@ public:
     // part already read.
     int Search(const char* pattern, int length);
 
-    static bool IsWhitespace(int c) { return c == 9 || c == 10 || c == 12 || c == 13 || c == 32; }
-    static bool IsDelimiter(int c) {
-        return c == '(' || c == ')' || c == '/' || c == '<' || c == '>' || c == '[' || c == ']';
+    // Copies the regular bytes (neither white space, delimiter nor '%') that
+    // come next, at most max of them, into dst; returns how many.
+    int ReadRegular(char* dst, int max);
+
+    static bool IsWhitespace(int c) { return ClassOf(c) == detail::kSpaceClass; }
+    static bool IsDelimiter(int c) { return ClassOf(c) == detail::kDelimiterClass; }
+
+private:
+    // The class of a byte, or kEndClass for the end of data (-1).
+    static unsigned char ClassOf(int c) {
+        return static_cast<unsigned>(c) < 256 ? detail::kByteClasses.of[c]
+                                              : static_cast<unsigned char>(detail::kEndClass);
     }
 
 protected:

@@ -32,18 +32,23 @@ void CPDFName::Serialize(CPDFObjHolder*, InStream& in, CryptKey) {
     if (first != '/')
         Raise(CPDFException::InvalidFormat, FormatFactor(factor::kInvalidTokenChar, first));
 
+    // Short names (nearly all) are read into the stack; longer ones go on
+    // into the heap buffer.
+    char chunk[128];
+    chunk[0] = '/';
+    int rawLength = 1 + in.ReadRegular(chunk + 1, sizeof chunk - 1);
+    char* text = chunk;
     detail::ByteBuffer raw;
-    detail::ChunkCollector collector(raw);
-    collector.Put('/');
-    for (int c = in.Peek();; c = in.Next()) {
-        // A name needs something after it: the end of the data is no end of name.
-        if (c < 0) Raise(CPDFException::InvalidFormat, factor::kIoError);
-        if (InStream::IsWhitespace(c) || InStream::IsDelimiter(c) || c == '%') break;
-        collector.Put(static_cast<char>(c));
+    if (rawLength == static_cast<int>(sizeof chunk)) {
+        for (int got = rawLength; got > 0; got = in.ReadRegular(chunk, sizeof chunk)) {
+            if (!raw.Append(chunk, got))
+                Raise(CPDFException::InternalError, factor::kCallTempStringAppend);
+        }
+        text = raw.Data();
+        rawLength = raw.Length();
     }
-    int rawLength = 0;
-    char* text = collector.Collected(rawLength);
-    if (!text) Raise(CPDFException::InternalError, factor::kCallTempStringAppend);
+    // A name needs something after it: the end of the data is no end of name.
+    if (in.Peek() < 0) Raise(CPDFException::InvalidFormat, factor::kIoError);
     // A solidus alone is the empty name, which is valid.
 
     const int length = detail::DecodeName(text, rawLength);
