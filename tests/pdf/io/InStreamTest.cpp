@@ -81,6 +81,30 @@ TEST(InStreamToken, WordsAcrossSmallFileBuffers) {
                              "<", "/", "A", "[", "true", "]", ">", ">"}));
 }
 
+TEST(InStreamToken, RegularRunsStopAtEveryOtherClassAndAtTheLimit) {
+    ScratchDir dir;
+    // Runs that cross the 5-byte buffer, each ended by another class of byte.
+    const std::string text = "abcdefghijk lmnop(q\tr%s/t<u]v\x80\xff\x01w";
+    FileInStream in;
+    ASSERT_TRUE(in.Open(dir.Write("r", text).c_str(), "rb", 0, -1, 5));
+    char run[64];
+    std::vector<std::string> runs;
+    for (;;) {
+        const int n = in.ReadRegular(run, sizeof run);
+        runs.emplace_back(run, static_cast<size_t>(n));
+        if (in.Get() < 0) break;  // steps over the byte that ended the run
+    }
+    EXPECT_EQ(runs, (V{"abcdefghijk", "lmnop", "q", "r", "s", "t", "u", "v\x80\xff\x01w"}));
+    // At most max bytes, and the rest stays to be read.
+    MemInStream mem("abcdef ");
+    EXPECT_EQ(mem.ReadRegular(run, 4), 4);
+    EXPECT_EQ(std::string(run, 4), "abcd");
+    EXPECT_EQ(mem.ReadRegular(run, 0), 0);
+    EXPECT_EQ(mem.ReadRegular(run, 8), 2);
+    EXPECT_EQ(mem.Peek(), ' ');
+    EXPECT_EQ(mem.ReadRegular(run, 8), 0);
+}
+
 TEST(InStreamExtract, TypedValuesAndTokenLength) {
     MemInStream in(" 42 -1.5 true false True % c\n  q");
     long i = 0;

@@ -71,8 +71,7 @@ TEST(CPDFName, EndOfDataAfterTheNameIsIoError) {
 
 // A solidus followed at once by white space or a delimiter is the empty name.
 TEST(CPDFName, EmptyNameReadsAndWritesAsASolidus) {
-    for (const char* text :
-         {"/ ", "/\n", "/]", "/>>", "/%c\n", "//A ", "/(x)", "/<41>", "/["}) {
+    for (const char* text : {"/ ", "/\n", "/]", "/>>", "/%c\n", "//A ", "/(x)", "/<41>", "/["}) {
         auto name = ParseText(text);
         EXPECT_EQ(NameBytes(name), "") << text;
         ASSERT_TRUE(name) << text;
@@ -94,7 +93,7 @@ TEST(CPDFName, EmptyNameReadsAndWritesAsASolidus) {
 }
 
 TEST(CPDFName, LengthsAroundTheCollectionChunk) {
-    for (int n : {254, 255, 256, 257, 511, 512, 513}) {
+    for (int n : {126, 127, 128, 129, 254, 255, 256, 257, 511, 512, 513}) {
         std::string name;
         for (int k = 0; k < n; ++k) name += static_cast<char>('a' + k % 26);
         EXPECT_EQ(NameBytes(ParseText("/" + name + " ")), name) << n;
