@@ -29,8 +29,13 @@ namespace {
 // Large enough that writing a whole file costs few system calls.
 constexpr int kOutputBuffer = 262144;
 // The second reader that finds the extents of carried-over objects, front to
-// back, and whose buffer the bytes are copied from.
-constexpr int kScanBuffer = 262144;
+// back, and whose buffer the bytes are written from.
+constexpr int kScanBuffer = 524288;
+// Carried-over bytes wait in the reader's buffer until there are this many,
+// then go to the output in one write, without passing through its buffer.
+// The reader keeps at most half its buffer, so this leaves room for the
+// object read next.
+constexpr int kDirectWrite = kScanBuffer / 4;
 // Runs this long go file to file through the kernel; shorter ones are read
 // into the output's buffer, which costs one system call instead of two.
 constexpr int kKernelRun = 65536;
@@ -368,8 +373,9 @@ bool CPDFDocWriter::CopyVerbatim(const CPDFObjRef& ref, const XRefEntry& entry, 
         return CPDFStream::DeclaredLength(length);
     };
     if (runBegin_ >= 0 && (entry.offset < runEnd_ || entry.offset - runEnd_ > kMaxRunGap)) EndRun();
-    // The run's end stays buffered while the object is read, for the gap.
-    in->KeepFrom(runBegin_ >= 0 ? runEnd_ : entry.offset);
+    // What the run has not written yet stays buffered while the object is
+    // read, and so does the gap.
+    in->KeepFrom(runBegin_ >= 0 ? runWritten_ : entry.offset);
     detail::ObjectExtent extent;
     if (doc_.KnownExtent(ref, entry.offset, &extent)) {
         // Its words were read already (a page tree leaf at open): reading
@@ -392,7 +398,7 @@ bool CPDFDocWriter::CopyVerbatim(const CPDFObjRef& ref, const XRefEntry& entry, 
     }
     if (!joins) {
         EndRun();
-        runBegin_ = runEnd_ = extent.begin;
+        runBegin_ = runEnd_ = runWritten_ = extent.begin;
         runOut_ = output_->Tell();
     }
     const long at = runOut_ + (extent.begin - runBegin_);
@@ -401,9 +407,8 @@ bool CPDFDocWriter::CopyVerbatim(const CPDFObjRef& ref, const XRefEntry& entry, 
         errno = EFBIG;
         Raise("StoreObj", CPDFException::RuntimeLibraryError, nullptr);
     }
-    // The gap and the object go out now, while they are most likely buffered.
-    WriteInput(runEnd_, extent.end);
     runEnd_ = extent.end;
+    WritePending(false);
     *offset = static_cast<int32_t>(at);
     return true;
 }
@@ -429,9 +434,25 @@ void CPDFDocWriter::WriteInput(int from, int to) {
     }
 }
 
+void CPDFDocWriter::WritePending(bool all) {
+    const int pending = runEnd_ - runWritten_;
+    if (pending <= 0) return;
+    const char* bytes = scan_->Buffered(runWritten_, pending);
+    if (bytes && pending >= kDirectWrite) {
+        output_->WriteDirect(bytes, pending);
+    } else if (!bytes || all) {
+        // Bytes the reader let go of are read again.
+        WriteInput(runWritten_, runEnd_);
+    } else {
+        return;
+    }
+    runWritten_ = runEnd_;
+}
+
 void CPDFDocWriter::EndRun() {
     if (runBegin_ < 0) return;
-    runBegin_ = runEnd_ = -1;
+    WritePending(true);
+    runBegin_ = runEnd_ = runWritten_ = -1;
     runOut_ = -1;
     output_->WriteEol();
 }

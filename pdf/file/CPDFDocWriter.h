@@ -81,6 +81,8 @@ private:
     // has to be loaded and written instead.
     bool CopyVerbatim(const CPDFObjRef& ref, const XRefEntry& entry, int32_t* offset);
     // Ends the run of carried-over objects being written.
+    // Writes the run's pending bytes when they are many, or all when asked.
+    void WritePending(bool all);
     void EndRun();
     // The reader of carried-over objects (null when it cannot be opened).
     FileInStream* Scanner();
@@ -126,9 +128,11 @@ private:
     // By object number: released unchanged, to be carried over by Finish.
     std::vector<bool> carried_;
     std::unique_ptr<FileInStream> scan_;
-    // Input bytes [runBegin_, runEnd_), written at output offset runOut_.
+    // Input bytes [runBegin_, runEnd_), written at output offset runOut_;
+    // those before runWritten_ are out already.
     int runBegin_ = -1;
     int runEnd_ = -1;
+    int runWritten_ = -1;
     long runOut_ = -1;
 };
 

@@ -996,6 +996,56 @@ TEST_F(CPDFDocSave, UntouchedObjectsAreCarriedOverByteExact) {
     EXPECT_EQ(ScratchDir::Read(out), golden);
 }
 
+TEST_F(CPDFDocSave, LongRunsOfLargeAndSmallObjectsGoOutByteExact) {
+    // One run of carried-over objects whose streams range from a few bytes to
+    // more than the reader buffers at once, so that the run goes out from the
+    // reader's buffer in pieces of every kind, and is read again where the
+    // reader had to let go of it.
+    std::string in = "%PDF-1.4\n";
+    std::vector<size_t> at;
+    unsigned seed = 7;
+    auto put = [&](const std::string& text) {
+        at.push_back(in.size());
+        in += std::to_string(at.size()) + " 0 obj\n" + text + "\nendobj\n";
+    };
+    auto stream = [&](size_t n) {
+        std::string data(n, '\0');
+        for (auto& c : data) {
+            seed = seed * 1103515245u + 12345u;
+            c = static_cast<char>(seed >> 16);
+        }
+        put("<< /Length " + std::to_string(n) + " >>\nstream\n" + data + "\nendstream");
+    };
+    put("<< /Type /Catalog /Pages 2 0 R >>");
+    put("<< /Type /Pages /Kids [] /Count 0 >>");
+    put("<< /Producer (corvina) /CreationDate (D:20000101000000) >>");
+    for (size_t n : {10, 70000, 5, 140000, 3, 700000, 20, 300000, 1, 120000, 9, 9, 200000, 1})
+        stream(n);
+    const size_t bodyEnd = in.size() - 1;  // the run ends after the last endobj
+    const size_t xref = in.size();
+    in += "xref\n0 " + std::to_string(at.size() + 1) + "\n0000000000 65535 f \n" + InUseRows(at);
+    in += "trailer\n<< /Size " + std::to_string(at.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+          std::to_string(xref) + "\n%%EOF\n";
+
+    Fixture f(in);
+    ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
+    f.Doc()->SetClock([] { return kNow; });
+    const std::string out = f.Dir().File("out.pdf");
+    ASSERT_TRUE(f.Doc()->Save(out.c_str(), false, false)) << f.Last();
+    ASSERT_TRUE(f.Doc()->Flush()) << f.Last();
+    const std::string bytes = ScratchDir::Read(out);
+    const std::string header = "%PDF-1.4\r\n%\xE2\xE3\xCF\xD3\r\n";
+    ASSERT_EQ(bytes.compare(0, header.size(), header), 0);
+    const std::string body = in.substr(at[0], bodyEnd - at[0]);
+    EXPECT_EQ(bytes.compare(header.size(), body.size(), body), 0);
+    EXPECT_EQ(bytes.compare(header.size() + body.size(), 2, "\r\n"), 0);
+    f.Close();
+
+    Fixture again(bytes);
+    ASSERT_NE(again.Doc(), nullptr) << Of(again.Error());
+    EXPECT_NE(again.Doc()->GetObj(CPDFObjRef(static_cast<int32_t>(at.size()), 0)), nullptr);
+}
+
 TEST_F(CPDFDocSave, ReleasedObjectsGoOutAsReadUnlessChanged) {
     // Page 3 is read during the save and released unchanged: it is not written
     // then but carried over with its neighbours when the save ends. Page 4 is
