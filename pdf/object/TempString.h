@@ -8,6 +8,8 @@
 #include <new>
 #include <type_traits>
 
+#include "pdf/object/SmallBlockPool.h"
+
 namespace corvina {
 
 // Character operations of TempString; the byte strings of PDF use char.
@@ -59,7 +61,8 @@ public:
         }
         if (size < n) size = n;
         if (static_cast<size_t>(size) > SIZE_MAX / sizeof(C)) return false;
-        fresh = static_cast<C*>(std::malloc(static_cast<size_t>(size) * sizeof(C)));
+        fresh = static_cast<C*>(
+            detail::SmallBlockPool::Allocate(static_cast<size_t>(size) * sizeof(C)));
         if (!fresh) return false;
         if (data_) std::memcpy(fresh, data_, static_cast<size_t>(capacity_) * sizeof(C));
         FreeHeap();
@@ -164,8 +167,10 @@ protected:
         data_ = data;
         capacity_ = capacity;
     }
+    // The buffer was allocated for capacity_ units, which is what the pool
+    // files it under.
     virtual void FreeHeap() {
-        std::free(data_);
+        detail::SmallBlockPool::Free(data_, static_cast<size_t>(capacity_) * sizeof(C));
         data_ = nullptr;
     }
 
