@@ -36,6 +36,10 @@ constexpr int kScanBuffer = 524288;
 // The reader keeps at most half its buffer, so this leaves room for the
 // object read next.
 constexpr int kDirectWrite = kScanBuffer / 4;
+// They also go when the reader holds less than this beyond the run, and so
+// will soon refill: what it keeps is moved to the front of its buffer then.
+constexpr int kRefillNear = 65536;
+constexpr int kMinDirectWrite = 4096;
 // Runs this long go file to file through the kernel; shorter ones are read
 // into the output's buffer, which costs one system call instead of two.
 constexpr int kKernelRun = 65536;
@@ -438,7 +442,8 @@ void CPDFDocWriter::WritePending(bool all) {
     const int pending = runEnd_ - runWritten_;
     if (pending <= 0) return;
     const char* bytes = scan_->Buffered(runWritten_, pending);
-    if (bytes && pending >= kDirectWrite) {
+    if (bytes && (pending >= kDirectWrite ||
+                  (pending >= kMinDirectWrite && !scan_->Buffered(runEnd_, kRefillNear)))) {
         output_->WriteDirect(bytes, pending);
     } else if (!bytes || all) {
         // Bytes the reader let go of are read again.
