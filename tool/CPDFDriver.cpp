@@ -458,14 +458,15 @@ bool CPDFDriver::AddDest(long page, const CPDFObjRef& pageRef) {
     std::string mbName;
     std::u16string name;
     if (!MakeName(page, mbName, name)) return false;
-    auto found = names_.find(name);
-    if (found != names_.end()) {
+    // One search serves both the lookup and the insertion below.
+    auto at = names_.lower_bound(name);
+    if (at != names_.end() && !names_.key_comp()(name, at->first)) {
         if (!overwrite_) {
             log_.WriteLog("Named destination already exists: %s", mbName.c_str());
             return true;
         }
-        if (MayRemove(found->second)) doc_->RemoveObj(found->second);
-        names_.erase(found);
+        if (MayRemove(at->second)) doc_->RemoveObj(at->second);
+        at = names_.erase(at);
     }
 
     char text[kNameBuffer];
@@ -493,7 +494,7 @@ bool CPDFDriver::AddDest(long page, const CPDFObjRef& pageRef) {
     if (!point->Create(doc_, std::move(dest))) return false;
     CPDFObjRef ref;
     if (!doc_->RegistObj(std::move(point), &ref)) return false;
-    names_[name] = ref;
+    names_.emplace_hint(at, std::move(name), ref);
     // Written at once: the tree needs only its reference.
     doc_->ReleaseObj(ref, true);
     return true;
