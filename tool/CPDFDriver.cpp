@@ -12,6 +12,7 @@
 #include <set>
 
 #include "pdf/file/CPDFDoc.h"
+#include "pdf/io/DecimalText.h"
 #include "pdf/io/Limits.h"
 #include "pdf/io/MemInStream.h"
 #include "pdf/io/TempName.h"
@@ -469,12 +470,26 @@ bool CPDFDriver::AddDest(long page, const CPDFObjRef& pageRef) {
         at = names_.erase(at);
     }
 
-    char text[kNameBuffer];
-    const int n =
-        std::snprintf(text, sizeof text, "[%ld %ld R %s]", static_cast<long>(pageRef.objNum),
-                      static_cast<long>(pageRef.genNum), fitType_.c_str());
+    // "[%ld %ld R %s]", which must fit the job's buffer of kNameBuffer bytes
+    // with its terminator.
+    char text[kNameBuffer + 2 * corvina::detail::kDecimalMax + 8];
+    int n = -1;
+    if (fitType_.size() < kNameBuffer) {
+        char* end = text;
+        *end++ = '[';
+        end = corvina::detail::AppendDecimal(end, pageRef.objNum);
+        *end++ = ' ';
+        end = corvina::detail::AppendDecimal(end, pageRef.genNum);
+        std::memcpy(end, " R ", 3);
+        end += 3;
+        std::memcpy(end, fitType_.data(), fitType_.size());
+        end += fitType_.size();
+        *end++ = ']';
+        *end = 0;
+        n = static_cast<int>(end - text);
+    }
     std::unique_ptr<CPDFArray> array;
-    if (n > 0 && static_cast<size_t>(n) < sizeof text) {
+    if (n > 0 && static_cast<size_t>(n) < kNameBuffer) {
         try {
             corvina::MemInStream in(text, n);
             array = CPDFArray::SerializeObject(doc_, in, nullptr);

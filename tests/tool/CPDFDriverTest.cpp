@@ -115,6 +115,18 @@ TEST_F(CPDFDriverLogTest, RefusedFormatAndFitType) {
     EXPECT_EQ(ScratchDir::List(dir_.Path()), "in.pdf");
 }
 
+TEST_F(CPDFDriverLogTest, DestinationTextFillsTheJobsBufferAndNoMore) {
+    // "[3 0 R " and "]" around the fit type: 255 bytes in all still fit the
+    // 256-byte buffer with its terminator, 256 do not.
+    std::string fit = "/XYZ null null null";
+    fit.resize(255 - 8, ' ');
+    ASSERT_TRUE(Run(in_, dir_.File("fits.pdf"), nullptr, fit.c_str()));
+    EXPECT_EQ(sink_.lines, Lines{});
+    fit += ' ';
+    EXPECT_FALSE(Run(in_, dir_.File("long.pdf"), nullptr, fit.c_str()));
+    EXPECT_EQ(sink_.lines, Lines{"Invalid FitType: " + fit});
+}
+
 TEST_F(CPDFDriverLogTest, MissingInputAndTemporaryDirectory) {
     const std::string missing = dir_.File("missing.pdf");
     EXPECT_FALSE(Run(missing, dir_.File("out.pdf")));
