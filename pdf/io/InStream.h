@@ -78,6 +78,15 @@ public:
         Get();
         return Peek();
     }
+    // The bytes buffered from the current position on, refilling when none
+    // are; null at the end of the data. Valid until the next read or seek;
+    // Skip(n) then steps over n of them.
+    const char* Window(int* n) {
+        if (pos_ >= count_ && Refill() <= 0) return nullptr;
+        *n = count_ - pos_;
+        return buffer_.get() + pos_;
+    }
+    void Skip(int n) { pos_ += n; }
     // Steps back n bytes, inside the buffer when possible.
     void Back(int n);
     int SkipWhitespace();

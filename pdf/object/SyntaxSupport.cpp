@@ -32,6 +32,44 @@ locale_t CLocale() {
     return c;
 }
 
+// Reads "digits, white space, digits, white space, R" and the byte that ends
+// the R from the buffered bytes p[0..n), p[0] a digit, as the token reader
+// would: 1 with the two numbers and the bytes taken when it is a reference,
+// 0 when it surely is none, -1 when only reading token by token can tell
+// (comments, words such as 12.5, the buffer ending first).
+int QuickReference(const char* p, int n, int32_t* num, int32_t* gen, int* taken) {
+    const char* const begin = p;
+    const char* const end = p + n;
+    auto classOf = [](char c) { return kByteClasses.of[static_cast<unsigned char>(c)]; };
+    int32_t* const out[2] = {num, gen};
+    for (int k = 0; k < 2; ++k) {
+        if (k == 1) {
+            if (p == end || *p == '%') return -1;
+            if (!IsDigit(*p)) return 0;  // the second word is no number
+        }
+        const char* const start = p;
+        long value = 0;
+        for (; p < end && IsDigit(*p); ++p) {
+            const int digit = *p - '0';
+            value = value > (LONG_MAX - digit) / 10 ? LONG_MAX : value * 10 + digit;
+        }
+        if (p == end || p - start > kDecimalMax) return -1;
+        *out[k] = value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
+        const unsigned char after = classOf(*p);
+        if (after == kDelimiterClass) return 0;  // the next word is the delimiter
+        if (after != kSpaceClass) return -1;
+        while (p < end && classOf(*p) == kSpaceClass) ++p;
+    }
+    if (p == end || *p == '%') return -1;
+    if (*p != 'R') return 0;
+    ++p;
+    if (p == end) return -1;
+    // A longer word than R; a NUL ends the word's text for the reader.
+    if (classOf(*p) == kRegularClass) return *p == 0 ? -1 : 0;
+    *taken = static_cast<int>(p - begin);
+    return 1;
+}
+
 }  // namespace
 
 PositionGuard::PositionGuard(InStream& in) : in_(in), start_(in.Tell()) {}
@@ -45,6 +83,19 @@ PositionGuard::~PositionGuard() {
 std::unique_ptr<CPDFObjRef> ReadReference(InStream& in) {
     in.SkipWhitespaceAndComments();
     if (!IsDigit(in.Peek())) return nullptr;
+    // Most references lie whole in the buffer in their plain form.
+    int n = 0;
+    if (const char* window = in.Window(&n)) {
+        int32_t num = 0, gen = 0;
+        int taken = 0;
+        const int quick = QuickReference(window, n, &num, &gen, &taken);
+        if (quick == 0) return nullptr;
+        if (quick == 1) {
+            auto ref = std::make_unique<CPDFObjRef>(num, gen);
+            in.Skip(taken);
+            return ref;
+        }
+    }
     PositionGuard guard(in);
     char word[limits::kTokenSize];
     if (!in.ReadToken(word, sizeof word) || !IsDigit(word[0])) return nullptr;

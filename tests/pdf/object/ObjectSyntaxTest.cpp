@@ -13,6 +13,7 @@
 #include "pdf/object/CPDFNull.h"
 #include "pdf/object/CPDFNumber.h"
 #include "pdf/object/CPDFString.h"
+#include "pdf/object/SyntaxSupport.h"
 #include "support/ObjectTestUtil.h"
 #include "support/ScratchDir.h"
 
@@ -313,6 +314,57 @@ TEST(ObjectSyntax, LargeContainersParse) {
     auto d = ParseText(dict);
     ASSERT_TRUE(d);
     EXPECT_EQ(static_cast<CPDFDict*>(d.get())->Count(), 100000);
+}
+
+TEST(ObjectSyntax, ReferencesReadTheSameWholeInTheBufferAndWordByWord) {
+    // Each text is read once from memory, where it lies whole in the buffer,
+    // and once through a 2-byte file buffer, where every look-ahead crosses a
+    // refill: the reference (or none) and the position after it agree.
+    ScratchDir dir;
+    const std::string nul("1 0 R\0 ", 7);
+    int i = 0;
+    for (const std::string& text : {std::string("12 0 R "),
+                                    std::string("12 0 R/Next"),
+                                    std::string("1 0 R]"),
+                                    std::string("1 0 R%c\n"),
+                                    std::string("1 0 R"),
+                                    std::string("7 0 obj"),
+                                    std::string("7 0 RR"),
+                                    std::string("7 0 ]"),
+                                    std::string("7 ]"),
+                                    std::string("7/N"),
+                                    std::string("7 /N 0 R"),
+                                    std::string("7 % c\n 0 % d\n R "),
+                                    std::string("12.5 0 R "),
+                                    std::string("12 0.5 R "),
+                                    std::string("12abc 0 R "),
+                                    std::string("1\t\r\n\f 2 \n R "),
+                                    std::string("99999999999 3 R "),
+                                    std::string("2147483648 0 R "),
+                                    std::string(30, '9') + " 0 R ",
+                                    std::string("1 65536 R "),
+                                    std::string("1 0 Rx"),
+                                    nul,
+                                    std::string("5 6"),
+                                    std::string("5 6 "),
+                                    std::string("5 ")}) {
+        SCOPED_TRACE(text);
+        MemInStream mem(text);
+        FileInStream file(2);
+        ASSERT_TRUE(file.Open(dir.Write("r" + std::to_string(i++), text).c_str(), "rb", 0, -1, 2));
+        const std::unique_ptr<CPDFObjRef> whole = detail::ReadReference(mem);
+        const std::unique_ptr<CPDFObjRef> pieces = detail::ReadReference(file);
+        ASSERT_EQ(whole != nullptr, pieces != nullptr);
+        if (whole) {
+            EXPECT_EQ(*whole, *pieces);
+        }
+        EXPECT_EQ(mem.Tell(), file.Tell());
+    }
+    MemInStream plain("  % c\n 3 1 R>>");
+    const auto ref = detail::ReadReference(plain);
+    ASSERT_NE(ref, nullptr);
+    EXPECT_EQ(*ref, CPDFObjRef(3, 1));
+    EXPECT_EQ(plain.Peek(), '>');
 }
 
 TEST(ObjectSyntax, LookAheadAcrossFileBufferRefills) {
