@@ -164,7 +164,7 @@ void CPDFDocWriter::MergeSections() {
     // Every number up to the largest table read is carried, so objects that
     // only older sections list are not lost.
     const int32_t size = std::max(xref->Size(), doc_.fullSize_);
-    if (!xref->Resize(size) || !body->Resize(size))
+    if (!xref->Resize(size) || !xref->Reserve(size) || !body->Resize(size))
         Raise("Save", internal, factor::kCallXRefSetEntry);
     for (int32_t i = 1; i <= size; ++i) {
         if (!xref->GetEntry(i)) {

@@ -66,6 +66,9 @@ public:
     int FreeEntry(int32_t objNum);
     // Grows (never shrinks) the table to size slots.
     bool Resize(int32_t size);
+    // Makes room for entries up to objNum at once, so that a table filled
+    // number by number is not copied each time its room doubles.
+    bool Reserve(int32_t objNum) { return objNum <= 0 || Cover(objNum); }
     // Completes the table with what a hybrid file's stream lists: numbers the
     // table lacks, and numbers it lists free that the stream has in use.
     bool Complete(const CPDFXRef& stream);
