@@ -132,6 +132,9 @@ private:
     std::map<int, Entry> entries_;
 };
 
+// The clock of every save that stamps dates.
+constexpr std::time_t kNow = 1700000000;
+
 // A library and a document opened from bytes written into a scratch directory.
 class Fixture {
 public:
@@ -157,6 +160,14 @@ public:
         doc_ = nullptr;
     }
     Record Last() const { return Of(doc_->GetLastError()); }
+    // A whole rewrite to out at the fixed clock, saved and flushed.
+    ::testing::AssertionResult SaveWhole(const std::string& out) {
+        doc_->SetClock([] { return kNow; });
+        if (!doc_->Save(out.c_str(), false, false))
+            return ::testing::AssertionFailure() << "Save: " << Last();
+        if (!doc_->Flush()) return ::testing::AssertionFailure() << "Flush: " << Last();
+        return ::testing::AssertionSuccess();
+    }
 
 private:
     ScratchDir dir_;
@@ -216,8 +227,6 @@ std::string LocalDate(std::time_t t) {
                   tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
     return text;
 }
-
-constexpr std::time_t kNow = 1700000000;
 
 // Creating a library points the process-wide temporary directory at the
 // test's scratch directory, which is gone afterwards; the tests that follow
@@ -864,10 +873,8 @@ TEST_F(CPDFDocSave, DocInfoIsCreatedWhenMissing) {
 TEST_F(CPDFDocSave, FullRewriteMergesAllSections) {
     Fixture f(Updated());
     ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
-    f.Doc()->SetClock([] { return kNow; });
     const std::string out = f.Dir().File("out.pdf");
-    ASSERT_TRUE(f.Doc()->Save(out.c_str(), false, false)) << f.Last();
-    ASSERT_TRUE(f.Doc()->Flush()) << f.Last();
+    ASSERT_TRUE(f.SaveWhole(out));
     const std::string bytes = ScratchDir::Read(out);
     EXPECT_EQ(bytes.find("\nxref\r\n"), bytes.rfind("\nxref\r\n")) << bytes;
     EXPECT_NE(bytes.find("\nxref\r\n0 7\r\n"), std::string::npos) << bytes;
@@ -903,10 +910,8 @@ TEST_F(CPDFDocSave, GapInTheTableIsLeftOut) {
                   .Obj(6, "(six)")
                   .AppendTo("", "/Size 7 /Root 1 0 R"));
     ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
-    f.Doc()->SetClock([] { return kNow; });
     const std::string out = f.Dir().File("out.pdf");
-    ASSERT_TRUE(f.Doc()->Save(out.c_str(), false, false)) << f.Last();
-    ASSERT_TRUE(f.Doc()->Flush()) << f.Last();
+    ASSERT_TRUE(f.SaveWhole(out));
     const std::string bytes = ScratchDir::Read(out);
     EXPECT_EQ(bytes.find("3 0 obj"), std::string::npos);
     EXPECT_EQ(bytes.find("4 0 obj"), std::string::npos);
@@ -969,10 +974,8 @@ TEST_F(CPDFDocSave, UntouchedObjectsAreCarriedOverByteExact) {
 
     Fixture f(in);
     ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
-    f.Doc()->SetClock([] { return kNow; });
     const std::string out = f.Dir().File("out.pdf");
-    ASSERT_TRUE(f.Doc()->Save(out.c_str(), false, false)) << f.Last();
-    ASSERT_TRUE(f.Doc()->Flush()) << f.Last();
+    ASSERT_TRUE(f.SaveWhole(out));
 
     std::string golden = "%PDF-1.4\r\n%\xE2\xE3\xCF\xD3\r\n";
     std::vector<size_t> offsets(8);
@@ -1029,10 +1032,8 @@ TEST_F(CPDFDocSave, LongRunsOfLargeAndSmallObjectsGoOutByteExact) {
 
     Fixture f(in);
     ASSERT_NE(f.Doc(), nullptr) << Of(f.Error());
-    f.Doc()->SetClock([] { return kNow; });
     const std::string out = f.Dir().File("out.pdf");
-    ASSERT_TRUE(f.Doc()->Save(out.c_str(), false, false)) << f.Last();
-    ASSERT_TRUE(f.Doc()->Flush()) << f.Last();
+    ASSERT_TRUE(f.SaveWhole(out));
     const std::string bytes = ScratchDir::Read(out);
     const std::string header = "%PDF-1.4\r\n%\xE2\xE3\xCF\xD3\r\n";
     ASSERT_EQ(bytes.compare(0, header.size(), header), 0);
