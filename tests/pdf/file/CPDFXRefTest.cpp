@@ -207,6 +207,27 @@ TEST(CPDFXRefEntries, GetAddSet) {
     EXPECT_FALSE(xref.Resize(-1));
 }
 
+TEST(CPDFXRefEntries, ReservingRoomListsNothingNew) {
+    // Room made ahead changes neither the size, nor the entries, nor the
+    // table as written; the entries filled in afterwards are what is listed.
+    CPDFXRef xref;
+    FillInUse(xref, 2);
+    const std::string before = Written(xref);
+    ASSERT_TRUE(xref.Reserve(50000));
+    EXPECT_TRUE(xref.Reserve(0));
+    EXPECT_EQ(xref.Size(), 2);
+    EXPECT_EQ(xref.GetEntry(3), nullptr);
+    EXPECT_EQ(Written(xref), before);
+    ASSERT_TRUE(xref.Resize(40000));
+    EXPECT_EQ(xref.GetEntry(39999), nullptr);
+    ASSERT_TRUE(xref.SetEntry(XRefEntry{40000, 0, 1234, true}));
+    int32_t n = 0;
+    ASSERT_TRUE(xref.AddEntry(&n));
+    EXPECT_EQ(n, 40001);
+    EXPECT_EQ(xref.GetEntry(40000)->offset, 1234);
+    EXPECT_EQ(Written(xref), before + "40000 2\r\n0000001234 00000 n \n0000000000 00000 n \n");
+}
+
 TEST(CPDFXRefFreeList, FreedNumbersStayInAscendingOrder) {
     CPDFXRef xref;
     FillInUse(xref, 8);

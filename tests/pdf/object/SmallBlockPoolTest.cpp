@@ -70,3 +70,29 @@ TEST(SmallBlockPool, ValuesMadeInOneThreadAreFreedInAnother) {
     ASSERT_NE(name, nullptr);
     EXPECT_TRUE(name->Equals("n"));
 }
+
+TEST(SmallBlockPool, TextBuffersAreFiledUnderTheirCapacity) {
+    if (!SmallBlockPool::Enabled()) GTEST_SKIP() << "pooling is off under the sanitizer";
+    // A buffer goes back under the size it was allocated with, however long
+    // its text. A new thread starts with empty lists, so each count is exact.
+    std::thread([] {
+        {
+            CPDFName name;
+            ASSERT_TRUE(name.Reserve(30));
+            ASSERT_TRUE(name.Assign("abc", 3));  // frees the 30 and allocates anew
+            EXPECT_EQ(name.Capacity(), 10);      // the initial size for short texts
+            EXPECT_EQ(SmallBlockPool::Kept(32), 1);
+            ASSERT_TRUE(name.Append(std::string(25, 'x').c_str(), 25));
+            EXPECT_EQ(name.Capacity(), 100);  // grown in steps of 100
+            EXPECT_EQ(SmallBlockPool::Kept(16), 1);
+            EXPECT_EQ(SmallBlockPool::Kept(112), 0);
+        }
+        EXPECT_EQ(SmallBlockPool::Kept(112), 1);
+        {
+            // 16-bit texts count their units twice.
+            corvina::TempString<char16_t> text(u"0123456789012345678901234567890");
+            EXPECT_EQ(text.Capacity(), 32);
+        }
+        EXPECT_EQ(SmallBlockPool::Kept(64), 1);
+    }).join();
+}
