@@ -446,7 +446,8 @@ void CPDFDocWriter::WritePending(bool all) {
                   (pending >= kMinDirectWrite && !scan_->Buffered(runEnd_, kRefillNear)))) {
         output_->WriteDirect(bytes, pending);
     } else if (!bytes || all) {
-        // Bytes the reader let go of are read again.
+        // A few bytes at the run's end go through the output's buffer; bytes
+        // the reader let go of are read again.
         WriteInput(runWritten_, runEnd_);
     } else {
         return;

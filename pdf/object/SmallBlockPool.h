@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdlib>
+#include <new>
 
 namespace corvina::detail {
 
@@ -27,6 +29,23 @@ public:
     // that are not pooled, or when pooling is off).
     static int Kept(size_t n) noexcept;
     static bool Enabled() noexcept;
+};
+
+// A base for the classes whose objects live in pooled blocks. The language
+// passes the object's own size to delete, so each block returns to its
+// class; the placement form, which is not told the size, frees it as the
+// malloc block it is.
+struct PooledBlocks {
+    static void* operator new(size_t n) {
+        void* p = SmallBlockPool::Allocate(n);
+        if (!p) throw std::bad_alloc();
+        return p;
+    }
+    static void* operator new(size_t n, const std::nothrow_t&) noexcept {
+        return SmallBlockPool::Allocate(n);
+    }
+    static void operator delete(void* p, size_t n) noexcept { SmallBlockPool::Free(p, n); }
+    static void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 };
 
 }  // namespace corvina::detail

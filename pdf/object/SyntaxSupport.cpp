@@ -40,7 +40,7 @@ locale_t CLocale() {
 int QuickReference(const char* p, int n, int32_t* num, int32_t* gen, int* taken) {
     const char* const begin = p;
     const char* const end = p + n;
-    auto classOf = [](char c) { return kByteClasses.of[static_cast<unsigned char>(c)]; };
+    auto byte = [](const char* at) { return static_cast<unsigned char>(*at); };
     int32_t* const out[2] = {num, gen};
     for (int k = 0; k < 2; ++k) {
         if (k == 1) {
@@ -55,17 +55,17 @@ int QuickReference(const char* p, int n, int32_t* num, int32_t* gen, int* taken)
         }
         if (p == end || p - start > kDecimalMax) return -1;
         *out[k] = value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
-        const unsigned char after = classOf(*p);
-        if (after == kDelimiterClass) return 0;  // the next word is the delimiter
-        if (after != kSpaceClass) return -1;
-        while (p < end && classOf(*p) == kSpaceClass) ++p;
+        if (InStream::IsDelimiter(byte(p))) return 0;  // the next word is the delimiter
+        if (!InStream::IsWhitespace(byte(p))) return -1;
+        while (p < end && InStream::IsWhitespace(byte(p))) ++p;
     }
     if (p == end || *p == '%') return -1;
     if (*p != 'R') return 0;
     ++p;
     if (p == end) return -1;
     // A longer word than R; a NUL ends the word's text for the reader.
-    if (classOf(*p) == kRegularClass) return *p == 0 ? -1 : 0;
+    if (!InStream::IsWhitespace(byte(p)) && !InStream::IsDelimiter(byte(p)) && *p != '%')
+        return *p == 0 ? -1 : 0;
     *taken = static_cast<int>(p - begin);
     return 1;
 }

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <new>
 #include <utility>
 
@@ -17,22 +16,10 @@ namespace corvina {
 template <class K, class V>
 class TempDict {
 public:
-    struct Node {
+    // Entries come and go with their dictionaries: pooled like values.
+    struct Node : detail::PooledBlocks {
         Node(const K& k, V v, Node* p) : key(k), value(v), parent(p) {}
         virtual ~Node() = default;
-        // Entries come and go with their dictionaries: pooled like values.
-        static void* operator new(size_t n, const std::nothrow_t&) noexcept {
-            return detail::SmallBlockPool::Allocate(n);
-        }
-        static void* operator new(size_t n) {
-            void* p = detail::SmallBlockPool::Allocate(n);
-            if (!p) throw std::bad_alloc();
-            return p;
-        }
-        static void operator delete(void* p, size_t n) noexcept {
-            detail::SmallBlockPool::Free(p, n);
-        }
-        static void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
         K key;
         V value;
         Node* parent;
