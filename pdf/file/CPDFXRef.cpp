@@ -45,12 +45,53 @@ long Decimal(const char* word) {
     return detail::ParseDecimal(word);
 }
 
+// Digits at p, n of them, as a number.
+long Digits(const char* p, int n) {
+    long value = 0;
+    for (int i = 0; i < n; ++i) {
+        if (p[i] < '0' || p[i] > '9') return -1;
+        value = value * 10 + (p[i] - '0');
+    }
+    return value;
+}
+
+// An entry line in the form every writer uses ("0000012345 00000 n" and
+// white space), read straight from the buffer: most tables are tens of
+// thousands of them. Anything else (comments, other spacing, an offset
+// beyond 32 bits, the buffer ending) is left for the word-by-word reader,
+// which takes or refuses it as before.
+bool PlainLine(InStream& in, long* offset, long* gen, bool* inUse) {
+    constexpr int kLine = 18;  // the entry without its end of line
+    int n = 0;
+    const char* p = in.Window(&n);
+    if (!p || n <= kLine || p[10] != ' ' || p[16] != ' ' || (p[17] != 'n' && p[17] != 'f') ||
+        !InStream::IsWhitespace(static_cast<unsigned char>(p[kLine])))
+        return false;
+    const long o = Digits(p, 10);
+    const long g = Digits(p + 11, 5);
+    if (o < 0 || o > INT32_MAX || g < 0) return false;
+    *offset = o;
+    *gen = g;
+    *inUse = p[17] == 'n';
+    in.Skip(kLine);
+    return true;
+}
+
 void WriteLine(OutStream& out, int32_t offset, int32_t gen, bool inUse) {
     // "%010d %05d %c \n": twenty bytes for the usual values.
     char line[2 * detail::kDecimalMax + 6];
-    char* end = detail::AppendPadded(line, offset, 10);
-    *end++ = ' ';
-    end = detail::AppendPadded(end, gen, 5);
+    char* end;
+    if (offset >= 0 && gen >= 0 && gen <= 99999) {
+        // The usual line, digits in place: tables run to tens of thousands.
+        for (int i = 9, v = offset; i >= 0; --i, v /= 10) line[i] = static_cast<char>('0' + v % 10);
+        line[10] = ' ';
+        for (int i = 15, v = gen; i >= 11; --i, v /= 10) line[i] = static_cast<char>('0' + v % 10);
+        end = line + 16;
+    } else {
+        end = detail::AppendPadded(line, offset, 10);
+        *end++ = ' ';
+        end = detail::AppendPadded(end, gen, 5);
+    }
     *end++ = ' ';
     *end++ = inUse ? 'n' : 'f';
     *end++ = ' ';
@@ -116,21 +157,25 @@ void CPDFXRef::ReadSection(InStream& in) {
         }
 
         for (long i = 0; i < count; ++i) {
-            next();
-            if (std::strlen(word) != 10 || !IsDigits(word)) RaiseToken(word);
-            const long offset = Decimal(word);
-            if (offset > INT32_MAX) RaiseToken(word);
-            next();
-            if (std::strlen(word) != 5 || !IsDigits(word)) RaiseToken(word);
-            const long gen = Decimal(word);
-            next();
+            long offset = 0, gen = 0;
             bool inUse = false;
-            if (std::strcmp(word, "n") == 0)
-                inUse = true;
-            else if (std::strcmp(word, "f") == 0)
-                inUse = false;
-            else
-                RaiseToken(word);
+            in.SkipWhitespaceAndComments();
+            if (!PlainLine(in, &offset, &gen, &inUse)) {
+                next();
+                if (std::strlen(word) != 10 || !IsDigits(word)) RaiseToken(word);
+                offset = Decimal(word);
+                if (offset > INT32_MAX) RaiseToken(word);
+                next();
+                if (std::strlen(word) != 5 || !IsDigits(word)) RaiseToken(word);
+                gen = Decimal(word);
+                next();
+                if (std::strcmp(word, "n") == 0)
+                    inUse = true;
+                else if (std::strcmp(word, "f") == 0)
+                    inUse = false;
+                else
+                    RaiseToken(word);
+            }
 
             const int32_t objNum = static_cast<int32_t>(first + i);
             if (objNum == 0) {

@@ -5,12 +5,15 @@
 #include <cstdio>
 #include <string>
 
+#include "pdf/io/FileInStream.h"
 #include "pdf/io/MemInStream.h"
 #include "pdf/io/MemOutStream.h"
 #include "pdf/object/CPDFException.h"
+#include "support/ScratchDir.h"
 
 using corvina::CPDFException;
 using corvina::CPDFXRef;
+using corvina::FileInStream;
 using corvina::MemInStream;
 using corvina::MemOutStream;
 using corvina::XRefEntry;
@@ -355,4 +358,47 @@ TEST(CPDFXRefRead, SubsectionHeaderReservesTheTable) {
     // missing line.
     EXPECT_EQ(ReadError("xref\n0 4000000\n0000000000 65535 f \n0000000010 00000 n \ntrailer"),
               "invalidtoken: trailer");
+}
+
+TEST(CPDFXRefRead, LinesReadTheSameWholeInTheBufferAndWordByWord) {
+    // Each table is read once from memory, where its lines lie whole in the
+    // buffer, and once through a 2-byte file buffer, where no line does: the
+    // entries, or the error, and the position after the table agree.
+    ScratchDir dir;
+    int k = 0;
+    for (const std::string& lines : {
+             std::string("0000000017 00000 n \n0000000081 00002 n\r\n"),
+             std::string("0000000017 00000 n\r0000000081 65535 f \r"),
+             std::string("0000000017 00000 n% c\n0000000081 00000 n \n"),
+             std::string("0000000017  00000 n \n0000000081 00000 n \n"),
+             std::string("0000000017 00000 n\t\f0000000081 00000 f\n"),
+             std::string("0000000017 00000 nx\n0000000081 00000 n \n"),
+             std::string("0000000017 00000 n/\n0000000081 00000 n \n"),
+             std::string("000000001a 00000 n \n0000000081 00000 n \n"),
+             std::string("0000000017 0000a n \n0000000081 00000 n \n"),
+             std::string("2147483647 99999 n \n2147483648 00000 n \n"),
+             std::string("9999999999 00000 n \n0000000081 00000 n \n"),
+             std::string("0000000017 00000 n \n0000000081 00000 n"),
+             std::string("0000000017 00000 n \n0000000081 00000 n\0\n", 41),
+         }) {
+        SCOPED_TRACE(lines);
+        const std::string text = "xref\n0 3\n0000000000 65535 f \n" + lines + "\ntrailer";
+        CPDFXRef whole, pieces;
+        MemInStream mem(text);
+        FileInStream file(2);
+        ASSERT_TRUE(file.Open(dir.Write("x" + std::to_string(k++), text).c_str(), "rb", 0, -1, 2));
+        auto read = [](CPDFXRef& xref, corvina::InStream& in) -> std::string {
+            try {
+                xref.Serialize(nullptr, in);
+            } catch (const CPDFException& e) {
+                return e.GetFactor();
+            }
+            return "";
+        };
+        const std::string error = read(whole, mem);
+        EXPECT_EQ(error, read(pieces, file));
+        if (!error.empty()) continue;
+        EXPECT_EQ(Written(whole), Written(pieces));
+        EXPECT_EQ(mem.Tell(), file.Tell());
+    }
 }
