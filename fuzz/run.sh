@@ -35,6 +35,11 @@ parallel=()
 ((jobs > 1)) && parallel=(-jobs="$jobs" -workers="$jobs")
 wall=$seconds
 ((jobs == 1)) && wall=$((seconds * 20))
+# Scratch files of the targets: libFuzzer ends a run without static
+# destructors, so what they would remove is removed here.
+export TMPDIR="$build/scratch"
+rm -rf "$TMPDIR"
+mkdir -p "$TMPDIR"
 export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 "./fuzz/fuzz-$target" -dict="$root/fuzz/pdf.dict" -max_total_time="$wall" \
@@ -61,4 +66,5 @@ status=0
 wait "$pid" || status=$?
 # 72: libFuzzer's exit after an interrupt, the normal end of a CPU-timed run.
 ((status == 72)) && status=0
+rm -rf "$TMPDIR"
 exit "$status"
