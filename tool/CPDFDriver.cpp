@@ -113,6 +113,11 @@ std::string FormatOne(const Conversion& c, const long* args, int& next) {
     int star[2] = {0, 0};
     for (int i = 0; i < c.stars; ++i) star[i] = static_cast<int>(args[next++]);
     const long value = args[next++];
+    // The default "%d" and its plain relatives, once per page: without printf.
+    if (c.text == "%d" || c.text == "%i")
+        return std::string(buf, corvina::detail::AppendDecimal(buf, static_cast<int>(value)));
+    if (c.text == "%ld" || c.text == "%li")
+        return std::string(buf, corvina::detail::AppendDecimal(buf, value));
     const bool isSigned = c.conv == 'd' || c.conv == 'i';
     const char* f = c.text.c_str();
     auto emit = [&](auto v) {

@@ -378,6 +378,7 @@ TEST_F(LinkpointJobTest, IntegerConversionsWithFlags) {
         {"%-4ld|", {"10  |", "11  |"}}, {"%.3u", {"010", "011"}},
         {"%i%d", {"100", "110"}},  // the second conversion gets a zero
         {"%hhd", {"10", "11"}},         {"%lli", {"10", "11"}},
+        {"%ld.%li", {"10.0", "11.0"}},  // the plain forms printf is not asked for
     };
     int run = 0;
     check_ = false;
