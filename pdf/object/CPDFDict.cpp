@@ -23,6 +23,12 @@ bool CPDFDict::Insert(const CPDFName& key, std::unique_ptr<CPDFAtom> atom) {
     return true;
 }
 
+bool CPDFDict::Insert(CPDFName&& key, std::unique_ptr<CPDFAtom> atom) {
+    if (!TempDict::Insert(std::move(key), atom.get())) return false;
+    atom.release();
+    return true;
+}
+
 std::unique_ptr<CPDFAtom> CPDFDict::Detach(const char* key) {
     Node* node = TempDict::Find(key);
     if (!node) return nullptr;

@@ -35,6 +35,8 @@ public:
     using TempDict<CPDFName, CPDFAtom*>::First;
     using TempDict<CPDFName, CPDFAtom*>::Next;
     bool Insert(const CPDFName& key, std::unique_ptr<CPDFAtom> atom);
+    // Takes the key's text instead of copying it.
+    bool Insert(CPDFName&& key, std::unique_ptr<CPDFAtom> atom);
     bool Insert(const char* key, std::unique_ptr<CPDFAtom> atom) {
         return Insert(CPDFName(key), std::move(atom));
     }

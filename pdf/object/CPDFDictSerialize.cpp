@@ -71,16 +71,23 @@ void CPDFDict::Serialize(CPDFObjHolder* doc, InStream& in, CryptKey crypt) {
         if (pair[0] == '>' && pair[1] == '>') return;
         in.Back(2);
 
-        // Keys carry no key context: only string values are encrypted.
-        std::unique_ptr<CPDFObject> key = CPDFObject::SerializeObject(doc, in, nullptr);
-        if (!key) RaiseUnexpectedWord(in);
-        if (key->TypeCode() != Name) RaiseFormat(FormatFactor("typecheck: %s", key->TypeName()));
+        // Keys carry no key context: only string values are encrypted. A key
+        // is read in place and moves into its entry; anything but a name is
+        // read the general way for the error it makes.
+        CPDFName key;
+        if (in.Peek() == '/') {
+            key.Serialize(doc, in, nullptr);
+        } else {
+            std::unique_ptr<CPDFObject> other = CPDFObject::SerializeObject(doc, in, nullptr);
+            if (!other) RaiseUnexpectedWord(in);
+            RaiseFormat(FormatFactor("typecheck: %s", other->TypeName()));
+        }
 
         std::unique_ptr<CPDFAtom> value = detail::ReadReference(in);
         if (!value) value = CPDFObject::SerializeObject(doc, in, crypt);
         if (!value) RaiseUnexpectedWord(in);
 
-        if (!Insert(*static_cast<CPDFName*>(key.get()), std::move(value)))
+        if (!Insert(std::move(key), std::move(value)))
             Raise("Serialize", CPDFException::InternalError, "CPDFDict::Insert()");
     }
 }

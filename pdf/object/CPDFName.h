@@ -17,6 +17,8 @@ public:
         : CPDFObject(Name, "Name"), TempString<char>(data, length) {}
     CPDFName(const CPDFName& other) = default;
     CPDFName& operator=(const CPDFName& other) = default;
+    // The text's buffer moves with it; other is left empty.
+    CPDFName(CPDFName&& other) noexcept : CPDFObject(other) { TakeBuffer(other); }
 
     static std::unique_ptr<CPDFName> SerializeObject(CPDFObjHolder* doc, InStream& in,
                                                      CryptKey crypt);

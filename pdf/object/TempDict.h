@@ -19,6 +19,7 @@ public:
     // Entries come and go with their dictionaries: pooled like values.
     struct Node : detail::PooledBlocks {
         Node(const K& k, V v, Node* p) : key(k), value(v), parent(p) {}
+        Node(K&& k, V v, Node* p) : key(std::move(k)), value(v), parent(p) {}
         virtual ~Node() = default;
         K key;
         V value;
@@ -49,8 +50,10 @@ public:
         }
         return nullptr;
     }
-    // Replaces (releasing the old value) or adds.
-    bool Insert(const K& key, V value);
+    // Replaces (releasing the old value) or adds; a new entry copies the key,
+    // or takes it when it is given to keep.
+    bool Insert(const K& key, V value) { return Place(key, value); }
+    bool Insert(K&& key, V value) { return Place(std::move(key), value); }
     // The caller disposes of the value first.
     void EraseNode(Node* node);
     // Releases every value and frees every node.
@@ -71,6 +74,8 @@ private:
     static int Cmp(const Key& a, const K& b) {
         return -b.Compare(a);
     }
+    template <class KeyArg>
+    bool Place(KeyArg&& key, V value);
     void Relink(Node* oldChild, Node* newChild);
     void UpdateEnds();
     // Guards against the chains that sorted input builds despite the local
@@ -123,7 +128,8 @@ void TempDict<K, V>::UpdateEnds() {
 }
 
 template <class K, class V>
-bool TempDict<K, V>::Insert(const K& key, V value) {
+template <class KeyArg>
+bool TempDict<K, V>::Place(KeyArg&& key, V value) {
     Node* parent = nullptr;
     Node* n = root_;
     int c = 0;
@@ -137,10 +143,11 @@ bool TempDict<K, V>::Insert(const K& key, V value) {
         parent = n;
         n = c < 0 ? n->left : n->right;
     }
-    Node* node = new (std::nothrow) Node(key, value, parent);
+    const int length = key.Length();
+    Node* node = new (std::nothrow) Node(std::forward<KeyArg>(key), value, parent);
     if (!node) return false;
     // A key copy that could not allocate comes out empty instead of failing.
-    if (node->key.Length() != key.Length()) {
+    if (node->key.Length() != length) {
         delete node;
         return false;
     }

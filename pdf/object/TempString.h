@@ -162,6 +162,21 @@ public:
 protected:
     // True when added more units and the terminator still fit an int length.
     bool Fits(int added) const { return added < INT_MAX - length_; }
+    // Takes other's contents with its buffer, leaving other empty: a string
+    // parsed into a temporary joins a container without a copy. Only between
+    // strings of one kind, so that the buffer is freed the way it was made.
+    void TakeBuffer(TempString& other) noexcept {
+        if (this == &other) return;
+        if (data_) FreeHeap();
+        initialSize_ = other.initialSize_;
+        growBy_ = other.growBy_;
+        data_ = other.data_;
+        capacity_ = other.capacity_;
+        length_ = other.length_;
+        other.data_ = nullptr;
+        other.capacity_ = 0;
+        other.length_ = 0;
+    }
     // Used by derived buffers that place the data elsewhere.
     void Adopt(C* data, int capacity) {
         data_ = data;

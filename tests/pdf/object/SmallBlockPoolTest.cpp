@@ -94,5 +94,15 @@ TEST(SmallBlockPool, TextBuffersAreFiledUnderTheirCapacity) {
             EXPECT_EQ(text.Capacity(), 32);
         }
         EXPECT_EQ(SmallBlockPool::Kept(64), 1);
+        // A moved name hands its buffer on: it is freed once, by the new owner.
+        const int before = SmallBlockPool::Kept(16);
+        {
+            CPDFName from("abc");
+            CPDFName to(std::move(from));
+            EXPECT_EQ(from.Capacity(), 0);
+            EXPECT_EQ(to.Capacity(), 10);
+            EXPECT_STREQ(to.Text(), "abc");
+        }
+        EXPECT_EQ(SmallBlockPool::Kept(16), before);
     }).join();
 }

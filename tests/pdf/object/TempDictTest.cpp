@@ -127,6 +127,28 @@ TEST(TempDict, SameKeyReplacesAndReleasesOldValue) {
     EXPECT_EQ(d.Find("K")->value, 2);
 }
 
+TEST(TempDict, KeysGivenToKeepMoveAndOthersAreCopied) {
+    Dict d;
+    CPDFName kept("Resources");
+    const char* text = kept.Text();
+    ASSERT_TRUE(d.Insert(std::move(kept), 1));
+    EXPECT_EQ(kept.Length(), 0);  // taken, buffer and all
+    EXPECT_EQ(d.Find("Resources")->key.Text(), text);
+    CPDFName copied("Parent");
+    ASSERT_TRUE(d.Insert(copied, 2));
+    EXPECT_STREQ(copied.Text(), "Parent");
+    EXPECT_NE(d.Find("Parent")->key.Text(), copied.Text());
+    // A key that only replaces a value is left with its owner.
+    CPDFName again("Resources");
+    ASSERT_TRUE(d.Insert(std::move(again), 3));
+    EXPECT_STREQ(again.Text(), "Resources");
+    EXPECT_EQ(d.Find("Resources")->value, 3);
+    // The empty name, which has no buffer, moves too.
+    ASSERT_TRUE(d.Insert(CPDFName(""), 4));
+    EXPECT_EQ(d.Find("")->value, 4);
+    ExpectValid(d);
+}
+
 TEST(TempDict, AscendingDescendingAndRandomInsertionStaySorted) {
     std::vector<std::string> keys;
     for (int i = 0; i < 500; ++i) keys.push_back("k" + std::to_string(1000 + i));
