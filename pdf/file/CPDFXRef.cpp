@@ -80,18 +80,9 @@ bool PlainLine(InStream& in, long* offset, long* gen, bool* inUse) {
 void WriteLine(OutStream& out, int32_t offset, int32_t gen, bool inUse) {
     // "%010d %05d %c \n": twenty bytes for the usual values.
     char line[2 * detail::kDecimalMax + 6];
-    char* end;
-    if (offset >= 0 && gen >= 0 && gen <= 99999) {
-        // The usual line, digits in place: tables run to tens of thousands.
-        for (int i = 9, v = offset; i >= 0; --i, v /= 10) line[i] = static_cast<char>('0' + v % 10);
-        line[10] = ' ';
-        for (int i = 15, v = gen; i >= 11; --i, v /= 10) line[i] = static_cast<char>('0' + v % 10);
-        end = line + 16;
-    } else {
-        end = detail::AppendPadded(line, offset, 10);
-        *end++ = ' ';
-        end = detail::AppendPadded(end, gen, 5);
-    }
+    char* end = detail::AppendPadded(line, offset, 10);
+    *end++ = ' ';
+    end = detail::AppendPadded(end, gen, 5);
     *end++ = ' ';
     *end++ = inUse ? 'n' : 'f';
     *end++ = ' ';
