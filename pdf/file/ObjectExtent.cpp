@@ -58,30 +58,103 @@ struct Item {
     long gen = 0;          // a reference's generation
 };
 
+// Reads a window of the stream's buffer, which holds the whole head of most
+// objects: a byte costs a pointer compare, not a refill check. Running into
+// the window's end is not the end of the data; it is noted, and the head is
+// read again through the stream.
+class WindowCursor {
+public:
+    WindowCursor(const char* bytes, int n) : begin_(bytes), p_(bytes), end_(bytes + n) {}
+    int Peek() {
+        if (p_ < end_) return static_cast<unsigned char>(*p_);
+        hitEnd_ = true;
+        return -1;
+    }
+    int Get() {
+        if (p_ < end_) return static_cast<unsigned char>(*p_++);
+        hitEnd_ = true;
+        return -1;
+    }
+    int Next() {
+        if (p_ < end_) ++p_;
+        return Peek();
+    }
+    // The run of regular bytes that comes next, consumed: its length (at most
+    // limits::kTokenSize, which is too long for any word), its first keep
+    // bytes copied to dst, and whether it holds a '#'. The loop only reads,
+    // so the position stays in a register.
+    int Regular(char* dst, int keep, bool* hash) {
+        const char* q = p_;
+        const char* stop = end_ - p_ > limits::kTokenSize ? p_ + limits::kTokenSize : end_;
+        while (q < stop && kChars.of[static_cast<unsigned char>(*q)] == kRegular) ++q;
+        if (q == end_) hitEnd_ = true;  // the run may go on past the window
+        const int n = static_cast<int>(q - p_);
+        std::memcpy(dst, p_, static_cast<size_t>(n < keep ? n : keep));
+        if (std::memchr(p_, '#', static_cast<size_t>(n))) *hash = true;
+        p_ = q;
+        return n;
+    }
+    void Spaces() {
+        const char* q = p_;
+        while (q < end_ && kChars.of[static_cast<unsigned char>(*q)] == kSpace) ++q;
+        if (q == end_) hitEnd_ = true;
+        p_ = q;
+    }
+    bool HitEnd() const { return hitEnd_; }
+    int Consumed() const { return static_cast<int>(p_ - begin_); }
+
+private:
+    const char* begin_;
+    const char* p_;
+    const char* end_;
+    bool hitEnd_ = false;
+};
+
+// Reads through the stream, refilling its buffer as needed.
+class StreamCursor {
+public:
+    explicit StreamCursor(InStream& in) : in_(in) {}
+    int Peek() { return in_.Peek(); }
+    int Get() { return in_.Get(); }
+    int Next() { return in_.Next(); }
+    // As WindowCursor's, byte by byte.
+    int Regular(char* dst, int keep, bool* hash) {
+        int n = 0;
+        for (int c = in_.Peek(); IsRegular(c) && n < limits::kTokenSize; c = in_.Next()) {
+            if (n < keep) dst[n] = static_cast<char>(c);
+            if (c == '#') *hash = true;
+            ++n;
+        }
+        return n;
+    }
+    void Spaces() {
+        while (IsSpace(in_.Peek())) in_.Get();
+    }
+
+private:
+    InStream& in_;
+};
+
+template <class Cursor>
 class Scanner {
 public:
-    explicit Scanner(InStream& in) : in_(in) {}
+    explicit Scanner(Cursor& in) : in_(in) {}
 
     void SkipGap() {
-        for (int c = in_.Peek(); c >= 0; c = in_.Peek()) {
-            if (IsSpace(c)) {
-                in_.Get();
-            } else if (c == '%') {
-                while (c >= 0 && c != '\r' && c != '\n') c = in_.Next();
-            } else {
-                break;
-            }
+        for (;;) {
+            in_.Spaces();
+            int c = in_.Peek();
+            if (c != '%') break;
+            while (c >= 0 && c != '\r' && c != '\n') c = in_.Next();
         }
     }
 
     // A run of regular characters of at most limits::kTokenSize - 1 bytes;
     // false for an empty or longer one.
     bool Word(char* word) {
-        int n = 0;
-        for (int c = in_.Peek(); IsRegular(c); c = in_.Next()) {
-            if (n == limits::kTokenSize - 1) return false;
-            word[n++] = static_cast<char>(c);
-        }
+        bool hash = false;
+        const int n = in_.Regular(word, limits::kTokenSize - 1, &hash);
+        if (n > limits::kTokenSize - 1) return false;
         word[n] = 0;
         return n > 0;
     }
@@ -125,13 +198,9 @@ public:
             } else if (c == '/') {
                 in_.Get();
                 item.kind = Item::Name;
-                int n = 0;
-                for (int d = in_.Peek(); IsRegular(d); d = in_.Next()) {
-                    if (++n == limits::kTokenSize - 1) return false;
-                    if (d == '#') item.escaped = true;
-                    if (n <= static_cast<int>(sizeof item.text))
-                        item.text[n - 1] = static_cast<char>(d);
-                }
+                const int n =
+                    in_.Regular(item.text, static_cast<int>(sizeof item.text), &item.escaped);
+                if (n >= limits::kTokenSize - 1) return false;
                 item.length = n;
                 item.isLength = n == 6 && std::memcmp(item.text, "Length", 6) == 0;
             } else if (IsRegular(c)) {
@@ -235,12 +304,13 @@ private:
         }
     }
 
-    InStream& in_;
+    Cursor& in_;
     bool topIsDict_ = false;
 };
 
 // True when the word just read ends where the reader's word would.
-bool Bounded(InStream& in) {
+template <class Cursor>
+bool Bounded(Cursor& in) {
     const int c = in.Peek();
     return c < 0 || InStream::IsWhitespace(c) || InStream::IsDelimiter(c) || c == '%' || c == 0;
 }
@@ -293,13 +363,12 @@ std::optional<int32_t> StreamLength(const std::vector<Item>& dict,
     return std::nullopt;
 }
 
-}  // namespace
-
-bool ScanObjectExtent(InStream& in, int offset, const CPDFObjRef& ref,
-                      const LengthResolver& resolveLength, ObjectExtent* extent) {
-    if (offset < 0 || in.Seek(offset) != 0) return false;
-    Scanner scan(in);
-    char word[limits::kTokenSize];
+// From "num gen obj" to the word that ends the body (left in word) and,
+// after "stream", its line end.
+template <class Cursor>
+bool ScanHead(Cursor& in, const CPDFObjRef& ref, char* word, std::vector<Item>& top,
+              std::vector<Item>& dict, bool* topIsDict) {
+    Scanner<Cursor> scan(in);
     // "num gen obj", the numbers plain decimal and equal to ref's.
     for (const long expected : {static_cast<long>(ref.objNum), static_cast<long>(ref.genNum)}) {
         if (!scan.Word(word) || std::strlen(word) > 10) return false;
@@ -312,13 +381,8 @@ bool ScanObjectExtent(InStream& in, int offset, const CPDFObjRef& ref,
         scan.SkipGap();
     }
     if (!scan.Word(word) || std::strcmp(word, "obj") != 0) return false;
-
-    // Kept from call to call: most objects are read without allocating.
-    thread_local std::vector<Item> top, dict;
-    top.clear();
-    dict.clear();
-    if (dict.capacity() > kKeptItems) dict.shrink_to_fit();
     if (!scan.Body(word, top, dict) || top.size() != 1 || !Bounded(in)) return false;
+    *topIsDict = scan.TopIsDict();
     if (scan.TopIsDict() && !WellFormedDict(dict)) return false;
     if (std::strcmp(word, "stream") == 0) {
         if (!scan.TopIsDict()) return false;
@@ -328,16 +392,57 @@ bool ScanObjectExtent(InStream& in, int offset, const CPDFObjRef& ref,
         } else if (c != '\n') {
             return false;
         }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ScanObjectExtent(InStream& in, int offset, const CPDFObjRef& ref,
+                      const LengthResolver& resolveLength, ObjectExtent* extent) {
+    if (offset < 0 || in.Seek(offset) != 0) return false;
+    char word[limits::kTokenSize];
+    // Kept from call to call: most objects are read without allocating.
+    thread_local std::vector<Item> top, dict;
+    auto clear = [] {
+        top.clear();
+        dict.clear();
+        if (dict.capacity() > kKeptItems) dict.shrink_to_fit();
+    };
+    bool topIsDict = false;
+    bool read = false;
+    int n = 0;
+    if (const char* window = in.Window(&n)) {
+        clear();
+        WindowCursor cursor(window, n);
+        const bool ok = ScanHead(cursor, ref, word, top, dict, &topIsDict);
+        // Every byte it looked at was in the window: the stream would read
+        // the same and decide the same.
+        if (!cursor.HitEnd()) {
+            if (!ok) return false;
+            in.Skip(cursor.Consumed());
+            read = true;
+        }
+    }
+    if (!read) {
+        if (in.Seek(offset) != 0) return false;
+        clear();
+        StreamCursor cursor(in);
+        if (!ScanHead(cursor, ref, word, top, dict, &topIsDict)) return false;
+    }
+    if (std::strcmp(word, "stream") == 0) {
         const int start = in.Tell();
         // Resolving may move the stream; the data is found from start.
         const std::optional<int32_t> length = StreamLength(dict, resolveLength);
         if (!length) return false;
         const int end = start < 0 ? -1 : CPDFStream::EndAfter(in, start, *length);
         if (end < 0 || in.Seek(end + kEndStreamLength) != 0) return false;
+        StreamCursor cursor(in);
+        Scanner<StreamCursor> scan(cursor);
         scan.SkipGap();
-        if (!scan.Word(word) || std::strcmp(word, "endobj") != 0 || !Bounded(in)) return false;
+        if (!scan.Word(word) || std::strcmp(word, "endobj") != 0 || !Bounded(cursor)) return false;
     }
-    if (scan.TopIsDict()) extent->type = TypeOf(dict);
+    if (topIsDict) extent->type = TypeOf(dict);
     extent->begin = offset;
     extent->end = in.Tell();
     return extent->end > offset;

@@ -5,19 +5,51 @@
 #include <optional>
 #include <string>
 
+#include "pdf/io/FileInStream.h"
 #include "pdf/io/MemInStream.h"
+#include "support/ScratchDir.h"
 
 namespace corvina::detail {
 namespace {
 
-// The extent of object 4 0 at offset 0 of text, or -1 when it is refused.
+// The extent of object 4 0 at offset 0 of text (end -1 when it is refused).
+ObjectExtent Scan(InStream& in, const LengthResolver& resolve, CPDFObjRef ref) {
+    ObjectExtent extent;
+    if (!ScanObjectExtent(in, 0, ref, resolve, &extent)) return ObjectExtent();
+    EXPECT_EQ(extent.begin, 0);
+    return extent;
+}
+
+// The same from memory, where the text ends the data, and, with a line end
+// after it (so that the look past "endobj" stays inside the buffer), from
+// memory again and from a file read through buffers of every size up to the
+// text's, so that a window ends at every byte of the object and the rest is
+// read through refills. All must agree.
+ObjectExtent ScanEverywhere(const std::string& text, const LengthResolver& resolve = nullptr,
+                            CPDFObjRef ref = CPDFObjRef(4, 0)) {
+    MemInStream mem(text.data(), static_cast<int>(text.size()));
+    const ObjectExtent whole = Scan(mem, resolve, ref);
+    const std::string more = text + "\n";
+    MemInStream longer(more.data(), static_cast<int>(more.size()));
+    const ObjectExtent windowed = Scan(longer, resolve, ref);
+    EXPECT_EQ(windowed.end, whole.end) << text;
+    EXPECT_EQ(windowed.type, whole.type) << text;
+    static const ScratchDir dir;
+    const std::string path = dir.Write("object.pdf", more);
+    const int length = static_cast<int>(more.size());
+    for (int size = 1; size <= length; size += size < 320 ? 1 : length / 7) {
+        FileInStream file(size);
+        EXPECT_TRUE(file.Open(path.c_str(), "rb", 0, -1, size));
+        const ObjectExtent cut = Scan(file, resolve, ref);
+        EXPECT_EQ(cut.end, whole.end) << "buffer of " << size << " bytes: " << text;
+        EXPECT_EQ(cut.type, whole.type) << "buffer of " << size << " bytes: " << text;
+    }
+    return whole;
+}
+
 int End(const std::string& text, const LengthResolver& resolve = nullptr,
         CPDFObjRef ref = CPDFObjRef(4, 0)) {
-    MemInStream in(text.data(), static_cast<int>(text.size()));
-    ObjectExtent extent;
-    if (!ScanObjectExtent(in, 0, ref, resolve, &extent)) return -1;
-    EXPECT_EQ(extent.begin, 0);
-    return extent.end;
+    return ScanEverywhere(text, resolve, ref).end;
 }
 
 int Len(const std::string& s) {
@@ -58,9 +90,8 @@ TEST(ObjectExtent, TellsTheTypeOfTheObjectsDictionary) {
     };
     for (const auto& c : cases) {
         const std::string text = std::string("4 0 obj\n") + c.body + "\nendobj";
-        MemInStream in(text.data(), static_cast<int>(text.size()));
-        ObjectExtent extent;
-        ASSERT_TRUE(ScanObjectExtent(in, 0, CPDFObjRef(4, 0), nullptr, &extent)) << c.body;
+        const ObjectExtent extent = ScanEverywhere(text);
+        ASSERT_GT(extent.end, 0) << c.body;
         EXPECT_EQ(extent.type, c.type) << c.body;
     }
 }
@@ -121,6 +152,13 @@ TEST(ObjectExtent, BoundsNestingAndWordLength) {
     EXPECT_GT(End("4 0 obj\n" + fine + "\nendobj"), 0);
     EXPECT_EQ(End("4 0 obj\n/" + std::string(300, 'n') + "\nendobj"), -1);
     EXPECT_EQ(End("4 0 obj\n" + std::string(300, '7') + "\nendobj"), -1);
+    // The reader's limits to the byte: a name of 254 bytes and a word of 255
+    // are read, one more is not.
+    EXPECT_GT(End("4 0 obj\n/" + std::string(254, 'n') + "\nendobj"), 0);
+    EXPECT_EQ(End("4 0 obj\n/" + std::string(255, 'n') + "\nendobj"), -1);
+    EXPECT_GT(End("4 0 obj\n" + std::string(255, '7') + "\nendobj"), 0);
+    EXPECT_EQ(End("4 0 obj\n" + std::string(256, '7') + "\nendobj"), -1);
+    EXPECT_EQ(End("4 0 obj\n[" + std::string(256, '7') + "]\nendobj"), -1);  // not two words
     // A dictionary of very many keys is left to the reader.
     auto keys = [](int n) {
         std::string text;
