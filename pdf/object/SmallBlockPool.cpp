@@ -1,6 +1,11 @@
 #include "pdf/object/SmallBlockPool.h"
 
+#include <sys/mman.h>
+
+#include <atomic>
+#include <cstdint>
 #include <cstdlib>
+#include <mutex>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define CORVINA_POOL_OFF 1
@@ -22,6 +27,14 @@ void SmallBlockPool::Free(void* p, size_t) noexcept {
     std::free(p);
 }
 
+void SmallBlockPool::FreeUnsized(void* p) noexcept {
+    std::free(p);
+}
+
+bool SmallBlockPool::InArena(const void*) noexcept {
+    return false;
+}
+
 int SmallBlockPool::Kept(size_t) noexcept {
     return 0;
 }
@@ -35,6 +48,31 @@ bool SmallBlockPool::Enabled() noexcept {
 namespace {
 
 constexpr size_t kClasses = SmallBlockPool::kLargest / SmallBlockPool::kStep;
+constexpr size_t kHugePage = size_t{2} << 20;
+// What a thread takes of the arena at a time, to cut blocks from alone.
+constexpr size_t kSlab = size_t{64} << 10;
+
+std::once_flag arenaOnce;
+std::atomic<char*> arenaBase{nullptr};
+std::atomic<size_t> arenaUsed{0};
+
+// Reserved at the first need, aligned to a huge page. MAP_NORESERVE: the
+// reservation is address space, not memory. The first 2 MB keep small pages
+// so that a small document does not cost a whole huge page.
+char* Arena() {
+    std::call_once(arenaOnce, [] {
+        const size_t size = SmallBlockPool::kArenaBytes + kHugePage;
+        void* m = ::mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (m == MAP_FAILED) return;
+        const uintptr_t at = (reinterpret_cast<uintptr_t>(m) + kHugePage - 1) & ~(kHugePage - 1);
+        char* base = reinterpret_cast<char*>(at);
+        // Advice only: without huge pages the arena works with small ones.
+        ::madvise(base + kHugePage, SmallBlockPool::kArenaBytes - kHugePage, MADV_HUGEPAGE);
+        arenaBase.store(base, std::memory_order_release);
+    });
+    return arenaBase.load(std::memory_order_acquire);
+}
 
 struct FreeBlock {
     FreeBlock* next;
@@ -46,6 +84,9 @@ struct Lists {
     FreeBlock* head[kClasses];
     int count[kClasses];
     bool registered;
+    // The part of the arena this thread cuts new blocks from.
+    char* slabNext;
+    char* slabEnd;
     // Set when the thread's lists are gone: values freed later (by static
     // destructors at exit) go straight back to malloc.
     bool closed;
@@ -58,7 +99,7 @@ struct Closer {
         for (size_t c = 0; c < kClasses; ++c) {
             while (FreeBlock* b = lists.head[c]) {
                 lists.head[c] = b->next;
-                std::free(b);
+                if (!SmallBlockPool::InArena(b)) std::free(b);
             }
             lists.count[c] = 0;
         }
@@ -87,7 +128,18 @@ void* SmallBlockPool::Allocate(size_t n) noexcept {
         --l.count[c];
         return b;
     }
-    return std::malloc((c + 1) * kStep);
+    const size_t size = (c + 1) * kStep;
+    if (static_cast<size_t>(l.slabEnd - l.slabNext) < size) {
+        char* base = Arena();
+        const size_t at = base ? arenaUsed.fetch_add(kSlab, std::memory_order_relaxed)
+                               : SmallBlockPool::kArenaBytes;
+        if (at > SmallBlockPool::kArenaBytes - kSlab) return std::malloc(size);
+        l.slabNext = base + at;
+        l.slabEnd = l.slabNext + kSlab;
+    }
+    void* b = l.slabNext;
+    l.slabNext += size;
+    return b;
 }
 
 void SmallBlockPool::Free(void* p, size_t n) noexcept {
@@ -96,15 +148,28 @@ void SmallBlockPool::Free(void* p, size_t n) noexcept {
         const size_t c = ClassOf(n);
         Lists& l = lists;
         if (!l.registered) Register();
-        if (!l.closed && l.count[c] < kMaxKept) {
+        const bool arena = InArena(p);
+        if (!l.closed && (arena || l.count[c] < kMaxKept)) {
             FreeBlock* b = static_cast<FreeBlock*>(p);
             b->next = l.head[c];
             l.head[c] = b;
             ++l.count[c];
             return;
         }
+        // After the thread's lists are gone an arena block is left unused.
+        if (arena) return;
     }
     std::free(p);
+}
+
+void SmallBlockPool::FreeUnsized(void* p) noexcept {
+    if (!InArena(p)) std::free(p);
+}
+
+bool SmallBlockPool::InArena(const void* p) noexcept {
+    const char* base = arenaBase.load(std::memory_order_acquire);
+    const char* at = static_cast<const char*>(p);
+    return base && at >= base && at < base + kArenaBytes;
 }
 
 int SmallBlockPool::Kept(size_t n) noexcept {

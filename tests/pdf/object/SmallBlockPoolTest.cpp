@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -32,22 +35,44 @@ TEST(SmallBlockPool, FreedBlocksServeTheirSizeClassAgain) {
     SmallBlockPool::Free(b, 33);
 }
 
-TEST(SmallBlockPool, KeepsABoundedNumberAndLeavesLargeBlocksToMalloc) {
+TEST(SmallBlockPool, NewBlocksAreCutFromTheArenaAligned) {
     if (!SmallBlockPool::Enabled()) GTEST_SKIP() << "pooling is off under the sanitizer";
-    const size_t size = 100;
-    std::vector<void*> blocks;
-    for (int i = 0; i < SmallBlockPool::kMaxKept + 50; ++i) {
-        blocks.push_back(SmallBlockPool::Allocate(size));
-        ASSERT_NE(blocks.back(), nullptr);
-    }
-    for (void* p : blocks) SmallBlockPool::Free(p, size);
-    EXPECT_EQ(SmallBlockPool::Kept(size), SmallBlockPool::kMaxKept);
-    // Above the largest class nothing is kept.
-    void* big = SmallBlockPool::Allocate(SmallBlockPool::kLargest + 1);
-    ASSERT_NE(big, nullptr);
-    SmallBlockPool::Free(big, SmallBlockPool::kLargest + 1);
-    EXPECT_EQ(SmallBlockPool::Kept(SmallBlockPool::kLargest + 1), 0);
-    SmallBlockPool::Free(nullptr, 8);
+    std::thread([] {
+        std::vector<void*> blocks;
+        for (size_t size : {1, 16, 17, 100, 128}) {
+            void* p = SmallBlockPool::Allocate(size);
+            ASSERT_NE(p, nullptr);
+            EXPECT_TRUE(SmallBlockPool::InArena(p)) << size;
+            EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % alignof(std::max_align_t), 0u) << size;
+            std::memset(p, 'x', (size + 15) / 16 * 16);
+            blocks.push_back(p);
+        }
+        // Each block has its own bytes.
+        for (size_t i = 1; i < blocks.size(); ++i)
+            EXPECT_GE(static_cast<char*>(blocks[i]) - static_cast<char*>(blocks[i - 1]), 16);
+        void* big = SmallBlockPool::Allocate(SmallBlockPool::kLargest + 1);
+        EXPECT_FALSE(SmallBlockPool::InArena(big));
+        SmallBlockPool::Free(big, SmallBlockPool::kLargest + 1);
+        EXPECT_EQ(SmallBlockPool::Kept(SmallBlockPool::kLargest + 1), 0);
+        SmallBlockPool::Free(nullptr, 8);
+        EXPECT_FALSE(SmallBlockPool::InArena(nullptr));
+        EXPECT_FALSE(SmallBlockPool::InArena(&blocks));
+    }).join();
+}
+
+namespace {
+struct Refusing : corvina::detail::PooledBlocks {
+    Refusing() { throw std::runtime_error("refused"); }
+    char bytes[40];
+};
+}  // namespace
+
+TEST(SmallBlockPool, ABlockWhoseConstructorThrowsIsLetGo) {
+    // new (std::nothrow) frees the block through the placement delete, which
+    // is not told its size; an arena block must not reach std::free.
+    for (int i = 0; i < 3; ++i) EXPECT_THROW(new (std::nothrow) Refusing(), std::runtime_error);
+    auto name = std::make_unique<CPDFName>("after");
+    EXPECT_TRUE(name->Equals("after"));
 }
 
 TEST(SmallBlockPool, ValuesMadeInOneThreadAreFreedInAnother) {
@@ -104,5 +129,36 @@ TEST(SmallBlockPool, TextBuffersAreFiledUnderTheirCapacity) {
             EXPECT_STREQ(to.Text(), "abc");
         }
         EXPECT_EQ(SmallBlockPool::Kept(16), before);
+    }).join();
+}
+
+// Last of the file: it uses the whole arena of the process it runs in.
+TEST(SmallBlockPool, OnceTheArenaIsUsedUpBlocksComeFromMallocAndAFewAreKept) {
+    if (!SmallBlockPool::Enabled()) GTEST_SKIP() << "pooling is off under the sanitizer";
+    std::thread([] {
+        const size_t size = 100;
+        std::vector<void*> arena, heap;
+        // Cutting blocks touches no memory: only the addresses are handed out.
+        for (size_t i = 0; i <= SmallBlockPool::kArenaBytes / 112; ++i) {
+            void* p = SmallBlockPool::Allocate(size);
+            ASSERT_NE(p, nullptr);
+            if (!SmallBlockPool::InArena(p)) {
+                heap.push_back(p);
+                break;
+            }
+            arena.push_back(p);
+        }
+        ASSERT_EQ(heap.size(), 1u) << "the arena never ran out";
+        while (heap.size() < static_cast<size_t>(SmallBlockPool::kMaxKept) + 50) {
+            heap.push_back(SmallBlockPool::Allocate(size));
+            ASSERT_FALSE(SmallBlockPool::InArena(heap.back()));
+        }
+        // Blocks from malloc: a bounded number is kept, the rest given back.
+        for (void* p : heap) SmallBlockPool::Free(p, size);
+        EXPECT_EQ(SmallBlockPool::Kept(size), SmallBlockPool::kMaxKept);
+        // Arena blocks are all kept, and served first again.
+        for (size_t i = 0; i < 1000; ++i) SmallBlockPool::Free(arena[i], size);
+        EXPECT_EQ(SmallBlockPool::Kept(size), SmallBlockPool::kMaxKept + 1000);
+        EXPECT_TRUE(SmallBlockPool::InArena(SmallBlockPool::Allocate(size)));
     }).join();
 }
