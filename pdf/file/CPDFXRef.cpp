@@ -93,8 +93,8 @@ void WriteLine(OutStream& out, int32_t offset, int32_t gen, bool inUse) {
 }  // namespace
 
 XRefEntry* CPDFXRef::Slot(int32_t objNum) {
-    if (objNum <= 0 || objNum > static_cast<int32_t>(slots_.size())) return nullptr;
-    XRefEntry& e = slots_[objNum - 1];
+    if (objNum < base_ || objNum > HighestStored()) return nullptr;
+    XRefEntry& e = slots_[static_cast<size_t>(objNum - base_)];
     return e.objNum == -1 ? nullptr : &e;
 }
 
@@ -102,8 +102,24 @@ const XRefEntry* CPDFXRef::Slot(int32_t objNum) const {
     return const_cast<CPDFXRef*>(this)->Slot(objNum);
 }
 
-bool CPDFXRef::Cover(int32_t objNum) {
-    return detail::GrowSlots(slots_, static_cast<size_t>(objNum), 100);
+bool CPDFXRef::Cover(int32_t lo, int32_t hi) {
+    if (lo < 1 || hi < lo) return false;
+    if (slots_.empty()) {
+        base_ = lo;
+    } else if (lo < base_) {
+        try {
+            slots_.insert(slots_.begin(), static_cast<size_t>(base_ - 1), XRefEntry{});
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        base_ = 1;
+    }
+    return detail::GrowSlots(slots_, static_cast<size_t>(hi - base_) + 1, 100);
+}
+
+XRefEntry* CPDFXRef::Place(int32_t objNum) {
+    if (!Cover(objNum, objNum)) return nullptr;
+    return &slots_[static_cast<size_t>(objNum - base_)];
 }
 
 void CPDFXRef::Serialize(CPDFObjHolder* doc, InStream& in) {
@@ -142,7 +158,8 @@ void CPDFXRef::ReadSection(InStream& in) {
         // than the file holds grows the table line by line as read.
         const long room = static_cast<long>(in.Length()) - in.Tell();
         if (count <= room / kMinLineBytes + 1 && first + count - 1 > 0 &&
-            !Cover(static_cast<int32_t>(first + count - 1))) {
+            !Cover(first > 0 ? static_cast<int32_t>(first) : 1,
+                   static_cast<int32_t>(first + count - 1))) {
             errno = ENOMEM;
             Raise(CPDFException::RuntimeLibraryError, nullptr);
         }
@@ -173,11 +190,12 @@ void CPDFXRef::ReadSection(InStream& in) {
                 freeHead_ = static_cast<int32_t>(offset);
                 continue;
             }
-            if (!Cover(objNum)) {
+            XRefEntry* slot = Place(objNum);
+            if (!slot) {
                 errno = ENOMEM;
                 Raise(CPDFException::RuntimeLibraryError, nullptr);
             }
-            slots_[objNum - 1] =
+            *slot =
                 XRefEntry{objNum, static_cast<int32_t>(gen), static_cast<int32_t>(offset), inUse};
         }
     }
@@ -208,18 +226,18 @@ void CPDFXRef::Serialize(OutStream& out) {
 bool CPDFXRef::Create(CPDFObjHolder* doc, const CPDFXRef* source) {
     doc_ = doc;
     slots_.clear();
+    base_ = 1;
     size_ = 0;
     freeHead_ = 0;
     if (!source) return true;
     freeHead_ = source->freeHead_;
     size_ = source->size_;
-    int32_t highest = 0;
-    for (const XRefEntry& e : source->slots_)
-        if (e.objNum != -1 && !e.inUse) highest = e.objNum;
-    if (!Cover(highest)) return false;
-    for (int32_t n = 1; n <= highest; ++n) {
-        const XRefEntry* e = source->Slot(n);
-        if (e && !e->inUse) slots_[n - 1] = *e;
+    // Ascending, so that the storage starts at the lowest free number.
+    for (const XRefEntry& e : source->slots_) {
+        if (e.objNum == -1 || e.inUse) continue;
+        XRefEntry* slot = Place(e.objNum);
+        if (!slot) return false;
+        *slot = e;
     }
     return true;
 }
@@ -235,8 +253,9 @@ const XRefEntry* CPDFXRef::GetEntry(int32_t objNum) const {
 bool CPDFXRef::AddEntry(int32_t* objNum) {
     if (size_ >= INT32_MAX) return false;
     const int32_t n = size_ + 1;
-    if (!Cover(n)) return false;
-    slots_[n - 1] = XRefEntry{n, 0, 0, true};
+    XRefEntry* slot = Place(n);
+    if (!slot) return false;
+    *slot = XRefEntry{n, 0, 0, true};
     size_ = n;
     if (objNum) *objNum = n;
     return true;
@@ -244,8 +263,9 @@ bool CPDFXRef::AddEntry(int32_t* objNum) {
 
 bool CPDFXRef::SetEntry(const XRefEntry& entry) {
     if (entry.objNum <= 0 || entry.objNum > size_) return false;
-    if (!Cover(entry.objNum)) return false;
-    slots_[entry.objNum - 1] = entry;
+    XRefEntry* slot = Place(entry.objNum);
+    if (!slot) return false;
+    *slot = entry;
     return true;
 }
 
@@ -304,8 +324,8 @@ bool CPDFXRef::Resize(int32_t size) {
 }
 
 bool CPDFXRef::Complete(const CPDFXRef& stream) {
-    const int32_t stored = static_cast<int32_t>(stream.slots_.size());
-    for (int32_t n = 1; n <= stream.size_ && n <= stored; ++n) {
+    const int32_t stored = stream.HighestStored();
+    for (int32_t n = stream.base_; n <= stream.size_ && n <= stored; ++n) {
         const XRefEntry* e = stream.Slot(n);
         if (!e) continue;
         const XRefEntry* mine = GetEntry(n);

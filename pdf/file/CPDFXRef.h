@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -10,8 +11,9 @@ namespace corvina {
 
 class InStream;
 
-// The in-memory cross-reference table: slot n-1 holds object n's entry. Object
-// 0 has no slot; its offset field is the free-list head. Owned by the document.
+// The in-memory cross-reference table: one slot per number from the lowest
+// placed to the highest. Object 0 has no slot; its offset field is the
+// free-list head. Owned by the document.
 // The entries it hands out are its own and stay valid only until AddEntry or
 // SetEntry grows the storage: hold a number, not a pointer, across those.
 // Reading throws a CPDFException on a table that does not read; the other
@@ -31,7 +33,7 @@ public:
     void ForEachRun(Fn fn) const {
         int32_t start = 0, count = 1;
         bool open = true;
-        const int32_t stored = static_cast<int32_t>(slots_.size());
+        const int32_t stored = HighestStored();
         const int32_t last = size_ < stored ? size_ : stored;
         for (int32_t n = 1; n <= last; ++n) {
             if (Slot(n)) {
@@ -68,7 +70,7 @@ public:
     bool Resize(int32_t size);
     // Makes room for entries up to objNum at once, so that a table filled
     // number by number is not copied each time its room doubles.
-    bool Reserve(int32_t objNum) { return objNum <= 0 || Cover(objNum); }
+    bool Reserve(int32_t objNum) { return objNum <= 0 || Cover(1, objNum); }
     // Completes the table with what a hybrid file's stream lists: numbers the
     // table lacks, and numbers it lists free that the stream has in use.
     bool Complete(const CPDFXRef& stream);
@@ -78,11 +80,17 @@ public:
     int32_t Size() const { return size_; }
     int32_t FreeHead() const { return freeHead_; }
     void SetFreeHead(int32_t head) { freeHead_ = head; }
+    // Slots held in memory, empty ones included.
+    size_t StoredSlots() const { return slots_.size(); }
 
 private:
     XRefEntry* Slot(int32_t objNum);
     const XRefEntry* Slot(int32_t objNum) const;
-    bool Cover(int32_t objNum);
+    // Makes the slots of lo..hi exist (lo at least 1).
+    bool Cover(int32_t lo, int32_t hi);
+    // The slot of objNum, made when missing; null when memory runs out.
+    XRefEntry* Place(int32_t objNum);
+    int32_t HighestStored() const { return base_ + static_cast<int32_t>(slots_.size()) - 1; }
     void ReadSection(InStream& in);
 
     int32_t freeHead_ = 0;
@@ -91,6 +99,12 @@ private:
     int32_t size_ = 0;
     // objNum == -1 marks an empty slot.
     std::vector<XRefEntry> slots_;
+    // The number of slots_[0]: the lowest placed while the table was empty,
+    // so that a table holding only high numbers (the entries a save writes
+    // early) does not hold every number below them. A lower number placed
+    // later brings it down to 1 at once, so numbers placed in descending
+    // order do not move the slots each time.
+    int32_t base_ = 1;
 };
 
 }  // namespace corvina

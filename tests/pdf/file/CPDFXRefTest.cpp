@@ -231,6 +231,44 @@ TEST(CPDFXRefEntries, ReservingRoomListsNothingNew) {
     EXPECT_EQ(Written(xref), before + "40000 2\r\n0000001234 00000 n \n0000000000 00000 n \n");
 }
 
+TEST(CPDFXRefEntries, StorageStartsAtTheLowestNumberPlaced) {
+    // Entries placed only high up (what a save writes early) hold no slots
+    // for the numbers below them.
+    CPDFXRef high;
+    ASSERT_TRUE(high.Resize(100000));
+    for (int32_t n = 90000; n < 90010; ++n) Put(high, n, 0, n, true);
+    EXPECT_LT(high.StoredSlots(), 2000u);
+    EXPECT_EQ(high.GetEntry(1), nullptr);
+    EXPECT_EQ(high.GetEntry(89999), nullptr);
+    EXPECT_EQ(high.GetEntry(90009)->offset, 90009);
+    EXPECT_EQ(high.GetEntry(95000), nullptr);
+
+    // A lower number after them, and numbers in descending order: every entry
+    // stays, and the table reads and writes as one filled in ascending order.
+    Put(high, 5, 0, 5, true);
+    for (int32_t n = 89999; n > 89000; n -= 7) Put(high, n, 1, n, false);
+    CPDFXRef ascending;
+    ASSERT_TRUE(ascending.Resize(100000));
+    Put(ascending, 5, 0, 5, true);
+    for (int32_t n = 89000; n < 90010; ++n)
+        if (const XRefEntry* e = high.GetEntry(n))
+            Put(ascending, n, e->genNum, e->offset, e->inUse);
+    EXPECT_EQ(high.GetEntry(5)->offset, 5);
+    EXPECT_EQ(high.GetEntry(90000)->offset, 90000);
+    EXPECT_EQ(high.GetEntry(89999 - 7)->genNum, 1);
+    EXPECT_EQ(Written(high), Written(ascending));
+
+    // A copy starts at the lowest free number of its source.
+    CPDFXRef source;
+    FillInUse(source, 70000);
+    ASSERT_NE(source.FreeEntry(60000), 0);
+    CPDFXRef copy;
+    ASSERT_TRUE(copy.Create(nullptr, &source));
+    EXPECT_LT(copy.StoredSlots(), 2000u);
+    EXPECT_EQ(copy.FreeHead(), 60000);
+    EXPECT_FALSE(copy.GetEntry(60000)->inUse);
+}
+
 TEST(CPDFXRefFreeList, FreedNumbersStayInAscendingOrder) {
     CPDFXRef xref;
     FillInUse(xref, 8);
