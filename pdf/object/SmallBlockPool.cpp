@@ -49,6 +49,8 @@ namespace {
 
 constexpr size_t kClasses = SmallBlockPool::kLargest / SmallBlockPool::kStep;
 constexpr size_t kHugePage = size_t{2} << 20;
+// The arena's start, in small pages, before its first huge page.
+constexpr size_t kSmallStart = size_t{512} << 10;
 // What a thread takes of the arena at a time, to cut blocks from alone.
 constexpr size_t kSlab = size_t{64} << 10;
 
@@ -56,19 +58,22 @@ std::once_flag arenaOnce;
 std::atomic<char*> arenaBase{nullptr};
 std::atomic<size_t> arenaUsed{0};
 
-// Reserved at the first need, aligned to a huge page. MAP_NORESERVE: the
-// reservation is address space, not memory. The first 2 MB keep small pages
-// so that a small document does not cost a whole huge page.
+// Reserved at the first need. MAP_NORESERVE: the reservation is address
+// space, not memory. It starts kSmallStart before a huge page boundary: the
+// values of a small document stay in small pages, and a large one's go on
+// into huge pages.
 char* Arena() {
     std::call_once(arenaOnce, [] {
         const size_t size = SmallBlockPool::kArenaBytes + kHugePage;
         void* m = ::mmap(nullptr, size, PROT_READ | PROT_WRITE,
                          MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
         if (m == MAP_FAILED) return;
-        const uintptr_t at = (reinterpret_cast<uintptr_t>(m) + kHugePage - 1) & ~(kHugePage - 1);
-        char* base = reinterpret_cast<char*>(at);
+        const uintptr_t huge =
+            (reinterpret_cast<uintptr_t>(m) + kSmallStart + kHugePage - 1) & ~(kHugePage - 1);
+        char* base = reinterpret_cast<char*>(huge - kSmallStart);
         // Advice only: without huge pages the arena works with small ones.
-        ::madvise(base + kHugePage, SmallBlockPool::kArenaBytes - kHugePage, MADV_HUGEPAGE);
+        ::madvise(reinterpret_cast<char*>(huge), SmallBlockPool::kArenaBytes - kSmallStart,
+                  MADV_HUGEPAGE);
         arenaBase.store(base, std::memory_order_release);
     });
     return arenaBase.load(std::memory_order_acquire);
