@@ -7,8 +7,7 @@
 
 namespace corvina {
 
-CPDFException::CPDFException(const char* module, const char* method, int type,
-                             const char* factor) {
+CPDFException::CPDFException(const char* module, const char* method, int type, const char* factor) {
     Set(module, method, type, factor);
 }
 

@@ -12,6 +12,25 @@
 
 namespace corvina {
 
+namespace detail {
+
+// Copies n units into a buffer just allocated. GCC, seeing a buffer freed
+// just before through a virtual call it cannot follow, would take the
+// source for that freed buffer; callers pass one that lies outside it.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuse-after-free"
+#endif
+template <class C>
+inline void CopyUnits(C* to, const C* from, int n) {
+    std::memcpy(to, from, static_cast<size_t>(n) * sizeof(C));
+}
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+
+}  // namespace detail
+
 // Character operations of TempString; the byte strings of PDF use char.
 template <class C>
 struct TempStringOpe {
@@ -97,16 +116,8 @@ public:
         length_ = 0;
         if (!data || length <= 0) return true;
         if (length == INT_MAX || !Reserve(length + 1)) return false;
-        // data lies outside the freed buffer (the overlap returned above); the
-        // optimizer cannot see that through the virtual Free().
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuse-after-free"
-#endif
-        std::memcpy(data_, data, static_cast<size_t>(length) * sizeof(C));
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
+        // data lies outside the freed buffer (the overlap returned above).
+        detail::CopyUnits(data_, data, length);
         length_ = length;
         data_[length_] = 0;
         return true;

@@ -6,9 +6,9 @@
 
 #include "pdf/file/CPDFDoc.h"
 #include "pdf/file/CPDFLib.h"
-#include "pdf/io/TempName.h"
 #include "pdf/io/MemInStream.h"
 #include "pdf/io/MemOutStream.h"
+#include "pdf/io/TempName.h"
 #include "pdf/object/CPDFException.h"
 #include "pdf/object/CPDFObjRef.h"
 #include "pdf/object/CPDFObject.h"

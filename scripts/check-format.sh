@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Prints every C++ source and header that clang-format (with the project's
+# .clang-format) would change. Exits 1 when it printed anything.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+
+if ! command -v clang-format >/dev/null; then
+    sudo=()
+    [[ $(id -u) -ne 0 ]] && sudo=(sudo)
+    "${sudo[@]}" apt-get update
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends clang-format
+fi
+
+bad=0
+while IFS= read -r file; do
+    if ! clang-format --dry-run --Werror "$file" >/dev/null 2>&1; then
+        echo "not formatted: $file"
+        bad=1
+    fi
+done < <(git ls-files '*.cpp' '*.h')
+exit $bad
