@@ -93,7 +93,7 @@ void WriteLine(OutStream& out, int32_t offset, int32_t gen, bool inUse) {
 }  // namespace
 
 XRefEntry* CPDFXRef::Slot(int32_t objNum) {
-    if (objNum < base_ || objNum > HighestStored()) return nullptr;
+    if (objNum < base_ || static_cast<size_t>(objNum - base_) >= slots_.size()) return nullptr;
     XRefEntry& e = slots_[static_cast<size_t>(objNum - base_)];
     return e.objNum == -1 ? nullptr : &e;
 }

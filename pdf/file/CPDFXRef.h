@@ -1,5 +1,6 @@
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -90,7 +91,11 @@ private:
     bool Cover(int32_t lo, int32_t hi);
     // The slot of objNum, made when missing; null when memory runs out.
     XRefEntry* Place(int32_t objNum);
-    int32_t HighestStored() const { return base_ + static_cast<int32_t>(slots_.size()) - 1; }
+    // The highest number with a slot (base_ - 1 when there is none).
+    int32_t HighestStored() const {
+        const int64_t last = static_cast<int64_t>(base_) + static_cast<int64_t>(slots_.size()) - 1;
+        return last > INT32_MAX ? INT32_MAX : static_cast<int32_t>(last);
+    }
     void ReadSection(InStream& in);
 
     int32_t freeHead_ = 0;

@@ -258,6 +258,14 @@ TEST(CPDFXRefEntries, StorageStartsAtTheLowestNumberPlaced) {
     EXPECT_EQ(high.GetEntry(89999 - 7)->genNum, 1);
     EXPECT_EQ(Written(high), Written(ascending));
 
+    // The highest number there is takes one run of slots, not the range.
+    CPDFXRef top;
+    ASSERT_TRUE(top.Resize(INT32_MAX));
+    Put(top, INT32_MAX, 0, 77, true);
+    EXPECT_EQ(top.GetEntry(INT32_MAX)->offset, 77);
+    EXPECT_EQ(top.GetEntry(INT32_MAX - 1), nullptr);
+    EXPECT_LT(top.StoredSlots(), 2000u);
+
     // A copy starts at the lowest free number of its source.
     CPDFXRef source;
     FillInUse(source, 70000);
