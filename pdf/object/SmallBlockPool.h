@@ -12,7 +12,7 @@ namespace corvina::detail {
 // that size is one pop instead of a trip through malloc and free.
 //
 // New blocks are cut from an arena: one reservation of address space, asked
-// to be backed by huge pages past its first 2 MB, so that a large document's
+// to be backed by huge pages past its first 512 KB, so that a large document's
 // values cost one page fault per 2 MB instead of one per 4 KB. Arena blocks
 // stay in the lists when freed and the arena is kept until the process ends;
 // once it is used up, blocks come from malloc and go back to it beyond
