@@ -13,16 +13,10 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 pages=${1:-20000}
 shift || true
 build=${BENCH_BUILD:-}
+"$root/scripts/setup.sh" valgrind
 if [ -z "$build" ]; then
-    "$root/scripts/setup.sh"
     "$root/scripts/build.sh" build-release -DCMAKE_BUILD_TYPE=Release >/dev/null
     build="$root/build-release"
-fi
-if ! command -v valgrind >/dev/null; then
-    sudo=()
-    [[ $(id -u) -ne 0 ]] && sudo=(sudo)
-    "${sudo[@]}" apt-get update
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends valgrind
 fi
 
 work=${BENCH_DIR:-$(mktemp -d)}

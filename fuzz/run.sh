@@ -13,13 +13,7 @@ target=${1:?target}
 seconds=${2:?seconds}
 jobs=${3:-1}
 
-"$root/scripts/setup.sh"
-if ! command -v clang++ >/dev/null; then
-    sudo=()
-    [[ $(id -u) -ne 0 ]] && sudo=(sudo)
-    "${sudo[@]}" apt-get update
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends clang
-fi
+"$root/scripts/setup.sh" clang
 
 build="$root/build-fuzz"
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

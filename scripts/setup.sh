@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need; does
-# nothing when all of them are already installed.
+# Installs the Debian packages the build, the tests and the demo need, and
+# any further ones named as arguments (a checker or tool of one script);
+# does nothing when all of them are already installed.
+# Usage: scripts/setup.sh [PACKAGE...]
 set -euo pipefail
 
 packages=(
@@ -9,6 +11,7 @@ packages=(
     zlib1g-dev libjpeg62-turbo-dev libtiff-dev libmd-dev
     qpdf poppler-utils ghostscript groff mupdf-tools time
     libjpeg-turbo-progs libtiff-tools
+    "$@"
 )
 
 missing=()

@@ -92,6 +92,7 @@ struct Lists {
     // The part of the arena this thread cuts new blocks from.
     char* slabNext;
     char* slabEnd;
+    bool arenaDone;
     // Set when the thread's lists are gone: values freed later (by static
     // destructors at exit) go straight back to malloc.
     bool closed;
@@ -135,10 +136,15 @@ void* SmallBlockPool::Allocate(size_t n) noexcept {
     }
     const size_t size = (c + 1) * kStep;
     if (static_cast<size_t>(l.slabEnd - l.slabNext) < size) {
+        if (l.arenaDone) return std::malloc(size);
         char* base = Arena();
         const size_t at = base ? arenaUsed.fetch_add(kSlab, std::memory_order_relaxed)
                                : SmallBlockPool::kArenaBytes;
-        if (at > SmallBlockPool::kArenaBytes - kSlab) return std::malloc(size);
+        if (at > SmallBlockPool::kArenaBytes - kSlab) {
+            // Used up (or never had): this thread stops asking.
+            l.arenaDone = true;
+            return std::malloc(size);
+        }
         l.slabNext = base + at;
         l.slabEnd = l.slabNext + kSlab;
     }
