@@ -213,6 +213,7 @@ bool CPDFDriver::SetParams(long startPage, long endPage, const char* format, con
     format_ = format ? format : "%d";
     formatParts_.reset();
     fitType_ = fitType ? fitType : "/XYZ null null null";
+    fitArray_.reset();
     overwrite_ = overwrite;
     remove_ = remove;
     return true;
@@ -460,6 +461,56 @@ bool CPDFDriver::MakeName(long page, std::string& mbName, std::u16string& name) 
     return true;
 }
 
+namespace {
+
+// Values that copy without the document: no reference, no container.
+bool IsPlainValue(const CPDFAtom* atom) {
+    const CPDFObject* obj = atom && atom->Kind() == CPDFAtom::ObjectKind
+                                ? static_cast<const CPDFObject*>(atom)
+                                : nullptr;
+    if (!obj) return false;
+    switch (obj->TypeCode()) {
+        case CPDFObject::Bool:
+        case CPDFObject::Number:
+        case CPDFObject::Integer:
+        case CPDFObject::Real:
+        case CPDFObject::Name:
+        case CPDFObject::Null:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+void CPDFDriver::KeepFitArray(const CPDFArray* parsed) {
+    if (fitArray_ || !parsed || !parsed->GetAt(0) || parsed->GetAt(0)->Kind() != CPDFAtom::RefKind)
+        return;
+    auto members = std::make_unique<CPDFArray>();
+    for (int i = 1; i < parsed->Count(); ++i) {
+        if (!IsPlainValue(parsed->GetAt(i))) return;
+        std::unique_ptr<CPDFObject> value =
+            static_cast<const CPDFObject*>(parsed->GetAt(i))->Duplicate(doc_, doc_);
+        if (!value || !members->Push_Back(std::move(value))) return;
+    }
+    fitArray_ = std::move(members);
+}
+
+std::unique_ptr<CPDFArray> CPDFDriver::CopyFitArray(const CPDFObjRef& pageRef) {
+    if (!fitArray_) return nullptr;
+    auto array = std::make_unique<CPDFArray>();
+    if (!array->ReserveSlots(fitArray_->Count() + 1) ||
+        !array->Push_Back(std::make_unique<CPDFObjRef>(pageRef.objNum, pageRef.genNum)))
+        return nullptr;
+    for (int i = 0; i < fitArray_->Count(); ++i) {
+        std::unique_ptr<CPDFObject> value =
+            static_cast<const CPDFObject*>(fitArray_->GetAt(i))->Duplicate(doc_, doc_);
+        if (!value || !array->Push_Back(std::move(value))) return nullptr;
+    }
+    return array;
+}
+
 bool CPDFDriver::AddDest(long page, const CPDFObjRef& pageRef) {
     std::string mbName;
     std::u16string name;
@@ -495,11 +546,15 @@ bool CPDFDriver::AddDest(long page, const CPDFObjRef& pageRef) {
     }
     std::unique_ptr<CPDFArray> array;
     if (n > 0 && static_cast<size_t>(n) < kNameBuffer) {
-        try {
-            corvina::MemInStream in(text, n);
-            array = CPDFArray::SerializeObject(doc_, in, nullptr);
-        } catch (const CPDFException&) {
-            array.reset();
+        array = CopyFitArray(pageRef);
+        if (!array) {
+            try {
+                corvina::MemInStream in(text, n);
+                array = CPDFArray::SerializeObject(doc_, in, nullptr);
+            } catch (const CPDFException&) {
+                array.reset();
+            }
+            KeepFitArray(array.get());
         }
     }
     auto dest = std::make_unique<corvina::CPDFDestination>();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "pdf/file/CPDFLib.h"
+#include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFObjRef.h"
 
 namespace corvina {
@@ -64,6 +65,8 @@ private:
                           std::set<corvina::CPDFObjRef>& visited);
     bool MakeName(long page, std::string& mbName, std::u16string& name);
     bool AddDest(long page, const corvina::CPDFObjRef& pageRef);
+    void KeepFitArray(const corvina::CPDFArray* parsed);
+    std::unique_ptr<corvina::CPDFArray> CopyFitArray(const corvina::CPDFObjRef& pageRef);
     bool WriteDests();
     bool RemoveAllDests();
     void Fail(const char* format, const char* arg);
@@ -88,6 +91,10 @@ private:
     struct FormatParts;
     std::unique_ptr<FormatParts> formatParts_;
     std::string fitType_ = "/XYZ null null null";
+    // The members after the page of the array parsed for an earlier page,
+    // when they are plain values: every page's text parses to the same
+    // members, so later pages copy them instead of parsing again.
+    std::unique_ptr<corvina::CPDFArray> fitArray_;
     bool overwrite_ = false;
     bool remove_ = false;
 };

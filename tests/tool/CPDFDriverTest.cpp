@@ -127,6 +127,49 @@ TEST_F(CPDFDriverLogTest, DestinationTextFillsTheJobsBufferAndNoMore) {
     EXPECT_EQ(sink_.lines, Lines{"Invalid FitType: " + fit});
 }
 
+// Twelve pages, objects 3 to 14: the page numbers grow from one digit to two
+// along the run, and object 15 is a number a fit type can name.
+std::string TwelvePages() {
+    PdfBuilder pdf;
+    std::string kids;
+    for (int num = 3; num <= 14; ++num) {
+        kids += std::to_string(num) + " 0 R ";
+        pdf.Obj(num, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>");
+    }
+    pdf.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .Obj(2, "<< /Type /Pages /Kids [" + kids + "] /Count 12 >>")
+        .Obj(15, "792")
+        .Root(1);
+    return pdf.Bytes();
+}
+
+TEST_F(CPDFDriverLogTest, EveryPageGetsTheFitTypeAsWritten) {
+    const std::string in = dir_.Write("twelve.pdf", TwelvePages());
+    for (const char* fit : {"/FitH 792.50", "/XYZ -0 .5 null", "/Fit 15 0 R"}) {
+        SCOPED_TRACE(fit);
+        const std::string out = dir_.File("out.pdf");
+        ASSERT_TRUE(Run(in, out, nullptr, fit));
+        const std::string bytes = ScratchDir::Read(out);
+        for (int num = 3; num <= 14; ++num) {
+            const std::string dest = "/D [" + std::to_string(num) + " 0 R " + fit + "]";
+            EXPECT_NE(bytes.find(dest), std::string::npos) << dest;
+        }
+    }
+    EXPECT_EQ(sink_.lines, Lines{});
+}
+
+TEST_F(CPDFDriverLogTest, EveryPagesTextMustFitTheBuffer) {
+    // "[3 0 R " fits with the fit type where "[10 0 R " does not: the pages
+    // up to object 9 get destinations, the next one stops the job.
+    const std::string in = dir_.Write("twelve.pdf", TwelvePages());
+    std::string fit = "/XYZ null null null";
+    fit.resize(255 - 8, ' ');
+    EXPECT_FALSE(Run(in, dir_.File("out.pdf"), nullptr, fit.c_str()));
+    EXPECT_EQ(sink_.lines, Lines{"Invalid FitType: " + fit});
+    fit.pop_back();
+    EXPECT_TRUE(Run(in, dir_.File("out.pdf"), nullptr, fit.c_str()));
+}
+
 TEST_F(CPDFDriverLogTest, MissingInputAndTemporaryDirectory) {
     const std::string missing = dir_.File("missing.pdf");
     EXPECT_FALSE(Run(missing, dir_.File("out.pdf")));
