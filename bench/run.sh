@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Times the named-destination job against plain copies and rewrites of one
-# large PDF: cp, mutool clean, qpdf, and linkpoint, several runs each.
+# large PDF: cp, dd, mutool clean, qpdf, and linkpoint, several runs each.
 # Usage: bench/run.sh [PAGES] [RUNS]   (defaults: 20000 pages, 3 runs)
 set -euo pipefail
 
@@ -19,13 +19,16 @@ echo "input: $in ($(du -m "$in" | cut -f1) MB, $pages pages)"
 source "$root/bench/measure.sh"
 
 measure cp cp "$in" "$work/out.pdf"
+# The same copy through user space, in the job's 512 KB reads and writes:
+# what the job's own copying of the bytes costs, without any parsing.
+measure dd dd if="$in" of="$work/out.pdf" bs=512K status=none
 command -v mutool >/dev/null && measure mutool mutool clean "$in" "$work/out.pdf"
 measure qpdf qpdf "$in" "$work/out.pdf"
 measure linkpoint "$root/build-release/linkpoint" "$in" "$work/out.pdf" -l ""
 
 echo
 # Every command against cp: the floor a copy of the file costs on this disk.
-for name in mutool qpdf linkpoint; do
+for name in dd mutool qpdf linkpoint; do
     [ -n "${secs[$name]:-}" ] || continue
     awk -v a="${secs[$name]}" -v b="${secs[cp]}" -v ma="${rss[$name]}" -v mb="${rss[cp]}" -v n="$name" \
         'BEGIN { printf "%-10s / cp       time %5.2fx   memory %5.2fx\n", n, (b > 0 ? a / b : 0), (mb > 0 ? ma / mb : 0) }'
