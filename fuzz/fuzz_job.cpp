@@ -35,7 +35,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QuietSink sink;
     std::unique_ptr<CPDFDriver> driver = CreateDriver(scratch.Path().c_str(), sink);
     if (!driver) return 0;
-    driver->SetParams(0, 0, nullptr, nullptr, size & 1, false);
+    // Fit types of each kind the job treats apart: plain values, a number
+    // kept as written, a member naming another object, a nested array.
+    static const char* const kFits[] = {nullptr, "/FitH 792.50", "/Fit 1 0 R", "/FitR 0 0 612 792",
+                                        "/XYZ [1] 2 3"};
+    driver->SetParams(0, 0, nullptr, kFits[(size >> 1) % 5], size & 1, false);
     const std::string out = scratch.Path() + "/out.pdf";
     driver->Execute(in.c_str(), out.c_str());
     return 0;
