@@ -1,6 +1,7 @@
 // The tool's whole job on a document in memory, saved to a scratch file.
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -39,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // kept as written, a member naming another object, a nested array.
     static const char* const kFits[] = {nullptr, "/FitH 792.50", "/Fit 1 0 R", "/FitR 0 0 612 792",
                                         "/XYZ [1] 2 3"};
-    driver->SetParams(0, 0, nullptr, kFits[(size >> 1) % 5], size & 1, false);
+    driver->SetParams(0, 0, nullptr, kFits[(size >> 1) % std::size(kFits)], size & 1, false);
     const std::string out = scratch.Path() + "/out.pdf";
     driver->Execute(in.c_str(), out.c_str());
     return 0;
