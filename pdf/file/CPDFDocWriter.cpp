@@ -29,8 +29,9 @@ namespace {
 // Large enough that writing a whole file costs few system calls.
 constexpr int kOutputBuffer = 262144;
 // The second reader that finds the extents of carried-over objects, front to
-// back, and whose buffer the bytes are written from.
-constexpr int kScanBuffer = 524288;
+// back, and whose buffer the bytes are written from. A helper thread reads
+// its next half while the objects of this one are found and written.
+constexpr int kScanBuffer = 1048576;
 // Carried-over bytes wait in the reader's buffer until there are this many,
 // then go to the output in one write, without passing through its buffer.
 // The reader keeps at most half its buffer, so this leaves room for the
@@ -352,6 +353,7 @@ FileInStream* CPDFDocWriter::Scanner() {
         auto scan = std::make_unique<FileInStream>(kScanBuffer);
         if (!scan->OpenShared(*doc_.GetInput(), kScanBuffer)) return nullptr;
         scan->SetSequential(true);
+        scan->SetReadAhead(true);
         scan_ = std::move(scan);
     }
     return scan_.get();

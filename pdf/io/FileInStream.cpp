@@ -1,17 +1,28 @@
 #include "pdf/io/FileInStream.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <new>
+#include <utility>
 
 namespace corvina {
 
 namespace {
 constexpr int kFirstFetch = 4096;
+
+// A helper thread only pays when it can run on another processor; on one it
+// would take turns with the reader and add the hand-overs.
+bool MayRunBeside() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    return sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 1;
+}
 }  // namespace
 
 FileInStream::FileInStream(int bufferSize) : InStream(bufferSize) {
@@ -26,7 +37,8 @@ bool FileInStream::Open(const char* path, const char* mode, int start, int lengt
     Close();
     errno_ = 0;
     if (bufferSize >= 1 && bufferSize != bufferSize_) {
-        buffer_.reset(new char[static_cast<size_t>(bufferSize)]);
+        storage_.reset(new char[static_cast<size_t>(bufferSize)]);
+        buffer_ = storage_.get();
         bufferSize_ = bufferSize;
     }
     if (start < 0) {
@@ -115,7 +127,8 @@ bool FileInStream::OpenShared(const FileInStream& other, int bufferSize) {
         return false;
     }
     if (bufferSize >= 1 && bufferSize != bufferSize_) {
-        buffer_.reset(new char[static_cast<size_t>(bufferSize)]);
+        storage_.reset(new char[static_cast<size_t>(bufferSize)]);
+        buffer_ = storage_.get();
         bufferSize_ = bufferSize;
     }
     const int fd = ::fcntl(fileno(other.file_), F_DUPFD_CLOEXEC, 0);
@@ -153,6 +166,7 @@ bool FileInStream::ChangedSinceOpen() const {
 }
 
 void FileInStream::Close() {
+    ahead_.reset();  // its helper may be reading the descriptor
     if (file_ && !isStdin_) std::fclose(file_);
     file_ = nullptr;
     isStdin_ = false;
@@ -168,6 +182,7 @@ void FileInStream::Close() {
     count_ = 0;
     sequential_ = false;
     keepFrom_ = -1;
+    buffer_ = storage_.get();
 }
 
 int FileInStream::Refill() {
@@ -183,8 +198,26 @@ int FileInStream::Refill() {
         keepFrom_ = -1;
     }
     const int keep = count_ - from;
-    if (keep > 0 && from > 0)
-        std::memmove(buffer_.get(), buffer_.get() + from, static_cast<size_t>(keep));
+    if (ahead_ && ahead_->Pending() == start_ + bufferBase_ + count_ &&
+        keep <= bufferSize_ - ahead_->BlockSize()) {
+        // The helper read on from here: its block becomes the buffer, with
+        // the kept bytes copied in front of it.
+        int err = 0;
+        const long got = ahead_->Wait(&err);
+        char* block = ahead_->Block();
+        if (keep > 0) std::memcpy(block - keep, buffer_ + from, static_cast<size_t>(keep));
+        std::swap(storage_, ahead_->Storage());
+        buffer_ = block - keep;
+        bufferBase_ += from;
+        pos_ -= from;
+        count_ = keep + static_cast<int>(got);
+        if (err) errno_ = err;
+        ReadOn();
+        return static_cast<int>(got);
+    }
+    if (keep > 0 && (from > 0 || buffer_ != storage_.get()))
+        std::memmove(storage_.get(), buffer_ + from, static_cast<size_t>(keep));
+    buffer_ = storage_.get();
     bufferBase_ += from;
     pos_ -= from;
     count_ = keep;
@@ -195,9 +228,31 @@ int FileInStream::Refill() {
     const int left = length_ - (bufferBase_ + keep);
     if (want > left) want = left;
     if (want <= 0) return 0;
-    const long got = Fetch(buffer_.get() + keep, want, bufferBase_ + keep);
+    const long got = Fetch(buffer_ + keep, want, bufferBase_ + keep);
     count_ += static_cast<int>(got);
+    if (got > 0) ReadOn();
     return static_cast<int>(got);
+}
+
+void FileInStream::SetReadAhead(bool on) {
+    if (!on || !sequential_ || !positional_ || bufferSize_ < 2 * kFirstFetch || !MayRunBeside()) {
+        ahead_.reset();
+        return;
+    }
+    if (ahead_) return;
+    try {
+        ahead_ = std::make_unique<ReadAhead>(bufferSize_, bufferSize_ / 2);
+    } catch (const std::bad_alloc&) {
+        ahead_.reset();  // read for itself, as before
+    }
+}
+
+void FileInStream::ReadOn() {
+    if (!ahead_) return;
+    const int next = bufferBase_ + count_;
+    const int left = length_ - next;
+    if (left <= 0) return;
+    if (!ahead_->Start(fileno(file_), start_ + next, left)) ahead_.reset();
 }
 
 long FileInStream::Fetch(char* dst, long n, long at) {
@@ -227,7 +282,7 @@ int FileInStream::Read(void* dst, int n) {
     int done = count_ - pos_;
     if (done > n) done = n;
     if (done > 0) {
-        std::memcpy(out, buffer_.get() + pos_, static_cast<size_t>(done));
+        std::memcpy(out, buffer_ + pos_, static_cast<size_t>(done));
         pos_ += done;
     }
     while (done < n) {
@@ -237,7 +292,7 @@ int FileInStream::Read(void* dst, int n) {
             if (Refill() <= 0) break;
             int chunk = count_ - pos_;
             if (chunk > rest) chunk = rest;
-            std::memcpy(out + done, buffer_.get() + pos_, static_cast<size_t>(chunk));
+            std::memcpy(out + done, buffer_ + pos_, static_cast<size_t>(chunk));
             pos_ += chunk;
             done += chunk;
             continue;

@@ -4,9 +4,11 @@
 
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <string>
 
 #include "pdf/io/InStream.h"
+#include "pdf/io/ReadAhead.h"
 
 namespace corvina {
 
@@ -31,7 +33,17 @@ public:
     // buffer, and a seek forward by less than the buffer size past what is
     // buffered reads through to it instead of jumping, so a run of small
     // objects with stream data between costs one read per buffer.
-    void SetSequential(bool on) { sequential_ = on; }
+    void SetSequential(bool on) {
+        sequential_ = on;
+        if (!on) ahead_.reset();
+    }
+    // For a sequential reader of a regular file: the next half buffer after
+    // the buffered bytes is read on a helper thread meanwhile, so the
+    // caller's own work and the copy out of the page cache overlap. Only
+    // where the process may use more than one processor; without a thread
+    // the reader reads for itself, as before.
+    void SetReadAhead(bool on);
+    bool ReadsAhead() const { return ahead_ != nullptr; }
     // Refills keep the bytes from window position pos on while they fit in
     // the buffer, so that Buffered() still finds them; -1 keeps nothing.
     void KeepFrom(int pos) { keepFrom_ = pos; }
@@ -45,7 +57,7 @@ public:
     // now (valid until the next read or seek); null otherwise.
     const char* Buffered(int pos, int n) const {
         if (pos < bufferBase_ || n < 0 || pos - bufferBase_ > count_ - n) return nullptr;
-        return buffer_.get() + (pos - bufferBase_);
+        return buffer_ + (pos - bufferBase_);
     }
     // The st_mode of the open file (0 when closed or unknown).
     mode_t FileMode() const { return fileMode_; }
@@ -67,6 +79,8 @@ private:
     // Reads at an offset (pread) into a regular file: a seek is then only
     // bookkeeping. Standard input and pipes go through the FILE.
     long Fetch(char* dst, long n, long at);
+    // Starts the helper on the bytes after the buffered ones.
+    void ReadOn();
 
     std::FILE* file_ = nullptr;
     bool isStdin_ = false;
@@ -85,6 +99,7 @@ private:
     int errno_ = 0;
     bool sequential_ = false;
     int keepFrom_ = -1;
+    std::unique_ptr<ReadAhead> ahead_;
 };
 
 }  // namespace corvina

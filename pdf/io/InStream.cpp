@@ -14,7 +14,8 @@ constexpr int kSearchBlock = 4096;
 
 InStream::InStream(int bufferSize)
     : bufferSize_(bufferSize < 1 ? 4096 : bufferSize),
-      buffer_(new char[static_cast<size_t>(bufferSize_)]) {}
+      storage_(new char[static_cast<size_t>(bufferSize_)]),
+      buffer_(storage_.get()) {}
 
 InStream::~InStream() = default;
 
@@ -114,7 +115,7 @@ int InStream::ReadBuffered(void* dst, int n) {
         if (pos_ >= count_ && Refill() <= 0) break;
         int chunk = count_ - pos_;
         if (chunk > n - done) chunk = n - done;
-        std::memcpy(out + done, buffer_.get() + pos_, static_cast<size_t>(chunk));
+        std::memcpy(out + done, buffer_ + pos_, static_cast<size_t>(chunk));
         pos_ += chunk;
         done += chunk;
     }
@@ -151,7 +152,7 @@ int InStream::ReadRegular(char* dst, int max) {
         if (pos_ >= count_ && Refill() <= 0) break;
         // The run within the buffer, through locals the compiler keeps in
         // registers.
-        const char* const start = buffer_.get() + pos_;
+        const char* const start = buffer_ + pos_;
         const int room = count_ - pos_ < max - n ? count_ - pos_ : max - n;
         const char* const end = start + room;
         const char* p = start;

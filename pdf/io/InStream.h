@@ -84,7 +84,7 @@ public:
     const char* Window(int* n) {
         if (pos_ >= count_ && Refill() <= 0) return nullptr;
         *n = count_ - pos_;
-        return buffer_.get() + pos_;
+        return buffer_ + pos_;
     }
     void Skip(int n) { pos_ += n; }
     // Steps back n bytes, inside the buffer when possible.
@@ -123,7 +123,10 @@ protected:
     int pos_ = 0;    // read position in the buffer
     int count_ = 0;  // valid bytes in the buffer
     int lastTokenLength_ = 0;
-    std::unique_ptr<char[]> buffer_;
+    std::unique_ptr<char[]> storage_;
+    // The buffered bytes: usually storage_ itself, but a reader may place
+    // them anywhere in storage it owns.
+    char* buffer_;
 };
 
 }  // namespace corvina

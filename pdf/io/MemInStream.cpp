@@ -8,7 +8,7 @@ namespace corvina {
 MemInStream::MemInStream(const char* data, int length) : InStream(data && length > 0 ? length : 1) {
     kindName_ = "Memory";
     if (data && length > 0) {
-        std::memcpy(buffer_.get(), data, static_cast<size_t>(length));
+        std::memcpy(buffer_, data, static_cast<size_t>(length));
         count_ = length;
     }
 }
@@ -30,7 +30,7 @@ int MemInStream::Read(void* dst, int n) {
     int chunk = count_ - pos_;
     if (chunk > n) chunk = n;
     if (chunk <= 0) return 0;
-    std::memcpy(dst, buffer_.get() + pos_, static_cast<size_t>(chunk));
+    std::memcpy(dst, buffer_ + pos_, static_cast<size_t>(chunk));
     pos_ += chunk;
     return chunk;
 }

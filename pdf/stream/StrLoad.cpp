@@ -15,7 +15,8 @@ bool StrLoad::Open(const char* block, int32_t length, int bufferSize) {
     const int size = bufferSize < 1 ? 4096 : bufferSize;
     char* fresh = new (std::nothrow) char[static_cast<size_t>(size)];
     if (!fresh) return false;
-    buffer_.reset(fresh);
+    storage_.reset(fresh);
+    buffer_ = fresh;
     bufferSize_ = size;
     block_ = block;
     length_ = length;
@@ -35,7 +36,7 @@ int StrLoad::Refill() {
     int n = length_ - next_;
     if (n <= 0) return 0;
     if (n > bufferSize_) n = bufferSize_;
-    std::memcpy(buffer_.get(), block_ + next_, static_cast<size_t>(n));
+    std::memcpy(buffer_, block_ + next_, static_cast<size_t>(n));
     next_ += n;
     count_ = n;
     return n;
@@ -49,7 +50,7 @@ int StrLoad::Read(void* dst, int n) {
     int done = count_ - pos_;
     if (done > n) done = n;
     if (done > 0) {
-        std::memcpy(out, buffer_.get() + pos_, static_cast<size_t>(done));
+        std::memcpy(out, buffer_ + pos_, static_cast<size_t>(done));
         pos_ += done;
     }
     int rest = n - done;

@@ -8,6 +8,7 @@
 #include "support/E2E.h"
 #include "support/E2EPdf.h"
 #include "support/Fidelity.h"
+#include "support/PdfBuilder.h"
 #include "support/QpdfJson.h"
 
 namespace {
@@ -195,3 +196,42 @@ TEST(CanonicalDecimal, ExactValueForms) {
 }
 
 }  // namespace
+
+// A file of several reader buffers, read ahead by a helper while the job
+// finds and writes the objects: streams of every size from a byte to more
+// than a buffer, small objects between them, all carried over byte for byte.
+TEST_F(FidelityTest, FileOfManyReaderBuffersGoesOutByteForByte) {
+    PdfBuilder pdf = PdfBuilder::OnePage();
+    const int sizes[] = {1,      700,    4095,    4096, 65536, 200000, 524287,
+                         524288, 524289, 1100000, 3,    90000, 700000, 12};
+    unsigned seed = 3;
+    std::string extra;
+    int num = 4;
+    for (const int size : sizes) {
+        std::string data(static_cast<size_t>(size), '\0');
+        for (char& c : data) {
+            seed = seed * 1103515245u + 12345u;
+            c = static_cast<char>(seed >> 16);
+        }
+        pdf.Obj(num, "<< /Length " + std::to_string(size) + " >>\nstream\n" + data + "\nendstream");
+        pdf.Obj(num + 1,
+                "<< /Size " + std::to_string(size) + " /Next [" + std::to_string(num) + " 0 R] >>");
+        extra += std::to_string(num) + " 0 R " + std::to_string(num + 1) + " 0 R ";
+        num += 2;
+    }
+    pdf.Obj(1, "<< /Type /Catalog /Pages 2 0 R /Extra [" + extra + "] >>");
+    const std::string in = dir_.Write("large.pdf", pdf.Bytes());
+    ExpectFaithful(in);
+
+    const std::string before = e2e::ReadBytes(in), after = e2e::ReadBytes(dir_.File("out1.pdf"));
+    auto object = [](const std::string& file, int n) {
+        const std::string head = "\n" + std::to_string(n) + " 0 obj";
+        const size_t at = file.find(head);
+        if (at == std::string::npos) return std::string("<missing>");
+        return file.substr(at + 1, file.find("endobj", at) + 6 - at - 1);
+    };
+    for (int n = 2; n < num; ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_TRUE(object(after, n) == object(before, n));
+    }
+}

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -161,4 +162,124 @@ TEST(FileInStream, SharedSequentialReaderKeepsWhatItIsAskedTo) {
     // Standard input has no descriptor to share.
     FileInStream none;
     EXPECT_FALSE(second.OpenShared(none, 256));
+}
+
+namespace {
+
+std::string Noise(int n) {
+    std::string s(static_cast<size_t>(n), '\0');
+    unsigned seed = 99;
+    for (char& c : s) {
+        seed = seed * 1103515245u + 12345u;
+        c = static_cast<char>(seed >> 16);
+    }
+    return s;
+}
+
+}  // namespace
+
+// A reader whose next half buffer a helper reads gives what a reader alone
+// gives, through every way of reading, seeking and keeping bytes.
+TEST(FileInStream, ReadingAheadChangesNothingTheCallerSees) {
+    ScratchDir dir;
+    const std::string bytes = Noise(600000);
+    const std::string path = dir.Write("f", bytes);
+    const int start = 123, length = 590000;
+    FileInStream alone(16384), ahead(16384);
+    ASSERT_TRUE(alone.Open(path.c_str(), "rb", start, length, 16384));
+    ASSERT_TRUE(ahead.Open(path.c_str(), "rb", start, length, 16384));
+    alone.SetSequential(true);
+    ahead.SetSequential(true);
+    ahead.SetReadAhead(true);
+    if (!ahead.ReadsAhead()) GTEST_SKIP() << "one processor: the reader reads alone";
+
+    unsigned seed = 5;
+    auto next = [&seed](unsigned n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % n;
+    };
+    std::string a(40000, '\0'), b(40000, '\0');
+    for (int step = 0; step < 20000; ++step) {
+        SCOPED_TRACE(step);
+        const int at = alone.Tell();
+        ASSERT_EQ(ahead.Tell(), at);
+        switch (next(8)) {
+            case 0:
+            case 1:
+                ASSERT_EQ(ahead.Get(), alone.Get());
+                ASSERT_EQ(ahead.Peek(), alone.Peek());
+                break;
+            case 2: {
+                const int n = static_cast<int>(next(3) == 0 ? next(40000) : next(300));
+                ASSERT_EQ(ahead.Read(b.data(), n), alone.Read(a.data(), n));
+                ASSERT_EQ(std::memcmp(a.data(), b.data(), static_cast<size_t>(n)), 0);
+                break;
+            }
+            case 3: {
+                // Forward through the buffer, past it, or back.
+                const int to = next(4) == 0 ? static_cast<int>(next(length + 2))
+                                            : at + static_cast<int>(next(next(2) ? 2000 : 30000));
+                ASSERT_EQ(ahead.Seek(to), alone.Seek(to));
+                break;
+            }
+            case 4: {
+                const int from = at - static_cast<int>(next(3000));
+                alone.KeepFrom(from);
+                ahead.KeepFrom(from);
+                break;
+            }
+            case 5: {
+                // Whatever the reader still holds is the file's bytes.
+                const int back = static_cast<int>(next(5000));
+                if (const char* held = ahead.Buffered(at - back, back + 10)) {
+                    ASSERT_EQ(std::string(held, static_cast<size_t>(back + 10)),
+                              bytes.substr(static_cast<size_t>(start + at - back),
+                                           static_cast<size_t>(back + 10)));
+                }
+                break;
+            }
+            default: {
+                int n = 0;
+                const char* window = ahead.Window(&n);
+                int m = 0;
+                const char* reference = alone.Window(&m);
+                ASSERT_EQ(window == nullptr, reference == nullptr);
+                if (!window) break;
+                const int k = std::min(n, m);
+                ASSERT_EQ(std::memcmp(window, reference, static_cast<size_t>(k)), 0);
+                ahead.Skip(k / 2);
+                alone.Skip(k / 2);
+                break;
+            }
+        }
+    }
+    EXPECT_FALSE(ahead.Error());
+}
+
+// What the caller asks to keep stays buffered across refills that take the
+// helper's blocks, as long as it leaves room to read on.
+TEST(FileInStream, ReadingAheadKeepsWhatItIsAskedTo) {
+    ScratchDir dir;
+    const std::string bytes = Noise(200000);
+    const std::string path = dir.Write("f", bytes);
+    FileInStream in(16384);
+    ASSERT_TRUE(in.Open(path.c_str(), "rb", 0, -1, 16384));
+    in.SetSequential(true);
+    in.SetReadAhead(true);
+    if (!in.ReadsAhead()) GTEST_SKIP() << "one processor: the reader reads alone";
+    for (int from = 1000; from < 190000; from += 9000) {
+        SCOPED_TRACE(from);
+        ASSERT_EQ(in.Seek(from), 0);
+        in.KeepFrom(from);
+        char sink[100];
+        // Well within half the buffer: kept through the refills it causes.
+        for (int i = 0; i < 60; ++i) ASSERT_EQ(in.Read(sink, 100), 100);
+        const char* kept = in.Buffered(from, 6000);
+        ASSERT_NE(kept, nullptr);
+        EXPECT_EQ(std::memcmp(kept, bytes.data() + from, 6000), 0);
+        in.KeepFrom(-1);
+    }
+    // Closing with a read in flight waits for it.
+    in.Close();
+    EXPECT_FALSE(in.ReadsAhead());
 }
