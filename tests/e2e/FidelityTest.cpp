@@ -8,6 +8,7 @@
 #include "support/E2E.h"
 #include "support/E2EPdf.h"
 #include "support/Fidelity.h"
+#include "support/NoiseBytes.h"
 #include "support/PdfBuilder.h"
 #include "support/QpdfJson.h"
 
@@ -204,15 +205,10 @@ TEST_F(FidelityTest, FileOfManyReaderBuffersGoesOutByteForByte) {
     PdfBuilder pdf = PdfBuilder::OnePage();
     const int sizes[] = {1,      700,    4095,    4096, 65536, 200000, 524287,
                          524288, 524289, 1100000, 3,    90000, 700000, 12};
-    unsigned seed = 3;
     std::string extra;
     int num = 4;
     for (const int size : sizes) {
-        std::string data(static_cast<size_t>(size), '\0');
-        for (char& c : data) {
-            seed = seed * 1103515245u + 12345u;
-            c = static_cast<char>(seed >> 16);
-        }
+        const std::string data = NoiseBytes(static_cast<size_t>(size), static_cast<unsigned>(num));
         pdf.Obj(num, "<< /Length " + std::to_string(size) + " >>\nstream\n" + data + "\nendstream");
         pdf.Obj(num + 1,
                 "<< /Size " + std::to_string(size) + " /Next [" + std::to_string(num) + " 0 R] >>");

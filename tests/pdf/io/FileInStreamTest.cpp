@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "support/NoiseBytes.h"
 #include "support/ScratchDir.h"
 
 using corvina::FileInStream;
@@ -164,25 +165,11 @@ TEST(FileInStream, SharedSequentialReaderKeepsWhatItIsAskedTo) {
     EXPECT_FALSE(second.OpenShared(none, 256));
 }
 
-namespace {
-
-std::string Noise(int n) {
-    std::string s(static_cast<size_t>(n), '\0');
-    unsigned seed = 99;
-    for (char& c : s) {
-        seed = seed * 1103515245u + 12345u;
-        c = static_cast<char>(seed >> 16);
-    }
-    return s;
-}
-
-}  // namespace
-
 // A reader whose next half buffer a helper reads gives what a reader alone
 // gives, through every way of reading, seeking and keeping bytes.
 TEST(FileInStream, ReadingAheadChangesNothingTheCallerSees) {
     ScratchDir dir;
-    const std::string bytes = Noise(600000);
+    const std::string bytes = NoiseBytes(600000, 99);
     const std::string path = dir.Write("f", bytes);
     const int start = 123, length = 590000;
     FileInStream alone(16384), ahead(16384);
@@ -260,7 +247,7 @@ TEST(FileInStream, ReadingAheadChangesNothingTheCallerSees) {
 // helper's blocks, as long as it leaves room to read on.
 TEST(FileInStream, ReadingAheadKeepsWhatItIsAskedTo) {
     ScratchDir dir;
-    const std::string bytes = Noise(200000);
+    const std::string bytes = NoiseBytes(200000, 99);
     const std::string path = dir.Write("f", bytes);
     FileInStream in(16384);
     ASSERT_TRUE(in.Open(path.c_str(), "rb", 0, -1, 16384));

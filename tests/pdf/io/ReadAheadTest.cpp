@@ -10,26 +10,17 @@
 #include <string>
 #include <utility>
 
+#include "support/NoiseBytes.h"
 #include "support/ScratchDir.h"
 
 using corvina::ReadAhead;
 
 namespace {
 
-std::string Pattern(int n) {
-    std::string s(static_cast<size_t>(n), '\0');
-    unsigned seed = 7;
-    for (char& c : s) {
-        seed = seed * 1103515245u + 12345u;
-        c = static_cast<char>(seed >> 16);
-    }
-    return s;
-}
-
 class ReadAheadTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        bytes_ = Pattern(100000);
+        bytes_ = NoiseBytes(100000, 7);
         const std::string path = dir_.Write("f", bytes_);
         fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         ASSERT_GE(fd_, 0);
