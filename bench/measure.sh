@@ -3,8 +3,9 @@
 # median minor page faults and median user and system seconds of RUNS runs,
 # kept in secs[NAME], rss[NAME], faults[NAME], user[NAME] and sys[NAME] and
 # printed. User and system time are in hundredths, but they tell apart the
-# work a command does itself from what the kernel's copies cost. Faults vary little from run to run; on a virtual
-# machine each costs microseconds, so they show what the times blur.
+# work a command does itself from what the kernel's copies cost. Faults vary
+# little from run to run; on a virtual machine each costs microseconds, so
+# they show what the times blur.
 # Wall time is taken by the shell to the microsecond: time(1) gives
 # hundredths, too coarse for a cp of a few hundredths.
 declare -A secs rss faults user sys

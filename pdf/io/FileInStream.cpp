@@ -264,16 +264,7 @@ long FileInStream::Fetch(char* dst, long n, long at) {
         }
         return static_cast<long>(got);
     }
-    long done = 0;
-    while (done < n) {
-        const ssize_t got = ::pread(fileno(file_), dst + done, static_cast<size_t>(n - done),
-                                    static_cast<off_t>(start_ + at + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) errno_ = errno ? errno : EIO;
-        if (got <= 0) break;
-        done += got;
-    }
-    return done;
+    return ReadAhead::ReadAt(fileno(file_), dst, n, start_ + at, &errno_);
 }
 
 int FileInStream::Read(void* dst, int n) {

@@ -39,7 +39,6 @@ bool ReadAhead::Start(int fd, long at, int n) {
         fd_ = fd;
         at_ = at;
         n_ = n;
-        dst_ = Block();
     }
     wake_.notify_all();
     pendingAt_ = at;
@@ -56,6 +55,19 @@ long ReadAhead::Wait(int* err) {
     return got_;
 }
 
+long ReadAhead::ReadAt(int fd, char* dst, long n, long at, int* err) {
+    long done = 0;
+    while (done < n) {
+        const ssize_t got =
+            ::pread(fd, dst + done, static_cast<size_t>(n - done), static_cast<off_t>(at + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) *err = errno ? errno : EIO;
+        if (got <= 0) break;
+        done += got;
+    }
+    return done;
+}
+
 void ReadAhead::Run() {
     std::unique_lock<std::mutex> hold(lock_);
     for (;;) {
@@ -65,18 +77,10 @@ void ReadAhead::Run() {
         const int fd = fd_;
         const long at = at_;
         const int n = n_;
-        char* const dst = dst_;
         hold.unlock();
-        long done = 0;
+        // The storage is the helper's until done_ is set: Block() is stable.
         int err = 0;
-        while (done < n) {
-            const ssize_t got = ::pread(fd, dst + done, static_cast<size_t>(n - done),
-                                        static_cast<off_t>(at + done));
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) err = errno ? errno : EIO;
-            if (got <= 0) break;
-            done += got;
-        }
+        const long done = ReadAt(fd, Block(), n, at, &err);
         hold.lock();
         got_ = done;
         err_ = err;

@@ -38,6 +38,11 @@ public:
     // has returned.
     std::unique_ptr<char[]>& Storage() { return storage_; }
 
+    // Reads n bytes at file offset at, through interrupted and short reads:
+    // the count read, fewer at the end of the file or after a failure, which
+    // sets *err to its errno (left alone otherwise).
+    static long ReadAt(int fd, char* dst, long n, long at, int* err);
+
 private:
     void Run();
 
@@ -56,7 +61,6 @@ private:
     int fd_ = -1;
     long at_ = 0;
     int n_ = 0;
-    char* dst_ = nullptr;
     long got_ = 0;
     int err_ = 0;
 };
