@@ -93,6 +93,9 @@ struct Lists {
     char* slabNext;
     char* slabEnd;
     bool arenaDone;
+    // Set once a block from malloc joins a list; until then the lists hold
+    // arena blocks only, and the thread's end need not walk them.
+    bool heapKept;
     // Set when the thread's lists are gone: values freed later (by static
     // destructors at exit) go straight back to malloc.
     bool closed;
@@ -102,11 +105,15 @@ thread_local Lists lists;
 
 struct Closer {
     ~Closer() {
+        // A large document leaves hundreds of thousands of arena blocks in
+        // the lists: walking them at exit would only touch memory.
         for (size_t c = 0; c < kClasses; ++c) {
-            while (FreeBlock* b = lists.head[c]) {
+            while (lists.heapKept && lists.head[c]) {
+                FreeBlock* b = lists.head[c];
                 lists.head[c] = b->next;
                 if (!SmallBlockPool::InArena(b)) std::free(b);
             }
+            lists.head[c] = nullptr;
             lists.count[c] = 0;
         }
         lists.closed = true;
@@ -161,6 +168,7 @@ void SmallBlockPool::Free(void* p, size_t n) noexcept {
         if (!l.registered) Register();
         const bool arena = InArena(p);
         if (!l.closed && (arena || l.count[c] < kMaxKept)) {
+            if (!arena) l.heapKept = true;
             FreeBlock* b = static_cast<FreeBlock*>(p);
             b->next = l.head[c];
             l.head[c] = b;

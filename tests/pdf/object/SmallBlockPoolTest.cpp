@@ -1,9 +1,11 @@
 #include "pdf/object/SmallBlockPool.h"
 
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
@@ -161,4 +163,20 @@ TEST(SmallBlockPool, OnceTheArenaIsUsedUpBlocksComeFromMallocAndAFewAreKept) {
         EXPECT_EQ(SmallBlockPool::Kept(size), SmallBlockPool::kMaxKept + 1000);
         EXPECT_TRUE(SmallBlockPool::InArena(SmallBlockPool::Allocate(size)));
     }).join();
+}
+
+TEST(SmallBlockPool, AThreadsEndGivesBackTheBlocksItKeptFromMalloc) {
+    if (!SmallBlockPool::Enabled()) GTEST_SKIP() << "pooling is off under the sanitizer";
+    const size_t before = mallinfo2().uordblks;
+    std::thread([] {
+        // Arena blocks first, as a document's teardown leaves them, then
+        // blocks from malloc behind them in the same lists.
+        std::vector<void*> arena;
+        for (int i = 0; i < 1000; ++i) arena.push_back(SmallBlockPool::Allocate(48));
+        for (void* p : arena) SmallBlockPool::Free(p, 48);
+        for (int i = 0; i < 2000; ++i) SmallBlockPool::Free(std::malloc(100), 100);
+        EXPECT_GE(SmallBlockPool::Kept(100), 2000);
+    }).join();
+    // 2,000 blocks of 100 bytes would be over 200 KB still in use.
+    EXPECT_LT(mallinfo2().uordblks, before + 64 * 1024);
 }
