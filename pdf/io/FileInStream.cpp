@@ -215,6 +215,8 @@ int FileInStream::Refill() {
         ReadOn();
         return static_cast<int>(got);
     }
+    // Read ahead for a place the reader has left: not wanted now.
+    if (ahead_ && ahead_->Queued() > 0) ahead_->Cancel();
     if (keep > 0 && (from > 0 || buffer_ != storage_.get()))
         std::memmove(storage_.get(), buffer_ + from, static_cast<size_t>(keep));
     buffer_ = storage_.get();
@@ -241,7 +243,9 @@ void FileInStream::SetReadAhead(bool on) {
     }
     if (ahead_) return;
     try {
-        ahead_ = std::make_unique<ReadAhead>(bufferSize_, bufferSize_ / 2);
+        // Two blocks queued: the helper reads on while the reader takes one,
+        // and its waking up is not waited for between them.
+        ahead_ = std::make_unique<ReadAhead>(bufferSize_, bufferSize_ / 2, 2);
     } catch (const std::bad_alloc&) {
         ahead_.reset();  // read for itself, as before
     }
@@ -249,10 +253,18 @@ void FileInStream::SetReadAhead(bool on) {
 
 void FileInStream::ReadOn() {
     if (!ahead_) return;
-    const int next = bufferBase_ + count_;
-    const int left = length_ - next;
-    if (left <= 0) return;
-    if (!ahead_->Start(fileno(file_), start_ + next, left)) ahead_.reset();
+    // The queued blocks follow the buffered bytes and each other.
+    long next = ahead_->Queued() > 0 ? ahead_->QueuedEnd() : start_ + bufferBase_ + count_;
+    while (ahead_->Queued() < ahead_->Depth()) {
+        const long left = start_ + length_ - next;
+        if (left <= 0) return;
+        const int n = left < ahead_->BlockSize() ? static_cast<int>(left) : ahead_->BlockSize();
+        if (!ahead_->Start(fileno(file_), next, n)) {
+            ahead_.reset();
+            return;
+        }
+        next += n;
+    }
 }
 
 long FileInStream::Fetch(char* dst, long n, long at) {

@@ -7,8 +7,14 @@
 
 namespace corvina {
 
-ReadAhead::ReadAhead(int size, int blockSize)
-    : size_(size), blockSize_(blockSize), storage_(new char[static_cast<size_t>(size)]) {}
+ReadAhead::ReadAhead(int size, int blockSize, int depth)
+    : size_(size),
+      blockSize_(blockSize),
+      depth_(depth < 1           ? 1
+             : depth > kMaxDepth ? kMaxDepth
+                                 : depth) {
+    for (int i = 0; i < depth_; ++i) slots_[i].storage.reset(new char[static_cast<size_t>(size)]);
+}
 
 ReadAhead::~ReadAhead() {
     if (!helper_.joinable()) return;
@@ -21,10 +27,12 @@ ReadAhead::~ReadAhead() {
 }
 
 bool ReadAhead::Start(int fd, long at, int n) {
-    int err = 0;
-    Wait(&err);
     if (fd < 0 || at < 0 || n <= 0) return false;
     if (n > blockSize_) n = blockSize_;
+    if (queued_ == depth_) {
+        int err = 0;
+        Wait(&err);
+    }
     if (!helper_.joinable()) {
         try {
             helper_ = std::thread([this] { Run(); });
@@ -32,27 +40,57 @@ bool ReadAhead::Start(int fd, long at, int n) {
             return false;
         }
     }
+    // Idle: the helper does not look at this slot until it is queued.
+    Slot& slot = slots_[(head_ + queued_) % depth_];
+    slot.fd = fd;
+    slot.at = at;
+    slot.n = n;
     {
         std::lock_guard<std::mutex> hold(lock_);
-        requested_ = true;
-        done_ = false;
-        fd_ = fd;
-        at_ = at;
-        n_ = n;
+        slot.state = kQueued;
     }
     wake_.notify_all();
-    pendingAt_ = at;
+    ++queued_;
     return true;
 }
 
 long ReadAhead::Wait(int* err) {
     *err = 0;
-    if (pendingAt_ < 0) return -1;
-    std::unique_lock<std::mutex> hold(lock_);
-    wake_.wait(hold, [this] { return done_; });
-    pendingAt_ = -1;
-    *err = err_;
-    return got_;
+    if (queued_ == 0) return -1;
+    const int i = head_;
+    long got;
+    {
+        std::unique_lock<std::mutex> hold(lock_);
+        wake_.wait(hold, [this, i] { return slots_[i].state == kDone; });
+        slots_[i].state = kIdle;
+        got = slots_[i].got;
+        *err = slots_[i].err;
+    }
+    last_ = i;
+    head_ = (head_ + 1) % depth_;
+    --queued_;
+    return got;
+}
+
+void ReadAhead::Cancel() {
+    {
+        // The helper reads in queue order: what it has not begun is at the
+        // end of the queue, and the next Start fills the first such slot,
+        // which is where the helper looks next.
+        std::lock_guard<std::mutex> hold(lock_);
+        while (queued_ > 0 && slots_[(head_ + queued_ - 1) % depth_].state == kQueued) {
+            slots_[(head_ + queued_ - 1) % depth_].state = kIdle;
+            --queued_;
+        }
+    }
+    int err = 0;
+    while (queued_ > 0) Wait(&err);
+}
+
+long ReadAhead::QueuedEnd() const {
+    if (queued_ == 0) return -1;
+    const Slot& newest = slots_[(head_ + queued_ - 1) % depth_];
+    return newest.at + newest.n;
 }
 
 long ReadAhead::ReadAt(int fd, char* dst, long n, long at, int* err) {
@@ -71,20 +109,23 @@ long ReadAhead::ReadAt(int fd, char* dst, long n, long at, int* err) {
 void ReadAhead::Run() {
     std::unique_lock<std::mutex> hold(lock_);
     for (;;) {
-        wake_.wait(hold, [this] { return stop_ || requested_; });
+        wake_.wait(hold, [this] { return stop_ || slots_[next_].state == kQueued; });
         if (stop_) return;
-        requested_ = false;
-        const int fd = fd_;
-        const long at = at_;
-        const int n = n_;
+        Slot& slot = slots_[next_];
+        slot.state = kReading;
+        const int fd = slot.fd;
+        const long at = slot.at;
+        const int n = slot.n;
+        // The storage is the helper's until the slot is done.
+        char* block = slot.storage.get() + (size_ - blockSize_);
         hold.unlock();
-        // The storage is the helper's until done_ is set: Block() is stable.
         int err = 0;
-        const long done = ReadAt(fd, Block(), n, at, &err);
+        const long done = ReadAt(fd, block, n, at, &err);
         hold.lock();
-        got_ = done;
-        err_ = err;
-        done_ = true;
+        slot.got = done;
+        slot.err = err;
+        slot.state = kDone;
+        next_ = (next_ + 1) % depth_;
         wake_.notify_all();
     }
 }
