@@ -225,14 +225,17 @@ int FileInStream::Refill() {
     count_ = keep;
     if (fetch_ < kFirstFetch) fetch_ = kFirstFetch;
     int want = bufferSize_ - keep;
-    if (want > fetch_ && !sequential_) want = fetch_;
+    // Small after a jump, doubling while the reading goes on in sequence:
+    // a reader sent back and forth (objects out of file order) does not
+    // pull a whole buffer, nor have one read ahead, for each object.
+    if (want > fetch_) want = fetch_;
     if (fetch_ < bufferSize_) fetch_ *= 2;
     const int left = length_ - (bufferBase_ + keep);
     if (want > left) want = left;
     if (want <= 0) return 0;
     const long got = Fetch(buffer_ + keep, want, bufferBase_ + keep);
     count_ += static_cast<int>(got);
-    if (got > 0) ReadOn();
+    if (got > 0 && fetch_ >= bufferSize_) ReadOn();
     return static_cast<int>(got);
 }
 

@@ -29,19 +29,20 @@ public:
     // regular file open.
     bool OpenShared(const FileInStream& other, int bufferSize);
     void Close() override;
-    // For reading a file front to back with skips: every refill fills the
-    // buffer, and a seek forward by less than the buffer size past what is
-    // buffered reads through to it instead of jumping, so a run of small
-    // objects with stream data between costs one read per buffer.
+    // For reading a file front to back with skips: refills grow until they
+    // fill the buffer, and a seek forward by less than the buffer size past
+    // what is buffered reads through to it instead of jumping, so a run of
+    // small objects with stream data between costs one read per buffer. A
+    // jump elsewhere starts the refills small again.
     void SetSequential(bool on) {
         sequential_ = on;
         if (!on) ahead_.reset();
     }
-    // For a sequential reader of a regular file: the next half buffer after
-    // the buffered bytes is read on a helper thread meanwhile, so the
-    // caller's own work and the copy out of the page cache overlap. Only
-    // where the process may use more than one processor; without a thread
-    // the reader reads for itself, as before.
+    // For a sequential reader of a regular file: once its refills fill the
+    // buffer, the next half buffers after the buffered bytes are read on a
+    // helper thread meanwhile, so the caller's own work and the copy out of
+    // the page cache overlap. Only where the process may use more than one
+    // processor; without a thread the reader reads for itself, as before.
     void SetReadAhead(bool on);
     bool ReadsAhead() const { return ahead_ != nullptr; }
     // Refills keep the bytes from window position pos on while they fit in

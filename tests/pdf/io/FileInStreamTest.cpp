@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "support/NoiseBytes.h"
@@ -14,6 +15,16 @@
 using corvina::FileInStream;
 
 namespace {
+
+// Bytes this process has read from files so far (its own and its threads').
+long BytesReadSoFar() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    long value = -1;
+    while (io >> key >> value)
+        if (key == "rchar:") return value;
+    return -1;
+}
 
 std::string ReadAll(FileInStream& in) {
     std::string s;
@@ -269,4 +280,34 @@ TEST(FileInStream, ReadingAheadKeepsWhatItIsAskedTo) {
     // Closing with a read in flight waits for it.
     in.Close();
     EXPECT_FALSE(in.ReadsAhead());
+}
+
+// Objects copied out of file order send the sequential reader back for each:
+// every jump reads a little and grows from there, instead of a whole buffer
+// (and a read ahead of it) for a few hundred bytes.
+TEST(FileInStream, ASequentialReaderSentBackReadsLittleForEachJump) {
+    ScratchDir dir;
+    const std::string bytes = NoiseBytes(2 << 20, 3);
+    const std::string path = dir.Write("f", bytes);
+    const int buffer = 1 << 20;
+    FileInStream in(buffer);
+    ASSERT_TRUE(in.Open(path.c_str(), "rb", 0, -1, buffer));
+    in.SetSequential(true);
+    in.SetReadAhead(true);
+    // Front to back first: the refills grow and the helper reads on.
+    char sink[4096];
+    while (in.Read(sink, sizeof sink) > 0) {
+    }
+    const long before = BytesReadSoFar();
+    if (before < 0) GTEST_SKIP() << "no /proc/self/io";
+    const int jumps = 100;
+    for (int i = 0; i < jumps; ++i) {
+        const int at = (2 << 20) - 20000 * (i + 1);
+        ASSERT_EQ(in.Seek(at), 0);
+        ASSERT_EQ(in.Read(sink, 300), 300);
+        ASSERT_EQ(std::memcmp(sink, bytes.data() + at, 300), 0);
+    }
+    in.Close();
+    // A whole buffer for each would be 100 MB.
+    EXPECT_LT(BytesReadSoFar() - before, 4L * jumps * 4096 + 3L * buffer);
 }
