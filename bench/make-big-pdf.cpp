@@ -1,6 +1,8 @@
-// make-big-pdf OUT PAGES [PER_NODE]: writes a classic-xref PDF with PAGES pages, each with
-// a Flate-compressed content stream, and an image on every tenth page, so the
-// file is large enough to measure rewriting speed and memory.
+// make-big-pdf OUT PAGES [PER_NODE [reversed]]: writes a classic-xref PDF with PAGES pages,
+// each with a Flate-compressed content stream, and an image on every tenth page, so the
+// file is large enough to measure rewriting speed and memory. With "reversed" the objects
+// lie in the file in the reverse of their numbers' order, as objects an update replaced
+// do, so a rewrite in number order goes back for each.
 #include <zlib.h>
 
 #include <algorithm>
@@ -23,29 +25,42 @@ std::string Deflate(const std::string& in) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 && argc != 4) {
-        std::fprintf(stderr, "usage: make-big-pdf OUT PAGES [PAGES_PER_NODE]\n");
+    if (argc < 3 || argc > 5 || (argc == 5 && std::string(argv[4]) != "reversed")) {
+        std::fprintf(stderr, "usage: make-big-pdf OUT PAGES [PAGES_PER_NODE [reversed]]\n");
         return 2;
     }
+    const bool reversed = argc == 5;
     const int pages = std::atoi(argv[2]);
     std::FILE* f = std::fopen(argv[1], "wb");
     if (!f || pages < 1) return 1;
     std::vector<long> offsets;
     long pos = 0;
+    // Reversed: the body's objects are kept by number and written at its end.
+    std::vector<std::string> held;
+    std::string* holding = nullptr;
     auto put = [&](const std::string& s) {
+        if (holding) {
+            *holding += s;
+            return;
+        }
         std::fwrite(s.data(), 1, s.size(), f);
         pos += static_cast<long>(s.size());
     };
     auto begin = [&](int num) {
         if (static_cast<int>(offsets.size()) < num + 1) offsets.resize(num + 1, 0);
-        offsets[num] = pos;
+        if (reversed) {
+            if (static_cast<int>(held.size()) < num + 1) held.resize(num + 1);
+            holding = &held[num];
+        } else {
+            offsets[num] = pos;
+        }
         put(std::to_string(num) + " 0 obj\n");
     };
     put("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
     // 1 catalog, 2 page tree (balanced two levels), 3 font, then per page:
     // page, contents, and every tenth page an image.
     // Pages per inner node: 100 gives a two-level tree, PAGES a flat one.
-    const int perNode = argc == 4 ? std::max(1, std::atoi(argv[3])) : 100;
+    const int perNode = argc >= 4 ? std::max(1, std::atoi(argv[3])) : 100;
     const int nodes = (pages + perNode - 1) / perNode;
     const int firstNode = 4;
     const int firstPage = firstNode + nodes;
@@ -108,6 +123,12 @@ int main(int argc, char** argv) {
             put(img);
             put("\nendstream\nendobj\n");
         }
+    }
+    holding = nullptr;
+    for (int num = static_cast<int>(held.size()) - 1; num >= 1; --num) {
+        offsets[num] = pos;
+        put(held[num]);
+        std::string().swap(held[num]);
     }
     const long xref = pos;
     const int size = next;
