@@ -8,17 +8,9 @@
 # BENCH_BUILD names an existing build directory to use instead of building.
 set -euo pipefail
 
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-pages=${1:-20000}
-runs=${2:-3}
-build=${BENCH_BUILD:-}
-if [ -z "$build" ]; then
-    "$root/scripts/setup.sh"
-    "$root/scripts/build.sh" build-release -DCMAKE_BUILD_TYPE=Release >/dev/null
-    build="$root/build-release"
-fi
+# shellcheck source=bench/prepare.sh
+source "$(dirname "${BASH_SOURCE[0]}")/prepare.sh"
 
-work=${BENCH_DIR:-$(mktemp -d)}
 plain="$work/in-$pages.pdf"
 in="$work/in-$pages-reversed.pdf"
 [ -f "$plain" ] || "$build/bench/make-big-pdf" "$plain" "$pages"

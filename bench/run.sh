@@ -2,17 +2,14 @@
 # Times the named-destination job against plain copies and rewrites of one
 # large PDF: cp, dd, mutool clean, qpdf, and linkpoint, several runs each.
 # Usage: bench/run.sh [PAGES] [RUNS]   (defaults: 20000 pages, 3 runs)
+# BENCH_BUILD names an existing build directory to use instead of building.
 set -euo pipefail
 
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-pages=${1:-20000}
-runs=${2:-3}
-"$root/scripts/setup.sh"
-"$root/scripts/build.sh" build-release -DCMAKE_BUILD_TYPE=Release >/dev/null
+# shellcheck source=bench/prepare.sh
+source "$(dirname "${BASH_SOURCE[0]}")/prepare.sh"
 
-work=${BENCH_DIR:-$(mktemp -d)}
 in="$work/in-$pages.pdf"
-[ -f "$in" ] || "$root/build-release/bench/make-big-pdf" "$in" "$pages"
+[ -f "$in" ] || "$build/bench/make-big-pdf" "$in" "$pages"
 echo "input: $in ($(du -m "$in" | cut -f1) MB, $pages pages)"
 
 # shellcheck source=bench/measure.sh
@@ -24,7 +21,7 @@ measure cp cp "$in" "$work/out.pdf"
 measure dd dd if="$in" of="$work/out.pdf" bs=512K status=none
 command -v mutool >/dev/null && measure mutool mutool clean "$in" "$work/out.pdf"
 measure qpdf qpdf "$in" "$work/out.pdf"
-measure linkpoint "$root/build-release/linkpoint" "$in" "$work/out.pdf" -l ""
+measure linkpoint "$build/linkpoint" "$in" "$work/out.pdf" -l ""
 
 echo
 # Every command against cp: the floor a copy of the file costs on this disk.
