@@ -215,7 +215,8 @@ int FileInStream::Refill() {
         ReadOn();
         return static_cast<int>(got);
     }
-    // Read ahead for a place the reader has left: not wanted now.
+    // What the helper read is for a place the reader has left, or the kept
+    // bytes leave no room in front of it: the reader reads for itself.
     if (ahead_ && ahead_->Queued() > 0) ahead_->Cancel();
     if (keep > 0 && (from > 0 || buffer_ != storage_.get()))
         std::memmove(storage_.get(), buffer_ + from, static_cast<size_t>(keep));
