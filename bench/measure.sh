@@ -9,6 +9,10 @@
 # Wall time is taken by the shell to the microsecond: time(1) gives
 # hundredths, too coarse for a cp of a few hundredths.
 declare -A secs rss faults user sys
+# median VALUES...: the middle of the values in numeric order.
+median() {
+    printf '%s\n' "$@" | sort -n | sed -n "$(( ($# + 1) / 2 ))p"
+}
 measure() {
     local name=$1; shift
     local times=() mems=() minors=() users=() systems=() m f u s
@@ -21,11 +25,11 @@ measure() {
         times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }')")
         mems+=("$m"); minors+=("$f"); users+=("$u"); systems+=("$s")
     done
-    secs[$name]=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p")
-    rss[$name]=$(printf '%s\n' "${mems[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p")
-    faults[$name]=$(printf '%s\n' "${minors[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p")
-    user[$name]=$(printf '%s\n' "${users[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p")
-    sys[$name]=$(printf '%s\n' "${systems[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p")
+    secs[$name]=$(median "${times[@]}")
+    rss[$name]=$(median "${mems[@]}")
+    faults[$name]=$(median "${minors[@]}")
+    user[$name]=$(median "${users[@]}")
+    sys[$name]=$(median "${systems[@]}")
     printf '%-10s median %7.3f s (user %5.2f s, system %5.2f s)   peak RSS %8d KB   page faults %7d\n' \
         "$name" "${secs[$name]}" "${user[$name]}" "${sys[$name]}" "${rss[$name]}" "${faults[$name]}"
 }

@@ -108,10 +108,11 @@ struct Closer {
         // A large document leaves hundreds of thousands of arena blocks in
         // the lists: walking them at exit would only touch memory.
         for (size_t c = 0; c < kClasses; ++c) {
-            while (lists.heapKept && lists.head[c]) {
-                FreeBlock* b = lists.head[c];
-                lists.head[c] = b->next;
-                if (!SmallBlockPool::InArena(b)) std::free(b);
+            if (lists.heapKept) {
+                while (FreeBlock* b = lists.head[c]) {
+                    lists.head[c] = b->next;
+                    if (!SmallBlockPool::InArena(b)) std::free(b);
+                }
             }
             lists.head[c] = nullptr;
             lists.count[c] = 0;
