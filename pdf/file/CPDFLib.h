@@ -19,7 +19,10 @@ class CPDFException;
 class CPDFLib {
 public:
     // Bit 0 of the options limits the catalog's typed load to the page tree.
-    enum Option : uint32_t { LoadPageTreeOnly = 1 };
+    // Bit 1 leaves the values of the name dictionary's trees as read: a
+    // caller that only moves a tree's references (the named-destination job)
+    // need not load and type every destination of a tree of a million names.
+    enum Option : uint32_t { LoadPageTreeOnly = 1, LeaveNameTreeValues = 2 };
 
     ~CPDFLib() = default;
 

@@ -22,6 +22,8 @@ std::unique_ptr<CPDFObject> CPDFText::Duplicate(CPDFObjHolder*, CPDFObjHolder*) 
 }
 
 bool CPDFText::Load(CPDFObjHolder*, const CPDFString& plain) {
+    // The form as read goes along, so a copy can be written as it was.
+    literal_ = plain.IsLiteral();
     return Assign(plain.Text(), plain.Length());
 }
 

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "pdf/file/CPDFLib.h"
 #include "pdf/object/CPDFException.h"
 #include "pdf/structure/CPDFNameTreeNode.h"
 #include "pdf/structure/CPDFPage.h"
@@ -77,7 +78,9 @@ bool CPDFNameDict::Load(CPDFObjHolder* doc, CPDFDict* plain) {
             if (CPDFDict* node = detail::AsPlainDict(GetObj(doc_, key, &ref)))
                 if (!detail::TypeAt<CPDFNameTreeNode>(doc_, self, key, node, ref)) return false;
         }
-        // Pages, URLS and IDS keep their values as read.
+        // Pages, URLS and IDS keep their values as read; every tree does when
+        // the library is asked to.
+        if (detail::OptionSet(doc_, CPDFLib::LeaveNameTreeValues)) return true;
         static const struct {
             const char* key;
             CPDFNameTreeNode::WalkFn fn;

@@ -1,6 +1,8 @@
 #include "pdf/structure/CPDFNameTreeNode.h"
 
 #include <exception>
+#include <set>
+#include <utility>
 
 #include "pdf/object/CPDFException.h"
 #include "pdf/structure/StructType.h"
@@ -32,6 +34,53 @@ bool CPDFNameTreeNode::Load(CPDFObjHolder* doc, CPDFDict* plain) {
 
 bool CPDFNameTreeNode::Walk(WalkFn fn, void* data) {
     return detail::WalkTreeNode(*this, fn, data);
+}
+
+bool CPDFNameTreeNode::TakePairs(const TakeFn& fn, const CPDFObjRef& self,
+                                 std::vector<CPDFObjRef>* nodes) {
+    // Nodes still to finish, each with the index of the kid it reads next
+    // (counting down); the stack's size is the depth.
+    struct Frame {
+        CPDFDict* node;
+        int nextKid;
+    };
+    std::vector<Frame> stack;
+    std::set<CPDFObjRef> seen;
+    if (self.IsSet()) seen.insert(self);
+    auto enter = [&](CPDFDict* node) {
+        CPDFArray* kids = node->GetAs<CPDFArray>(doc_, detail::kTreeKids);
+        if (node->Has(detail::kTreeKids)) {
+            stack.push_back({node, kids ? kids->Count() - 1 : -1});
+            return true;
+        }
+        CPDFArray* names = node->GetAs<CPDFArray>(doc_, kNames);
+        if (!names) return true;
+        if (names->Count() % 2 != 0) names->Erase(names->Count() - 1);
+        while (names->Count() >= 2) {
+            std::unique_ptr<CPDFAtom> value = names->Erase(names->Count() - 1);
+            std::unique_ptr<CPDFAtom> key = names->Erase(names->Count() - 1);
+            if (!fn(std::move(key), std::move(value))) return false;
+        }
+        return true;
+    };
+    if (!enter(this)) return false;
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.nextKid < 0) {
+            stack.pop_back();
+            continue;
+        }
+        CPDFArray* kids = top.node->GetAs<CPDFArray>(doc_, detail::kTreeKids);
+        const int index = top.nextKid--;
+        if (!kids || index >= kids->Count()) continue;
+        CPDFObjRef ref;
+        auto* kid = dynamic_cast<CPDFDict*>(kids->GetObj(doc_, index, &ref));
+        if (!kid || (ref.IsSet() && !seen.insert(ref).second)) continue;
+        if (ref.IsSet() && nodes) nodes->push_back(ref);
+        if (static_cast<int>(stack.size()) >= limits::kMaxTreeDepth) return false;
+        if (!enter(kid)) return false;
+    }
+    return true;
 }
 
 std::unique_ptr<CPDFObject> CPDFNameTreeNode::Duplicate(CPDFObjHolder* dstDoc,

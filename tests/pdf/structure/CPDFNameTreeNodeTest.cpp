@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "pdf/file/CPDFLib.h"
+#include "pdf/io/Limits.h"
 #include "pdf/object/CPDFInt.h"
 #include "pdf/object/CPDFName.h"
 #include "pdf/object/CPDFText.h"
@@ -246,6 +248,106 @@ TEST(CPDFNameDictTest, DuplicateAndAttach) {
     EXPECT_TRUE(ref.IsSet());
     EXPECT_TRUE(fresh.Get_Dests());
     EXPECT_EQ(fresh.Get_Dests(), opened.Obj(ref.objNum, ref.genNum));
+}
+
+}  // namespace
+}  // namespace corvina
+
+namespace corvina {
+namespace {
+
+std::string KeyOf(const std::unique_ptr<CPDFAtom>& key) {
+    auto* text = dynamic_cast<CPDFString*>(AsObject(key.get()));
+    return text ? std::string(text->Text(), static_cast<size_t>(text->Length())) : "?";
+}
+
+TEST(CPDFNameTreeNodeTake, EveryPairLastFirstOnceThroughLoopsAndStrayKids) {
+    PdfBuilder pdf = WithNames("/Dests 6 0 R");
+    // Kid 7 listed twice, a kid that is a number, a kid that leads back to
+    // the root, and a stray last key.
+    pdf.Obj(6, "<< /Kids [7 0 R 9 0 R 7 0 R 12 0 R] >>")
+        .Obj(7, "<< /Names [(a) 20 0 R (b) [3 0 R /Fit]] >>")
+        .Obj(9, "<< /Kids [10 0 R 6 0 R] >>")
+        .Obj(10, "<< /Names [(c) 21 0 R (d)] >>")
+        .Obj(12, "5")
+        .Obj(20, "<< /D [3 0 R /Fit] >>")
+        .Obj(21, "<< /D [3 0 R /Fit] >>");
+    OpenedDoc opened(pdf, CPDFLib::LeaveNameTreeValues);
+    ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
+    CPDFObjRef rootRef;
+    CPDFNameTreeNode* root = NamesOf(opened)->Get_Dests(&rootRef);
+    ASSERT_TRUE(root);
+    std::vector<std::string> keys;
+    std::vector<std::string> values;
+    std::vector<CPDFObjRef> nodes;
+    ASSERT_TRUE(root->TakePairs(
+        [&](std::unique_ptr<CPDFAtom> key, std::unique_ptr<CPDFAtom> value) {
+            keys.push_back(KeyOf(key));
+            values.push_back(value->Kind() == CPDFAtom::RefKind
+                                 ? std::to_string(HeldRef(value.get()).objNum)
+                                 : structtest::Written(*AsObject(value.get())));
+            return true;
+        },
+        rootRef, &nodes));
+    EXPECT_EQ(keys, (std::vector<std::string>{"b", "a", "c"}));
+    EXPECT_EQ(values, (std::vector<std::string>{"[3 0 R /Fit]", "20", "21"}));
+    EXPECT_EQ(nodes, (std::vector<CPDFObjRef>{{7, 0}, {9, 0}, {10, 0}}));
+    // The pairs left the tree; the values were never loaded.
+    EXPECT_EQ(opened.As<CPDFNameTreeNode>(7)->Get_Names()->Count(), 0);
+    EXPECT_EQ(opened.As<CPDFNameTreeNode>(10)->Get_Names()->Count(), 0);
+    EXPECT_EQ(opened.Doc()->FindObj(CPDFObjRef(20, 0), false), nullptr);
+
+    // A receiver that says no stops the taking.
+    PdfBuilder again = WithNames("/Dests << /Names [(x) 1 0 R (y) 2 0 R] >>");
+    OpenedDoc second(again, CPDFLib::LeaveNameTreeValues);
+    ASSERT_TRUE(second.Doc());
+    int calls = 0;
+    EXPECT_FALSE(NamesOf(second)->Get_Dests()->TakePairs(
+        [&](std::unique_ptr<CPDFAtom>, std::unique_ptr<CPDFAtom>) { return ++calls > 5; },
+        CPDFObjRef()));
+    EXPECT_EQ(calls, 1);
+}
+
+TEST(CPDFNameTreeNodeTake, ATreeDeeperThanTheLimitIsRefused) {
+    // Built in memory: a file this deep is refused when it is opened.
+    auto chain = [](int levels) {
+        auto leaf = std::make_unique<CPDFDict>();
+        auto names = std::make_unique<CPDFArray>();
+        names->Push_Back(std::make_unique<CPDFText>("deep"));
+        names->Push_Back(std::make_unique<CPDFObjRef>(3, 0));
+        leaf->Insert("Names", std::move(names));
+        std::unique_ptr<CPDFDict> node = std::move(leaf);
+        for (int i = 0; i < levels; ++i) {
+            auto kids = std::make_unique<CPDFArray>();
+            kids->Push_Back(std::move(node));
+            node = std::make_unique<CPDFDict>();
+            node->Insert("Kids", std::move(kids));
+        }
+        auto root = std::make_unique<CPDFNameTreeNode>();
+        root->Swap(*node);
+        return root;
+    };
+    int calls = 0;
+    auto count = [&](std::unique_ptr<CPDFAtom>, std::unique_ptr<CPDFAtom>) { return ++calls > 0; };
+    EXPECT_TRUE(chain(limits::kMaxTreeDepth - 1)->TakePairs(count, CPDFObjRef()));
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(chain(limits::kMaxTreeDepth + 1)->TakePairs(count, CPDFObjRef()));
+    EXPECT_EQ(calls, 1);
+}
+
+TEST(CPDFNameTreeNodeTake, OptionLeavesEveryTreesValuesAsRead) {
+    PdfBuilder pdf = WithNames("/Dests 6 0 R /AP << /Names [(ap) 22 0 R] >>");
+    pdf.Obj(6, "<< /Names [(a) 20 0 R (b) [3 0 R /Fit]] >>")
+        .Obj(20, "<< /D [3 0 R /Fit] >>")
+        .Obj(22, "<< /N 20 0 R >>");
+    OpenedDoc opened(pdf, CPDFLib::LeaveNameTreeValues);
+    ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
+    CPDFNameTreeNode* dests = NamesOf(opened)->Get_Dests();
+    ASSERT_TRUE(dests);
+    EXPECT_TRUE(dynamic_cast<CPDFText*>(dests->Get_Names()->GetObj(opened.Doc(), 0)));
+    EXPECT_EQ(opened.Doc()->FindObj(CPDFObjRef(20, 0), false), nullptr);
+    EXPECT_EQ(opened.Doc()->FindObj(CPDFObjRef(22, 0), false), nullptr);
+    EXPECT_TRUE(dests->Get_Names()->GetObj(opened.Doc(), 3)->IsParsed());
 }
 
 }  // namespace
