@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -41,7 +42,14 @@ CLinkPointApp::~CLinkPointApp() {
 
 bool CLinkPointApp::Init(const char* logFile, const char* tempPath) {
     Term();
-    // Destination names are code page 932 text; without the converter no job can run.
+    // The command line is text in the user's locale: names made from -fm are
+    // read in its encoding. A locale the system lacks leaves the C locale,
+    // read as UTF-8, as other tools go on in it.
+    if (!std::setlocale(LC_ALL, "")) std::setlocale(LC_ALL, "C");
+    // Numbers the program writes never take the locale's decimal comma.
+    std::setlocale(LC_NUMERIC, "C");
+    // Keys read from files that are not Unicode are code page 932 text;
+    // without that converter no tree can be read.
     if (!corvina::detail::CP932Available()) return false;
 
     if (!logFile) {

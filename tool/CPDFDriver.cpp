@@ -10,13 +10,13 @@
 #include <cstdio>
 #include <cstring>
 #include <set>
+#include <string_view>
 
 #include "pdf/file/CPDFDoc.h"
 #include "pdf/io/DecimalText.h"
 #include "pdf/io/Limits.h"
 #include "pdf/io/MemInStream.h"
 #include "pdf/io/TempName.h"
-#include "pdf/object/CP932.h"
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFException.h"
 #include "pdf/object/CPDFText.h"
@@ -25,6 +25,7 @@
 #include "pdf/structure/CPDFLinkPoint.h"
 #include "pdf/structure/CPDFNameDict.h"
 #include "pdf/structure/CPDFNameTreeNode.h"
+#include "tool/CLocaleText.h"
 #include "tool/CLogSink.h"
 
 using corvina::CPDFArray;
@@ -152,39 +153,12 @@ std::string FormatOne(const Conversion& c, const long* args, int& next) {
     return std::string(buf, std::min<size_t>(static_cast<size_t>(n), sizeof buf - 1));
 }
 
-// A text key's 16-bit form; bytes that are not code page 932 keep their
-// values, so no destination is dropped for its name.
-std::u16string KeyText(corvina::CPDFString* key) {
-    corvina::CPDFText text;
-    text.Assign(key->Text(), key->Length());
-    if (const char16_t* wide = text.GetUnicode()) return std::u16string(wide);
-    std::u16string out;
-    for (int i = 0; i < key->Length(); ++i)
-        out += static_cast<char16_t>(static_cast<unsigned char>(key->Text()[i]));
-    return out;
-}
-
 }  // namespace
 
 struct CPDFDriver::FormatParts {
     std::vector<std::string> literals;
     std::vector<Conversion> convs;
 };
-
-bool CNameLess::operator()(const std::u16string& a, const std::u16string& b) const {
-    // wcscmp order: unsigned units, and the first zero unit ends a name.
-    const size_t n = std::min(a.size(), b.size());
-    size_t i = 0;
-    for (; i < n; ++i) {
-        const auto x = static_cast<unsigned>(a[i]);
-        const auto y = static_cast<unsigned>(b[i]);
-        if (x != y) return x < y;
-        if (x == 0) return false;
-    }
-    const unsigned x = i < a.size() ? a[i] : 0;
-    const unsigned y = i < b.size() ? b[i] : 0;
-    return x < y;
-}
 
 std::unique_ptr<CPDFDriver> CreateDriver(const char* tempPath, CLogSink& log) {
     std::unique_ptr<corvina::CPDFLib> lib = corvina::CPDFLib::Create(tempPath);
@@ -268,10 +242,12 @@ bool CPDFDriver::RunSteps(const char* inputPath, const char* outputPath) {
     // A temporary directory that cannot be used is refused before the
     // input is touched, not when a large stream first needs it.
     if (!CheckTempPath()) return false;
-    // A format printf could misuse is refused before any file is touched.
-    if (!remove_ && !IsSafeFormat(format_.c_str())) {
-        log_.WriteLog(kInvalidFormatLine, format_.c_str());
-        return false;
+    // A format printf could misuse, or whose text the locale cannot read, is
+    // refused before any file is touched.
+    if (!remove_) {
+        std::string mbName;
+        std::u16string name;
+        if (!MakeName(1, mbName, name)) return false;
     }
 
     std::string input = inputPath ? inputPath : "";
@@ -282,6 +258,9 @@ bool CPDFDriver::RunSteps(const char* inputPath, const char* outputPath) {
         return false;
     }
 
+    // The job moves the tree's references and never looks at a destination
+    // it keeps: a tree of a million names must not load a million objects.
+    lib_->SetOptions(lib_->Options() | corvina::CPDFLib::LeaveNameTreeValues);
     CPDFException openError;
     doc_ = lib_->Open(inputPath, nullptr, &openError);
     if (!doc_) {
@@ -360,12 +339,18 @@ bool CPDFDriver::MayRemove(const CPDFObjRef& ref) {
 bool CPDFDriver::CollectDests() {
     if (!names_dict_) return true;
     CPDFObjRef rootRef;
-    auto* root = names_dict_->GetAs<CPDFDict>(doc_, "Dests", &rootRef);
+    auto* root = names_dict_->Get_Dests(&rootRef);
     if (!root) return true;
-    // The root counts as visited, so a kid pointing back at it ends the walk.
-    std::set<CPDFObjRef> visited;
-    if (rootRef.IsSet()) visited.insert(rootRef);
-    if (!ReadNameTreeNode(root, 0, visited)) return false;
+    std::vector<CPDFObjRef> nodes;
+    const bool taken = root->TakePairs(
+        [this](std::unique_ptr<CPDFAtom> key, std::unique_ptr<CPDFAtom> value) {
+            return CollectPair(std::move(key), std::move(value));
+        },
+        rootRef, &nodes);
+    if (!taken) {
+        Fail("cannot read Dests name tree: %s", "nested too deep");
+        return false;
+    }
     if (MayRemove(rootRef))
         names_dict_->RemoveKey(doc_, "Dests");
     else
@@ -373,9 +358,10 @@ bool CPDFDriver::CollectDests() {
 
     // The old tree goes away whole, once it has been read: only objects that
     // are nodes, and none that a name still points at.
-    visited.erase(rootRef);
-    for (const auto& entry : names_) visited.erase(entry.second);
-    for (const CPDFObjRef& ref : visited) {
+    std::set<CPDFObjRef> kept;
+    for (CNameMap::Index i = 0; i < names_.Size(); ++i) kept.insert(names_.Ref(i));
+    for (const CPDFObjRef& ref : nodes) {
+        if (kept.count(ref)) continue;
         auto* node = dynamic_cast<CPDFDict*>(doc_->GetObj(ref));
         if (node && (node->Has("Kids") || node->Has("Names")) && MayRemove(ref))
             doc_->RemoveObj(ref);
@@ -383,54 +369,28 @@ bool CPDFDriver::CollectDests() {
     return true;
 }
 
-bool CPDFDriver::ReadNameTreeNode(CPDFDict* node, int depth, std::set<CPDFObjRef>& visited) {
-    if (depth > corvina::limits::kMaxTreeDepth) {
-        Fail("cannot read Dests name tree: %s", "nested too deep");
-        return false;
-    }
-    if (node->Has("Kids")) {
-        auto* kids = node->GetAs<CPDFArray>(doc_, "Kids");
-        while (kids && kids->Count() > 0) {
-            CPDFObjRef kidRef;
-            auto* kid = dynamic_cast<CPDFDict*>(kids->GetObj(doc_, 0, &kidRef));
-            // A kid that is no node, or one already read (a loop), has no
-            // names to add.
-            const bool fresh = !kidRef.IsSet() || visited.insert(kidRef).second;
-            if (kid && fresh && !ReadNameTreeNode(kid, depth + 1, visited)) return false;
-            kids->Erase(0);  // the detached atom goes with this statement
-        }
-        return true;
-    }
-    auto* names = node->GetAs<CPDFArray>(doc_, "Names");
-    if (!names) return true;
-    // An odd last key has no value and is skipped.
-    for (int i = 0; i + 1 < names->Count();) {
-        auto* key = dynamic_cast<corvina::CPDFString*>(names->GetObj(doc_, i));
-        CPDFAtom* value = names->GetAt(i + 1);
-        if (!key || !value) {
-            i += 2;
-            continue;
-        }
-        const std::u16string name = KeyText(key);
-        if (value->Kind() == CPDFAtom::RefKind) {
-            names_[name] = *static_cast<corvina::CPDFObjRef*>(value);
-            i += 2;
-            continue;
-        }
-        CPDFObject* direct = corvina::AsObject(value);
-        if (!direct || !(direct->Is(CPDFObject::Array) || direct->Is(CPDFObject::Dictionary))) {
-            i += 2;
-            continue;
-        }
+bool CPDFDriver::CollectPair(std::unique_ptr<CPDFAtom> key, std::unique_ptr<CPDFAtom> value) {
+    auto* text = dynamic_cast<corvina::CPDFString*>(corvina::AsObject(key.get()));
+    if (!text || !value) return true;
+    const std::string_view bytes(text->Text(), static_cast<size_t>(text->Length()));
+    CPDFObjRef ref;
+    if (value->Kind() == CPDFAtom::RefKind) {
+        ref = *static_cast<CPDFObjRef*>(value.get());
+    } else {
+        CPDFObject* direct = corvina::AsObject(value.get());
+        if (!direct || !(direct->Is(CPDFObject::Array) || direct->Is(CPDFObject::Dictionary)))
+            return true;
+        // The tree holds this name again further on: that one counts.
+        const std::u16string name = CNameMap::KeyText(bytes);
+        if (names_.Find(name) != CNameMap::kNone || remove_) return true;
         // A destination written in the tree itself becomes an indirect object
-        // of its own, so it survives the tree's replacement.
-        std::unique_ptr<CPDFAtom> taken = names->Erase(i + 1);
-        std::unique_ptr<CPDFObject> obj(static_cast<CPDFObject*>(taken.release()));
-        CPDFObjRef ref;
-        if (!doc_->RegistObj(std::move(obj), &ref)) return false;
-        names_[name] = ref;
-        ++i;  // the next key moved into the erased slot
+        // of its own, written at once, so it survives the tree's replacement
+        // and is not held until the end.
+        value.release();
+        if (!doc_->RegistObj(std::unique_ptr<CPDFObject>(direct), &ref)) return false;
+        doc_->ReleaseObj(ref, true);
     }
+    names_.AddRead(bytes, text->IsLiteral(), ref);
     return true;
 }
 
@@ -457,7 +417,17 @@ bool CPDFDriver::MakeName(long page, std::string& mbName, std::u16string& name) 
         log_.WriteLog(kInvalidFormatLine, format_.c_str());
         return false;
     }
-    if (!corvina::detail::CP932ToUTF16(mbName.c_str(), mbName.size(), name)) name.clear();
+    if (!locale_) locale_ = std::make_unique<CLocaleText>();
+    // A name the locale cannot read is refused: an empty or altered name
+    // would stand for another page's, or for none.
+    if (!locale_->ToUTF16(mbName, name)) {
+        Fail("cannot make a destination name: %s", format_.c_str());
+        const std::string factor = corvina::FormatFactor(
+            "name format is not valid %s text: %s", locale_->Codeset().c_str(), format_.c_str());
+        log_.WriteErrorReport(
+            CPDFException("CPDFDriver", "MakeName", CPDFException::UserError, factor.c_str()));
+        return false;
+    }
     return true;
 }
 
@@ -515,15 +485,15 @@ bool CPDFDriver::AddDest(long page, const CPDFObjRef& pageRef) {
     std::string mbName;
     std::u16string name;
     if (!MakeName(page, mbName, name)) return false;
-    // One search serves both the lookup and the insertion below.
-    auto at = names_.lower_bound(name);
-    if (at != names_.end() && !names_.key_comp()(name, at->first)) {
+    // A name the tree holds under another spelling of the same text, (1)
+    // or <FEFF0031>, is the same name.
+    const CNameMap::Index existing = names_.Find(name);
+    if (existing != CNameMap::kNone) {
         if (!overwrite_) {
             log_.WriteLog("Named destination already exists: %s", mbName.c_str());
             return true;
         }
-        if (MayRemove(at->second)) doc_->RemoveObj(at->second);
-        at = names_.erase(at);
+        if (MayRemove(names_.Ref(existing))) doc_->RemoveObj(names_.Ref(existing));
     }
 
     // "[%ld %ld R %s]", which must fit the job's buffer of kNameBuffer bytes
@@ -569,23 +539,33 @@ bool CPDFDriver::AddDest(long page, const CPDFObjRef& pageRef) {
     if (!point->Create(doc_, std::move(dest))) return false;
     CPDFObjRef ref;
     if (!doc_->RegistObj(std::move(point), &ref)) return false;
-    names_.emplace_hint(at, std::move(name), ref);
+    // A replaced name keeps the key the file gave it; only its value changes.
+    if (existing != CNameMap::kNone)
+        names_.SetRef(existing, ref);
+    else
+        names_.AddNew(name, ref);
     // Written at once: the tree needs only its reference.
     doc_->ReleaseObj(ref, true);
     return true;
 }
 
 bool CPDFDriver::WriteDests() {
-    if (names_.empty()) return true;
+    if (names_.Empty()) return true;
     auto array = std::make_unique<CPDFArray>();
-    array->ReserveSlots(static_cast<int>(names_.size() * 2));
-    for (const auto& [name, ref] : names_) {
-        auto key = std::make_unique<corvina::CPDFText>();
-        key->SetUnicode(name.c_str(), static_cast<int>(name.size()));
+    if (!array->ReserveSlots(static_cast<int>(names_.Size() * 2))) return false;
+    // Keys in the order of their bytes, each as the file wrote it or, for a
+    // new name, as a byte string when it is ASCII: readers search the keys by
+    // their bytes, and links in the file name them by those bytes.
+    for (const CNameMap::Index i : names_.InKeyOrder()) {
+        const std::string_view bytes = names_.Bytes(i);
+        auto key =
+            std::make_unique<corvina::CPDFString>(bytes.data(), static_cast<int>(bytes.size()));
+        key->SetLiteral(names_.IsLiteral(i));
         if (!array->Push_Back(std::move(key)) ||
-            !array->Push_Back(std::make_unique<CPDFObjRef>(ref)))
+            !array->Push_Back(std::make_unique<CPDFObjRef>(names_.Ref(i))))
             return false;
     }
+    names_.Clear();
     auto node = std::make_unique<corvina::CPDFNameTreeNode>();
     node->Attach(doc_);
     if (!node->Set_Names(std::move(array), false)) return false;
@@ -597,14 +577,16 @@ bool CPDFDriver::WriteDests() {
         if (!catalog_->Set_Names(std::move(dict), true)) return false;
         names_dict_ = raw;
     }
-    if (!names_dict_->Set_Dests(std::move(node), true)) return false;
-    names_.clear();
+    CPDFObjRef nodeRef;
+    if (!names_dict_->Set_Dests(std::move(node), true, &nodeRef)) return false;
+    // Written at once: a tree of a million names is not held until the end.
+    doc_->ReleaseObj(nodeRef, true);
     return true;
 }
 
 bool CPDFDriver::RemoveAllDests() {
-    for (const auto& entry : names_)
-        if (MayRemove(entry.second)) doc_->RemoveObj(entry.second);
-    names_.clear();
+    for (CNameMap::Index i = 0; i < names_.Size(); ++i)
+        if (MayRemove(names_.Ref(i))) doc_->RemoveObj(names_.Ref(i));
+    names_.Clear();
     return true;
 }

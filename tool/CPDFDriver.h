@@ -1,15 +1,14 @@
 #pragma once
 
 #include <cstdio>
-#include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "pdf/file/CPDFLib.h"
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFObjRef.h"
+#include "tool/CNameMap.h"
 
 namespace corvina {
 class CPDFDoc;
@@ -18,11 +17,7 @@ class CPDFNameDict;
 class CPDFDict;
 }  // namespace corvina
 
-// Orders names as wcscmp does: unsigned 16-bit units up to the first zero.
-struct CNameLess {
-    bool operator()(const std::u16string& a, const std::u16string& b) const;
-};
-
+class CLocaleText;
 class CLogSink;
 
 // The tool's one job on one input and one output file. It owns its library
@@ -30,8 +25,6 @@ class CLogSink;
 // it was created with, which it borrows and which must outlive it.
 class CPDFDriver {
 public:
-    using NameMap = std::map<std::u16string, corvina::CPDFObjRef, CNameLess>;
-
     ~CPDFDriver();
     CPDFDriver(const CPDFDriver&) = delete;
     CPDFDriver& operator=(const CPDFDriver&) = delete;
@@ -45,7 +38,7 @@ public:
     bool Execute(const char* inputPath, const char* outputPath);
 
     // Exposed for the tests.
-    const NameMap& Names() const { return names_; }
+    const CNameMap& Names() const { return names_; }
     // Refuses formats whose conversions are not integer ones.
     static bool IsSafeFormat(const char* format);
 
@@ -61,8 +54,13 @@ private:
     // directory or takes no files.
     bool CheckTempPath();
     bool CollectDests();
-    bool ReadNameTreeNode(corvina::CPDFDict* node, int depth,
-                          std::set<corvina::CPDFObjRef>& visited);
+    // One pair taken out of the Dests tree; a destination written in the
+    // tree itself becomes an object of its own.
+    bool CollectPair(std::unique_ptr<corvina::CPDFAtom> key,
+                     std::unique_ptr<corvina::CPDFAtom> value);
+    // The name of a page, as the format gives it in the locale's encoding
+    // (mbName) and as text; false, after logging why, when the format is
+    // refused or its text is not valid in the locale's encoding.
     bool MakeName(long page, std::string& mbName, std::u16string& name);
     bool AddDest(long page, const corvina::CPDFObjRef& pageRef);
     void KeepFitArray(const corvina::CPDFArray* parsed);
@@ -83,7 +81,9 @@ private:
     corvina::CPDFObjRef catalogRef_;
     corvina::CPDFObjRef namesRef_;
     long pageCount_ = 0;
-    NameMap names_;
+    CNameMap names_;
+    // Reads the names the format makes; opened at the first name.
+    std::unique_ptr<CLocaleText> locale_;
     long startPage_ = 0;
     long endPage_ = 0;
     std::string format_ = "%d";

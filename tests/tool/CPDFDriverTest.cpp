@@ -30,34 +30,6 @@ TEST(CPDFDriverFormat, RefusesOtherConversionsAndTooManyArguments) {
     EXPECT_FALSE(CPDFDriver::IsSafeFormat(nullptr));
 }
 
-TEST(CPDFDriverNames, OrderIsUnsignedUnitsUpToZero) {
-    const CNameLess less;
-    // Unsigned: 0xFFFF sorts after every ASCII unit, not before as a signed unit would.
-    EXPECT_TRUE(less(u"a", u"\uFFFF"));
-    EXPECT_FALSE(less(u"\uFFFF", u"a"));
-    EXPECT_TRUE(less(u"\u00e9", u"\u8000"));
-    // A prefix sorts first.
-    EXPECT_TRUE(less(u"ab", u"abc"));
-    EXPECT_FALSE(less(u"abc", u"ab"));
-    EXPECT_FALSE(less(u"ab", u"ab"));
-    // A zero unit ends the name: what follows it does not count.
-    const std::u16string cut(u"ab\0z", 4);
-    const std::u16string other(u"ab\0a", 4);
-    EXPECT_FALSE(less(cut, u"ab"));
-    EXPECT_FALSE(less(u"ab", cut));
-    EXPECT_FALSE(less(cut, other));
-    EXPECT_FALSE(less(other, cut));
-    EXPECT_TRUE(less(cut, u"ab\u0001"));
-
-    CPDFDriver::NameMap names;
-    names[u"\uFFFF"] = corvina::CPDFObjRef(1, 0);
-    names[u"b"] = corvina::CPDFObjRef(2, 0);
-    names[u"a"] = corvina::CPDFObjRef(3, 0);
-    std::u16string order;
-    for (const auto& entry : names) order += entry.first;
-    EXPECT_EQ(order, u"ab\uFFFF");
-}
-
 // --- The job's messages, as its log sink receives them ---
 
 namespace {
