@@ -99,13 +99,7 @@ void CNameMap::Grow() {
     }
 }
 
-CNameMap::Index CNameMap::Add(std::string_view bytes, std::u16string_view text, bool literal,
-                              const corvina::CPDFObjRef& ref) {
-    if ((entries_.size() + 1) * 2 > slots_.size()) Grow();
-    const size_t slot = Slot(text);
-    if (slots_[slot] != 0) return kNone;
-    if (entries_.size() >= kNone - 1) throw std::length_error("name map");
-    Entry e;
+void CNameMap::SetKey(Entry& e, std::string_view bytes, std::u16string_view text, bool literal) {
     e.bytesAt = Offset(bytes_.size(), bytes.size());
     e.bytesLen = static_cast<uint32_t>(bytes.size());
     bytes_.append(bytes);
@@ -119,9 +113,27 @@ CNameMap::Index CNameMap::Add(std::string_view bytes, std::u16string_view text, 
         e.textLen = static_cast<uint32_t>(text.size());
         texts_.append(text);
     }
+    e.literal = literal;
+}
+
+CNameMap::Index CNameMap::Add(std::string_view bytes, std::u16string_view text, bool literal,
+                              const corvina::CPDFObjRef& ref, bool replace) {
+    if ((entries_.size() + 1) * 2 > slots_.size()) Grow();
+    const size_t slot = Slot(text);
+    if (slots_[slot] != 0) {
+        if (!replace) return kNone;
+        // The same text again: the later key stands for the name. Its text is
+        // the one already held, so the slot stays.
+        const Index i = slots_[slot] - 1;
+        SetKey(entries_[i], bytes, text, literal);
+        SetRef(i, ref);
+        return i;
+    }
+    if (entries_.size() >= kNone - 1) throw std::length_error("name map");
+    Entry e;
+    SetKey(e, bytes, text, literal);
     e.objNum = ref.objNum;
     e.genNum = ref.genNum;
-    e.literal = literal;
     entries_.push_back(e);
     slots_[slot] = static_cast<Index>(entries_.size());
     return static_cast<Index>(entries_.size() - 1);
@@ -129,8 +141,8 @@ CNameMap::Index CNameMap::Add(std::string_view bytes, std::u16string_view text, 
 
 CNameMap::Index CNameMap::AddRead(std::string_view bytes, bool literal,
                                   const corvina::CPDFObjRef& ref) {
-    const Index i = Add(bytes, KeyText(bytes), literal, ref);
-    if (i != kNone) readCount_ = entries_.size();
+    const Index i = Add(bytes, KeyText(bytes), literal, ref, true);
+    readCount_ = entries_.size();
     return i;
 }
 
@@ -139,7 +151,7 @@ CNameMap::Index CNameMap::AddNew(std::u16string_view text, const corvina::CPDFOb
     std::string bytes;
     if (std::all_of(text.begin(), text.end(), [](char16_t u) { return u > 0 && u < 0x80; })) {
         bytes.assign(text.begin(), text.end());
-        return Add(bytes, text, true, ref);
+        return Add(bytes, text, true, ref, false);
     }
     bytes.reserve(2 + 2 * text.size());
     bytes += '\xFE';
@@ -148,7 +160,7 @@ CNameMap::Index CNameMap::AddNew(std::u16string_view text, const corvina::CPDFOb
         bytes += static_cast<char>(u >> 8);
         bytes += static_cast<char>(u & 0xFF);
     }
-    return Add(bytes, text, false, ref);
+    return Add(bytes, text, false, ref, false);
 }
 
 void CNameMap::SetRef(Index i, const corvina::CPDFObjRef& ref) {
@@ -157,7 +169,7 @@ void CNameMap::SetRef(Index i, const corvina::CPDFObjRef& ref) {
 }
 
 void CNameMap::Clear() {
-    std::vector<Entry>().swap(entries_);
+    std::deque<Entry>().swap(entries_);
     std::string().swap(bytes_);
     std::u16string().swap(texts_);
     std::vector<Index>().swap(slots_);
@@ -165,11 +177,10 @@ void CNameMap::Clear() {
 }
 
 std::vector<CNameMap::Index> CNameMap::InKeyOrder() const {
-    // Read entries came last first: turned round, a sorted tree is in order
-    // already and only the new names need sorting and merging in.
+    // A sorted tree's keys come in order already: only the new names need
+    // sorting and merging in.
     std::vector<Index> order(entries_.size());
-    for (size_t k = 0; k < readCount_; ++k) order[k] = static_cast<Index>(readCount_ - 1 - k);
-    for (size_t k = readCount_; k < entries_.size(); ++k) order[k] = static_cast<Index>(k);
+    for (size_t k = 0; k < entries_.size(); ++k) order[k] = static_cast<Index>(k);
     auto less = [this](Index a, Index b) {
         const std::string_view x = Bytes(a), y = Bytes(b);
         const int c = std::memcmp(x.data(), y.data(), std::min(x.size(), y.size()));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,8 +22,8 @@ public:
     // kNone.
     Index Find(std::u16string_view text) const;
     // A key read from a file, its bytes as read and written literal or in
-    // hexadecimal as it was. Pairs arrive last first, and the last the file
-    // holds wins: a name already here stays and kNone comes back.
+    // hexadecimal as it was. Pairs arrive in the tree's order and the last
+    // the tree holds wins: a name already here takes this key and value.
     Index AddRead(std::string_view bytes, bool literal, const corvina::CPDFObjRef& ref);
     // A new name: text that is all ASCII becomes a byte string, any other an
     // FE FF text string. The name must not be here yet.
@@ -62,15 +63,20 @@ private:
     };
 
     std::u16string_view StoredText(const Entry& e, std::u16string& scratch) const;
+    // The entry of text: an existing one gets the key and value when replace,
+    // else stays as it is; kNone when it is there and not replaced.
     Index Add(std::string_view bytes, std::u16string_view text, bool literal,
-              const corvina::CPDFObjRef& ref);
+              const corvina::CPDFObjRef& ref, bool replace);
+    void SetKey(Entry& e, std::string_view bytes, std::u16string_view text, bool literal);
     void Grow();
     size_t Slot(std::u16string_view text) const;
 
-    std::vector<Entry> entries_;
+    // In blocks: a million entries never sit in two copies while growing.
+    std::deque<Entry> entries_;
     std::string bytes_;
     std::u16string texts_;
     std::vector<Index> slots_;  // entry + 1; 0 is empty
-    // Entries before this one were read, last first; the rest are new.
+    // Entries before this one were read, in the tree's order; the rest are
+    // new.
     size_t readCount_ = 0;
 };

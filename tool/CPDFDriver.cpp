@@ -25,6 +25,7 @@
 #include "pdf/structure/CPDFLinkPoint.h"
 #include "pdf/structure/CPDFNameDict.h"
 #include "pdf/structure/CPDFNameTreeNode.h"
+#include "tool/CDestsNode.h"
 #include "tool/CLocaleText.h"
 #include "tool/CLogSink.h"
 
@@ -260,7 +261,7 @@ bool CPDFDriver::RunSteps(const char* inputPath, const char* outputPath) {
 
     // The job moves the tree's references and never looks at a destination
     // it keeps: a tree of a million names must not load a million objects.
-    lib_->SetOptions(lib_->Options() | corvina::CPDFLib::LeaveNameTreeValues);
+    lib_->SetOptions(lib_->Options() | corvina::CPDFLib::LeaveNameTrees);
     CPDFException openError;
     doc_ = lib_->Open(inputPath, nullptr, &openError);
     if (!doc_) {
@@ -338,34 +339,34 @@ bool CPDFDriver::MayRemove(const CPDFObjRef& ref) {
 
 bool CPDFDriver::CollectDests() {
     if (!names_dict_) return true;
-    CPDFObjRef rootRef;
-    auto* root = names_dict_->Get_Dests(&rootRef);
+    // The tree as the file has it: its nodes are read a pair at a time.
+    CPDFAtom* root = names_dict_->Find("Dests");
     if (!root) return true;
+    CPDFObjRef rootRef;
+    if (root->Kind() == CPDFAtom::RefKind) rootRef = *static_cast<CPDFObjRef*>(root);
     std::vector<CPDFObjRef> nodes;
-    const bool taken = root->TakePairs(
+    const bool taken = corvina::CPDFNameTreeNode::TakePairs(
+        doc_, root,
         [this](std::unique_ptr<CPDFAtom> key, std::unique_ptr<CPDFAtom> value) {
             return CollectPair(std::move(key), std::move(value));
         },
-        rootRef, &nodes);
+        &nodes);
     if (!taken) {
-        Fail("cannot read Dests name tree: %s", "nested too deep");
+        Fail("cannot read Dests name tree: %s", "a node cannot be read or is nested too deep");
+        log_.WriteErrorReport(doc_->GetLastError());
         return false;
     }
-    if (MayRemove(rootRef))
+    if (MayRemove(rootRef) || !rootRef.IsSet())
         names_dict_->RemoveKey(doc_, "Dests");
     else
         names_dict_->Detach("Dests");
 
-    // The old tree goes away whole, once it has been read: only objects that
-    // are nodes, and none that a name still points at.
+    // The old tree goes away whole, once it has been read: only its nodes,
+    // and none that a name still points at.
     std::set<CPDFObjRef> kept;
-    for (CNameMap::Index i = 0; i < names_.Size(); ++i) kept.insert(names_.Ref(i));
-    for (const CPDFObjRef& ref : nodes) {
-        if (kept.count(ref)) continue;
-        auto* node = dynamic_cast<CPDFDict*>(doc_->GetObj(ref));
-        if (node && (node->Has("Kids") || node->Has("Names")) && MayRemove(ref))
-            doc_->RemoveObj(ref);
-    }
+    for (CNameMap::Index i = 0; i < names_->Size(); ++i) kept.insert(names_->Ref(i));
+    for (const CPDFObjRef& ref : nodes)
+        if (!kept.count(ref) && MayRemove(ref)) doc_->RemoveObj(ref);
     return true;
 }
 
@@ -380,9 +381,7 @@ bool CPDFDriver::CollectPair(std::unique_ptr<CPDFAtom> key, std::unique_ptr<CPDF
         CPDFObject* direct = corvina::AsObject(value.get());
         if (!direct || !(direct->Is(CPDFObject::Array) || direct->Is(CPDFObject::Dictionary)))
             return true;
-        // The tree holds this name again further on: that one counts.
-        const std::u16string name = CNameMap::KeyText(bytes);
-        if (names_.Find(name) != CNameMap::kNone || remove_) return true;
+        if (remove_) return true;
         // A destination written in the tree itself becomes an indirect object
         // of its own, written at once, so it survives the tree's replacement
         // and is not held until the end.
@@ -390,7 +389,7 @@ bool CPDFDriver::CollectPair(std::unique_ptr<CPDFAtom> key, std::unique_ptr<CPDF
         if (!doc_->RegistObj(std::unique_ptr<CPDFObject>(direct), &ref)) return false;
         doc_->ReleaseObj(ref, true);
     }
-    names_.AddRead(bytes, text->IsLiteral(), ref);
+    names_->AddRead(bytes, text->IsLiteral(), ref);
     return true;
 }
 
@@ -487,13 +486,13 @@ bool CPDFDriver::AddDest(long page, const CPDFObjRef& pageRef) {
     if (!MakeName(page, mbName, name)) return false;
     // A name the tree holds under another spelling of the same text, (1)
     // or <FEFF0031>, is the same name.
-    const CNameMap::Index existing = names_.Find(name);
+    const CNameMap::Index existing = names_->Find(name);
     if (existing != CNameMap::kNone) {
         if (!overwrite_) {
             log_.WriteLog("Named destination already exists: %s", mbName.c_str());
             return true;
         }
-        if (MayRemove(names_.Ref(existing))) doc_->RemoveObj(names_.Ref(existing));
+        if (MayRemove(names_->Ref(existing))) doc_->RemoveObj(names_->Ref(existing));
     }
 
     // "[%ld %ld R %s]", which must fit the job's buffer of kNameBuffer bytes
@@ -541,34 +540,23 @@ bool CPDFDriver::AddDest(long page, const CPDFObjRef& pageRef) {
     if (!doc_->RegistObj(std::move(point), &ref)) return false;
     // A replaced name keeps the key the file gave it; only its value changes.
     if (existing != CNameMap::kNone)
-        names_.SetRef(existing, ref);
+        names_->SetRef(existing, ref);
     else
-        names_.AddNew(name, ref);
+        names_->AddNew(name, ref);
     // Written at once: the tree needs only its reference.
     doc_->ReleaseObj(ref, true);
     return true;
 }
 
 bool CPDFDriver::WriteDests() {
-    if (names_.Empty()) return true;
-    auto array = std::make_unique<CPDFArray>();
-    if (!array->ReserveSlots(static_cast<int>(names_.Size() * 2))) return false;
+    if (names_->Empty()) return true;
     // Keys in the order of their bytes, each as the file wrote it or, for a
     // new name, as a byte string when it is ASCII: readers search the keys by
-    // their bytes, and links in the file name them by those bytes.
-    for (const CNameMap::Index i : names_.InKeyOrder()) {
-        const std::string_view bytes = names_.Bytes(i);
-        auto key =
-            std::make_unique<corvina::CPDFString>(bytes.data(), static_cast<int>(bytes.size()));
-        key->SetLiteral(names_.IsLiteral(i));
-        if (!array->Push_Back(std::move(key)) ||
-            !array->Push_Back(std::make_unique<CPDFObjRef>(names_.Ref(i))))
-            return false;
-    }
-    names_.Clear();
-    auto node = std::make_unique<corvina::CPDFNameTreeNode>();
+    // their bytes, and links in the file name them by those bytes. The node
+    // takes the map and writes its pairs from it.
+    auto node = std::make_unique<CDestsNode>(std::move(names_));
+    names_ = std::make_unique<CNameMap>();
     node->Attach(doc_);
-    if (!node->Set_Names(std::move(array), false)) return false;
 
     if (!names_dict_) {
         auto dict = std::make_unique<corvina::CPDFNameDict>();
@@ -579,14 +567,14 @@ bool CPDFDriver::WriteDests() {
     }
     CPDFObjRef nodeRef;
     if (!names_dict_->Set_Dests(std::move(node), true, &nodeRef)) return false;
-    // Written at once: a tree of a million names is not held until the end.
+    // Written at once, while the map it owns is at hand.
     doc_->ReleaseObj(nodeRef, true);
     return true;
 }
 
 bool CPDFDriver::RemoveAllDests() {
-    for (CNameMap::Index i = 0; i < names_.Size(); ++i)
-        if (MayRemove(names_.Ref(i))) doc_->RemoveObj(names_.Ref(i));
-    names_.Clear();
+    for (CNameMap::Index i = 0; i < names_->Size(); ++i)
+        if (MayRemove(names_->Ref(i))) doc_->RemoveObj(names_->Ref(i));
+    names_->Clear();
     return true;
 }

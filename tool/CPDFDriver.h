@@ -38,7 +38,7 @@ public:
     bool Execute(const char* inputPath, const char* outputPath);
 
     // Exposed for the tests.
-    const CNameMap& Names() const { return names_; }
+    const CNameMap& Names() const { return *names_; }
     // Refuses formats whose conversions are not integer ones.
     static bool IsSafeFormat(const char* format);
 
@@ -81,7 +81,8 @@ private:
     corvina::CPDFObjRef catalogRef_;
     corvina::CPDFObjRef namesRef_;
     long pageCount_ = 0;
-    CNameMap names_;
+    // Handed to the tree's new node when it is written.
+    std::unique_ptr<CNameMap> names_ = std::make_unique<CNameMap>();
     // Reads the names the format makes; opened at the first name.
     std::unique_ptr<CLocaleText> locale_;
     long startPage_ = 0;

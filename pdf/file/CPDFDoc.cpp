@@ -571,6 +571,45 @@ std::optional<std::string> CPDFDoc::PeekType(const CPDFObjRef& ref) {
     return extent.type;
 }
 
+std::unique_ptr<CPDFDict> CPDFDoc::StreamDict(
+    const CPDFObjRef& ref, const char* key,
+    const std::function<bool(std::unique_ptr<CPDFAtom>)>& fn, bool* failed) {
+    *failed = false;
+    // Only an object as the file has it, at an offset of its own: what is
+    // loaded, written or changed already is the caller's to load.
+    if (!ref.IsSet() || !input_ || FindObj(ref, false)) return nullptr;
+    if (IsCarried(ref.objNum) || (spare_ && spare_->GetEntry(ref.objNum))) return nullptr;
+    const XRefEntry* entry = FindEntry(ref.objNum, false);
+    if (!entry || !entry->inUse || entry->stmNum || entry->genNum != ref.genNum ||
+        entry->offset <= 0)
+        return nullptr;
+    lastError_.Clear();
+    std::unique_ptr<CPDFDict> out;
+    const bool ok = Guarded("StreamDict", false, [&] {
+        if (input_->Seek(entry->offset) != 0)
+            Raise("StreamDict", CPDFException::InvalidFormat, factor::kIoError);
+        char num[limits::kTokenSize], gen[limits::kTokenSize], word[limits::kTokenSize];
+        if (!input_->ReadToken(num, sizeof num) || !input_->ReadToken(gen, sizeof gen) ||
+            !input_->ReadToken(word, sizeof word) || std::strcmp(word, "obj") != 0 ||
+            !detail::StartsWithDigit(num) || detail::ParseDecimal(num) != ref.objNum ||
+            !detail::StartsWithDigit(gen) || detail::ParseDecimal(gen) != ref.genNum)
+            return true;  // not where the table says: the usual load reports it
+        input_->SkipWhitespaceAndComments();
+        const int first = input_->Get();
+        const int second = input_->Get();
+        if (second >= 0) input_->Back(1);
+        if (first >= 0) input_->Back(1);
+        if (first != '<' || second != '<') return true;
+        unsigned char keyBuf[detail::kObjectKeyContextLength];
+        auto dict = std::make_unique<CPDFDict>();
+        dict->Serialize(this, *input_, ObjectKey(ref, keyBuf), key, fn);
+        out = std::move(dict);
+        return true;
+    });
+    if (!ok) *failed = true;
+    return out;
+}
+
 bool CPDFDoc::KnownExtent(const CPDFObjRef& ref, int32_t offset,
                           detail::ObjectExtent* extent) const {
     if (ref.objNum < 0 || static_cast<size_t>(ref.objNum) >= extents_.size()) return false;

@@ -71,6 +71,9 @@ public:
     std::unique_ptr<CPDFObject> LoadEntry(const CPDFObjRef& ref, const XRefEntry& entry);
     CPDFObject* PeekObj(const CPDFObjRef& ref, std::unique_ptr<CPDFObject>* loaded) override;
     CPDFObject* FindObj(const CPDFObjRef& ref, bool skipNewest, CPDFBody** body = nullptr);
+    std::unique_ptr<CPDFDict> StreamDict(const CPDFObjRef& ref, const char* key,
+                                         const std::function<bool(std::unique_ptr<CPDFAtom>)>& fn,
+                                         bool* failed) override;
     // The Type of the dictionary an object not loaded has in the input, read
     // from its words without building it, when the reader would take the
     // object as it stands (a plain name, "" for none); nothing when it is

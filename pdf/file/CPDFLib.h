@@ -19,10 +19,11 @@ class CPDFException;
 class CPDFLib {
 public:
     // Bit 0 of the options limits the catalog's typed load to the page tree.
-    // Bit 1 leaves the values of the name dictionary's trees as read: a
-    // caller that only moves a tree's references (the named-destination job)
-    // need not load and type every destination of a tree of a million names.
-    enum Option : uint32_t { LoadPageTreeOnly = 1, LeaveNameTreeValues = 2 };
+    // Bit 1 leaves the name dictionary's trees as read, neither loaded nor
+    // typed: a caller that only moves a tree's references (the
+    // named-destination job) reads a tree of a million names a pair at a
+    // time instead of having it and every destination loaded at opening.
+    enum Option : uint32_t { LoadPageTreeOnly = 1, LeaveNameTrees = 2 };
 
     ~CPDFLib() = default;
 

@@ -52,6 +52,15 @@ std::unique_ptr<CPDFAtom> CPDFArray::Erase(int index) {
     return atom;
 }
 
+void CPDFArray::TakeAll(std::vector<std::unique_ptr<CPDFAtom>>& out) {
+    out.reserve(out.size() + static_cast<size_t>(count_));
+    for (int i = 0; i < count_; ++i) {
+        out.emplace_back(items_[i]);
+        items_[i] = nullptr;  // the slot's release passes over an empty slot
+    }
+    TempArray<CPDFAtom*>::Clear();
+}
+
 CPDFObject* CPDFArray::GetObj(CPDFObjHolder* doc, int index, CPDFObjRef* ref) {
     return detail::ResolveAtom(doc, GetAt(index), ref);
 }

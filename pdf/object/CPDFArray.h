@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "pdf/object/CPDFObjRef.h"
 #include "pdf/object/CPDFObject.h"
@@ -11,12 +13,21 @@ namespace corvina {
 // An array that owns its members (direct objects or references).
 class CPDFArray : public CPDFObject, protected TempArray<CPDFAtom*> {
 public:
+    // Receives one member as it is read, with its ownership; false stops the
+    // reading with an error.
+    using ElementFn = std::function<bool(std::unique_ptr<CPDFAtom> member)>;
+
     CPDFArray();
     ~CPDFArray() override;
 
     static std::unique_ptr<CPDFArray> SerializeObject(CPDFObjHolder* doc, InStream& in,
                                                       CryptKey crypt);
     void Serialize(CPDFObjHolder* doc, InStream& in, CryptKey crypt);
+    // Reads an array's syntax and hands each member to fn instead of keeping
+    // it: an array of millions of members that only pass through is never
+    // held whole.
+    static void SerializeEach(CPDFObjHolder* doc, InStream& in, CryptKey crypt,
+                              const ElementFn& fn);
     // "[", members separated by one space, "]".
     void Serialize(OutStream& out, CryptKey crypt) override;
     std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder* dstDoc,
@@ -37,6 +48,9 @@ public:
     // Detaches the member at index (the caller gets it) and closes the gap.
     std::unique_ptr<CPDFAtom> Erase(int index);
     void Clear() { TempArray<CPDFAtom*>::Clear(); }
+    // Moves every member, in order, to the end of out; the array is left
+    // empty.
+    void TakeAll(std::vector<std::unique_ptr<CPDFAtom>>& out);
     void Swap(CPDFArray& other) { TempArray<CPDFAtom*>::Swap(other); }
 
     // Holder-aware operations; each clears the holder's last error first.

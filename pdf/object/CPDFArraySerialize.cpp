@@ -34,6 +34,15 @@ std::unique_ptr<CPDFArray> CPDFArray::SerializeObject(CPDFObjHolder* doc, InStre
 
 void CPDFArray::Serialize(CPDFObjHolder* doc, InStream& in, CryptKey crypt) {
     parsed_ = 1;
+    SerializeEach(doc, in, crypt, [this](std::unique_ptr<CPDFAtom> value) {
+        if (!Push_Back(std::move(value)))
+            Raise(CPDFException::InternalError, "CPDFArray::Push_Back()");
+        return true;
+    });
+}
+
+void CPDFArray::SerializeEach(CPDFObjHolder* doc, InStream& in, CryptKey crypt,
+                              const ElementFn& fn) {
     detail::DepthGuard nesting(detail::DepthGuard::Parse);
     if (nesting.Exceeded()) Raise(CPDFException::InvalidFormat, factor::kNestingTooDeep);
 
@@ -52,8 +61,7 @@ void CPDFArray::Serialize(CPDFObjHolder* doc, InStream& in, CryptKey crypt) {
         std::unique_ptr<CPDFAtom> value = detail::ReadReference(in);
         if (!value) value = CPDFObject::SerializeObject(doc, in, crypt);
         if (!value) RaiseUnexpectedWord(in);
-        if (!Push_Back(std::move(value)))
-            Raise(CPDFException::InternalError, "CPDFArray::Push_Back()");
+        if (!fn(std::move(value))) Raise(CPDFException::UserError, "stopped by the array's reader");
     }
 }
 

@@ -158,4 +158,11 @@ bool CPDFDict::Linearize(CPDFObjHolder* ctx) {
     }
 }
 
+std::unique_ptr<CPDFDict> CPDFObjHolder::StreamDict(
+    const CPDFObjRef& /*ref*/, const char* /*key*/,
+    const std::function<bool(std::unique_ptr<CPDFAtom>)>& /*fn*/, bool* failed) {
+    *failed = false;
+    return nullptr;
+}
+
 }  // namespace corvina

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFName.h"
 #include "pdf/object/CPDFObjRef.h"
 #include "pdf/object/CPDFObject.h"
@@ -23,6 +24,12 @@ public:
     static std::unique_ptr<CPDFObject> SerializeObject(CPDFObjHolder* doc, InStream& in,
                                                        CryptKey crypt);
     void Serialize(CPDFObjHolder* doc, InStream& in, CryptKey crypt);
+    // Reads like Serialize, but an array written directly under the key
+    // streamed has its members handed to fn as they are read; the entry
+    // keeps an empty array. A name tree leaf of a million pairs is never held
+    // whole this way.
+    void Serialize(CPDFObjHolder* doc, InStream& in, CryptKey crypt, const char* streamed,
+                   const CPDFArray::ElementFn& fn);
     // "<<" CR LF, "/Key value" CR LF per entry in key order, ">>".
     void Serialize(OutStream& out, CryptKey crypt) override;
     std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder* dstDoc,

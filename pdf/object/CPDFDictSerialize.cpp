@@ -58,6 +58,11 @@ std::unique_ptr<CPDFObject> CPDFDict::SerializeObject(CPDFObjHolder* doc, InStre
 }
 
 void CPDFDict::Serialize(CPDFObjHolder* doc, InStream& in, CryptKey crypt) {
+    Serialize(doc, in, crypt, nullptr, nullptr);
+}
+
+void CPDFDict::Serialize(CPDFObjHolder* doc, InStream& in, CryptKey crypt, const char* streamed,
+                         const CPDFArray::ElementFn& fn) {
     parsed_ = 1;
     detail::DepthGuard nesting(detail::DepthGuard::Parse);
     if (nesting.Exceeded()) RaiseFormat(factor::kNestingTooDeep);
@@ -83,7 +88,15 @@ void CPDFDict::Serialize(CPDFObjHolder* doc, InStream& in, CryptKey crypt) {
             RaiseFormat(FormatFactor("typecheck: %s", other->TypeName()));
         }
 
-        std::unique_ptr<CPDFAtom> value = detail::ReadReference(in);
+        std::unique_ptr<CPDFAtom> value;
+        if (streamed && key.Equals(streamed)) {
+            in.SkipWhitespaceAndComments();
+            if (in.Peek() == '[') {
+                CPDFArray::SerializeEach(doc, in, crypt, fn);
+                value = std::make_unique<CPDFArray>();
+            }
+        }
+        if (!value) value = detail::ReadReference(in);
         if (!value) value = CPDFObject::SerializeObject(doc, in, crypt);
         if (!value) RaiseUnexpectedWord(in);
 

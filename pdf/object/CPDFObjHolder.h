@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "pdf/object/CPDFException.h"
@@ -8,6 +9,7 @@
 
 namespace corvina {
 
+class CPDFDict;
 class InStream;
 
 // What objects need from whatever keeps the indirect objects they refer to
@@ -42,6 +44,20 @@ public:
     // Drops a loaded object from memory (written out first while a save
     // runs); unless force, only objects that allow it.
     virtual bool ReleaseObj(const CPDFObjRef& ref, bool force) = 0;
+
+    // Reads the dictionary object ref from the input and hands the members of
+    // its array under key to fn as they are read, without keeping them or
+    // the object (CPDFDict::Serialize with a streamed key): a name tree leaf
+    // of a million pairs passes through and is never held whole. Null, with
+    // nothing handed out, when the object cannot be read that way (it is
+    // loaded or changed already, kept in an object stream, or no dictionary);
+    // the caller then loads it as usual. A failed read (fn's false included)
+    // also gives null, after members may have been handed out, and sets
+    // *failed.
+    // A holder without a file of its own streams nothing.
+    virtual std::unique_ptr<CPDFDict> StreamDict(
+        const CPDFObjRef& ref, const char* key,
+        const std::function<bool(std::unique_ptr<CPDFAtom>)>& fn, bool* failed);
 
     // Cleared on entry by every public operation of the holder and of the
     // objects that call it; keeps the first error met.

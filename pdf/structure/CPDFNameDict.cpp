@@ -69,6 +69,7 @@ bool CPDFNameDict::Recognize(CPDFObjHolder* /*doc*/, CPDFDict* plain) {
 bool CPDFNameDict::Load(CPDFObjHolder* doc, CPDFDict* plain) {
     SetDoc(doc);
     Swap(*plain);
+    if (detail::OptionSet(doc_, CPDFLib::LeaveNameTrees)) return true;
     try {
         static const char* const kTrees[] = {kDests, kPages,      kTemplates, kURLS,
                                              kIDS,   kJavaScript, kAP};
@@ -78,9 +79,7 @@ bool CPDFNameDict::Load(CPDFObjHolder* doc, CPDFDict* plain) {
             if (CPDFDict* node = detail::AsPlainDict(GetObj(doc_, key, &ref)))
                 if (!detail::TypeAt<CPDFNameTreeNode>(doc_, self, key, node, ref)) return false;
         }
-        // Pages, URLS and IDS keep their values as read; every tree does when
-        // the library is asked to.
-        if (detail::OptionSet(doc_, CPDFLib::LeaveNameTreeValues)) return true;
+        // Pages, URLS and IDS keep their values as read.
         static const struct {
             const char* key;
             CPDFNameTreeNode::WalkFn fn;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "pdf/object/CPDFException.h"
+#include "pdf/object/CPDFObjHolder.h"
 #include "pdf/structure/StructType.h"
 #include "pdf/structure/TreeNodeLoad.h"
 
@@ -36,49 +37,72 @@ bool CPDFNameTreeNode::Walk(WalkFn fn, void* data) {
     return detail::WalkTreeNode(*this, fn, data);
 }
 
-bool CPDFNameTreeNode::TakePairs(const TakeFn& fn, const CPDFObjRef& self,
+bool CPDFNameTreeNode::TakePairs(CPDFObjHolder* doc, CPDFAtom* root, const TakeFn& fn,
                                  std::vector<CPDFObjRef>* nodes) {
-    // Nodes still to finish, each with the index of the kid it reads next
-    // (counting down); the stack's size is the depth.
+    // Nodes whose kids are still to read, each with the index of the next;
+    // the stack's size is the depth. A node read from the file is owned here.
     struct Frame {
         CPDFDict* node;
+        std::unique_ptr<CPDFDict> owned;
         int nextKid;
     };
     std::vector<Frame> stack;
     std::set<CPDFObjRef> seen;
-    if (self.IsSet()) seen.insert(self);
-    auto enter = [&](CPDFDict* node) {
-        CPDFArray* kids = node->GetAs<CPDFArray>(doc_, detail::kTreeKids);
-        if (node->Has(detail::kTreeKids)) {
-            stack.push_back({node, kids ? kids->Count() - 1 : -1});
+    // Members arrive one by one: a key waits for its value.
+    std::unique_ptr<CPDFAtom> key;
+    auto member = [&](std::unique_ptr<CPDFAtom> m) {
+        if (!key) {
+            key = std::move(m);
             return true;
         }
-        CPDFArray* names = node->GetAs<CPDFArray>(doc_, kNames);
-        if (!names) return true;
-        if (names->Count() % 2 != 0) names->Erase(names->Count() - 1);
-        while (names->Count() >= 2) {
-            std::unique_ptr<CPDFAtom> value = names->Erase(names->Count() - 1);
-            std::unique_ptr<CPDFAtom> key = names->Erase(names->Count() - 1);
-            if (!fn(std::move(key), std::move(value))) return false;
+        return fn(std::move(key), std::move(m));
+    };
+    auto visit = [&](CPDFAtom* atom) {
+        CPDFObjRef ref;
+        CPDFDict* node = nullptr;
+        std::unique_ptr<CPDFDict> owned;
+        if (atom && atom->Kind() == CPDFAtom::RefKind) {
+            ref = *static_cast<CPDFObjRef*>(atom);
+            if (!seen.insert(ref).second) return true;
+            if (doc) {
+                bool failed = false;
+                owned = doc->StreamDict(ref, kNames, member, &failed);
+                key.reset();
+                if (failed) return false;
+                node = owned.get();
+                if (!node) node = dynamic_cast<CPDFDict*>(doc->GetObj(ref));
+            }
+        } else {
+            node = dynamic_cast<CPDFDict*>(AsObject(atom));
+        }
+        if (!node) return true;
+        // Only what looks like a tree node is given as one: a kid that names a
+        // page or any typed object by mistake must not be taken for a node.
+        if (ref.IsSet() && nodes && atom != root && !node->Has("Type") &&
+            (node->Has(kNames) || node->Has(detail::kTreeKids)))
+            nodes->push_back(ref);
+        // A Names array of a loaded node, or one written apart from its node.
+        if (CPDFArray* names = node->GetAs<CPDFArray>(doc, kNames)) {
+            std::vector<std::unique_ptr<CPDFAtom>> pairs;
+            names->TakeAll(pairs);
+            for (size_t i = 0; i + 1 < pairs.size(); i += 2)
+                if (!fn(std::move(pairs[i]), std::move(pairs[i + 1]))) return false;
+        }
+        if (node->Has(detail::kTreeKids)) {
+            if (static_cast<int>(stack.size()) >= limits::kMaxTreeDepth) return false;
+            stack.push_back({node, std::move(owned), 0});
         }
         return true;
     };
-    if (!enter(this)) return false;
+    if (!visit(root)) return false;
     while (!stack.empty()) {
         Frame& top = stack.back();
-        if (top.nextKid < 0) {
+        CPDFArray* kids = top.node->GetAs<CPDFArray>(doc, detail::kTreeKids);
+        if (!kids || top.nextKid >= kids->Count()) {
             stack.pop_back();
             continue;
         }
-        CPDFArray* kids = top.node->GetAs<CPDFArray>(doc_, detail::kTreeKids);
-        const int index = top.nextKid--;
-        if (!kids || index >= kids->Count()) continue;
-        CPDFObjRef ref;
-        auto* kid = dynamic_cast<CPDFDict*>(kids->GetObj(doc_, index, &ref));
-        if (!kid || (ref.IsSet() && !seen.insert(ref).second)) continue;
-        if (ref.IsSet() && nodes) nodes->push_back(ref);
-        if (static_cast<int>(stack.size()) >= limits::kMaxTreeDepth) return false;
-        if (!enter(kid)) return false;
+        if (!visit(kids->GetAt(top.nextKid++))) return false;
     }
     return true;
 }

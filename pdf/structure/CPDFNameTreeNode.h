@@ -29,18 +29,17 @@ public:
     bool Load(CPDFObjHolder* doc, CPDFDict* plain);
     // fn on this node, then on each immediate kid; stops at the first false.
     bool Walk(WalkFn fn, void* data);
-    // Takes every pair out of the tree, at every depth, last first: Kids
-    // from the last to the first, a node's pairs from the last to the first,
-    // so a receiver that keeps the first of equal keys keeps the one the tree
-    // holds last. A node's pairs are freed as they are handed over, so the
-    // tree and the receiver's copy are never held whole at once. A node with
-    // Kids is not read for Names. Kids that are no dictionary, kids met again
-    // (a loop; self is the tree's own reference, when it has one) and the
-    // last key of an odd Names array are passed over. False when fn stops or
-    // the tree is deeper than the tree limit. nodes, when given, receives the
-    // references of the kids read.
-    bool TakePairs(const TakeFn& fn, const CPDFObjRef& self,
-                   std::vector<CPDFObjRef>* nodes = nullptr);
+    // Takes every pair out of the tree whose root is the atom root (a
+    // reference or a dictionary), at every depth, in order: a node's pairs,
+    // then its Kids one by one. A node not loaded yet is read from the file
+    // with its pairs passing straight to fn, never held whole; a loaded node
+    // gives its pairs up and is left without them. Kids that are no
+    // dictionary, kids met again (a loop) and the last key of an odd Names
+    // array are passed over. False when fn stops, a node cannot be read, or
+    // the tree is deeper than the tree limit. nodes, when given, receives
+    // the references of the kids read.
+    static bool TakePairs(CPDFObjHolder* doc, CPDFAtom* root, const TakeFn& fn,
+                          std::vector<CPDFObjRef>* nodes = nullptr);
     // A copy of every entry but Kids and Names.
     std::unique_ptr<CPDFObject> Duplicate(CPDFObjHolder* dstDoc,
                                           CPDFObjHolder* srcDoc) const override;

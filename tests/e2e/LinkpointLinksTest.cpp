@@ -281,6 +281,22 @@ TEST_F(LinkpointLinksTest, KeysKeepTheirBytesAndOneNameHasOneKey) {
     EXPECT_EQ(ones, 1);
 }
 
+TEST_F(LinkpointLinksTest, AKidThatNamesAPageLeavesThePageAlone) {
+    // A broken tree whose Kids name the page tree and a page: the job reads
+    // the names it finds and removes only the tree's own nodes.
+    const std::string in =
+        dir_.Write("in.pdf", E2EPdf::Flat(2, "/Names 5 0 R",
+                                          "5 0 obj\n<< /Dests 6 0 R >>\nendobj\n"
+                                          "6 0 obj\n<< /Kids [7 0 R 3 0 R 2 0 R] >>\nendobj\n"
+                                          "7 0 obj\n<< /Names [(x) [4 0 R /Fit]] >>\nendobj\n"));
+    const std::string out = dir_.File("out.pdf");
+    ASSERT_EQ(Job({in, out, "-l", ""}).code, 0);
+    EXPECT_TRUE(e2e::QpdfCheck(out));
+    EXPECT_EQ(e2e::QpdfPages(out), e2e::QpdfPages(in));
+    EXPECT_EQ(TreeKeys(out), (std::vector<std::string>{"(1)", "(2)", "(x)"}));
+    EXPECT_EQ(e2e::QpdfObject(out, 7), "null");
+}
+
 TEST_F(LinkpointLinksTest, NonAsciiNamesInAUtf8Locale) {
     const std::string in = dir_.Write("in.pdf", E2EPdf::Flat(2));
     const std::string out = dir_.File("out.pdf");

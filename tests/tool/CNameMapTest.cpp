@@ -21,14 +21,19 @@ TEST(CNameMap, TheSameTextInEitherFormIsOneName) {
     CNameMap map;
     ASSERT_NE(map.AddRead(std::string("\xFE\xFF\x00\x31", 4), false, CPDFObjRef(7, 0)),
               CNameMap::kNone);
-    // (1) is the name <FEFF0031> already is: the first taken stays.
-    EXPECT_EQ(map.AddRead("1", true, CPDFObjRef(8, 0)), CNameMap::kNone);
+    // (1) is the name <FEFF0031> already is: the later in the tree wins,
+    // key and value, and the name stays one.
+    EXPECT_EQ(map.AddRead("1", true, CPDFObjRef(8, 0)), 0u);
     EXPECT_EQ(map.Size(), 1u);
     const CNameMap::Index found = map.Find(u"1");
     ASSERT_NE(found, CNameMap::kNone);
-    EXPECT_EQ(map.Ref(found), CPDFObjRef(7, 0));
+    EXPECT_EQ(map.Ref(found), CPDFObjRef(8, 0));
+    EXPECT_EQ(map.Bytes(found), "1");
+    EXPECT_TRUE(map.IsLiteral(found));
+    EXPECT_EQ(map.AddRead(std::string("\xFE\xFF\x00\x31", 4), false, CPDFObjRef(7, 0)), 0u);
     EXPECT_EQ(map.Bytes(found), std::string("\xFE\xFF\x00\x31", 4));
     EXPECT_FALSE(map.IsLiteral(found));
+    EXPECT_EQ(map.Find(u"1"), found);
 
     // A new name finds either spelling, and a replaced value keeps the key.
     CNameMap other;
@@ -62,17 +67,16 @@ TEST(CNameMap, NewNamesAreByteStringsWhenAscii) {
     EXPECT_FALSE(map.IsLiteral(wide));
     EXPECT_EQ(map.Text(wide), u"caf\u00e9");
     EXPECT_EQ(map.Find(u"caf\u00e9"), wide);
-    // A key of the same text read later is the same name.
-    EXPECT_EQ(map.AddRead(std::string("\xFE\xFF\x00p\x00\x30\x00\x30\x00\x35", 10), false,
-                          CPDFObjRef(5, 0)),
-              CNameMap::kNone);
+    // A new name is never added twice.
+    EXPECT_EQ(map.AddNew(u"p005", CPDFObjRef(5, 0)), CNameMap::kNone);
+    EXPECT_EQ(map.Ref(ascii), CPDFObjRef(3, 0));
 }
 
 TEST(CNameMap, KeysComeInTheOrderOfTheirBytes) {
     CNameMap map;
-    // Read last first, as a tree hands its pairs over: a sorted tree's keys
-    // come back in order, new names merged in by their bytes.
-    for (const char* key : {"section.2", "page.1", "Doc-Start", "B"})
+    // A sorted tree's keys come back in order, new names merged in by their
+    // bytes.
+    for (const char* key : {"B", "Doc-Start", "page.1", "section.2"})
         map.AddRead(key, true, CPDFObjRef(1, 0));
     map.AddRead(std::string("\xFE\xFF\x30\x42", 4), false, CPDFObjRef(1, 0));
     map.AddNew(u"2", CPDFObjRef(2, 0));

@@ -261,26 +261,29 @@ std::string KeyOf(const std::unique_ptr<CPDFAtom>& key) {
     return text ? std::string(text->Text(), static_cast<size_t>(text->Length())) : "?";
 }
 
-TEST(CPDFNameTreeNodeTake, EveryPairLastFirstOnceThroughLoopsAndStrayKids) {
+TEST(CPDFNameTreeNodeTake, EveryPairInOrderOnceThroughLoopsAndStrayKids) {
     PdfBuilder pdf = WithNames("/Dests 6 0 R");
-    // Kid 7 listed twice, a kid that is a number, a kid that leads back to
-    // the root, and a stray last key.
-    pdf.Obj(6, "<< /Kids [7 0 R 9 0 R 7 0 R 12 0 R] >>")
+    // Kid 7 listed twice, a kid that is a number, one that is a page, one
+    // that leads back to the root, and a stray last key.
+    pdf.Obj(6, "<< /Kids [7 0 R 9 0 R 7 0 R 12 0 R 3 0 R] >>")
         .Obj(7, "<< /Names [(a) 20 0 R (b) [3 0 R /Fit]] >>")
         .Obj(9, "<< /Kids [10 0 R 6 0 R] >>")
         .Obj(10, "<< /Names [(c) 21 0 R (d)] >>")
         .Obj(12, "5")
         .Obj(20, "<< /D [3 0 R /Fit] >>")
         .Obj(21, "<< /D [3 0 R /Fit] >>");
-    OpenedDoc opened(pdf, CPDFLib::LeaveNameTreeValues);
+    OpenedDoc opened(pdf, CPDFLib::LeaveNameTrees);
     ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
-    CPDFObjRef rootRef;
-    CPDFNameTreeNode* root = NamesOf(opened)->Get_Dests(&rootRef);
-    ASSERT_TRUE(root);
+    CPDFNameDict* names = NamesOf(opened);
+    ASSERT_TRUE(names);
+    // The tree stays as read: nothing of it is loaded at opening.
+    for (int n : {6, 7, 9, 10, 20, 21})
+        EXPECT_EQ(opened.Doc()->FindObj(CPDFObjRef(n, 0), false), nullptr) << n;
     std::vector<std::string> keys;
     std::vector<std::string> values;
     std::vector<CPDFObjRef> nodes;
-    ASSERT_TRUE(root->TakePairs(
+    ASSERT_TRUE(CPDFNameTreeNode::TakePairs(
+        opened.Doc(), names->Find("Dests"),
         [&](std::unique_ptr<CPDFAtom> key, std::unique_ptr<CPDFAtom> value) {
             keys.push_back(KeyOf(key));
             values.push_back(value->Kind() == CPDFAtom::RefKind
@@ -288,24 +291,38 @@ TEST(CPDFNameTreeNodeTake, EveryPairLastFirstOnceThroughLoopsAndStrayKids) {
                                  : structtest::Written(*AsObject(value.get())));
             return true;
         },
-        rootRef, &nodes));
-    EXPECT_EQ(keys, (std::vector<std::string>{"b", "a", "c"}));
-    EXPECT_EQ(values, (std::vector<std::string>{"[3 0 R /Fit]", "20", "21"}));
+        &nodes));
+    EXPECT_EQ(keys, (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(values, (std::vector<std::string>{"20", "[3 0 R /Fit]", "21"}));
+    // The page is no node; the nodes were read from the file, not loaded.
     EXPECT_EQ(nodes, (std::vector<CPDFObjRef>{{7, 0}, {9, 0}, {10, 0}}));
-    // The pairs left the tree; the values were never loaded.
-    EXPECT_EQ(opened.As<CPDFNameTreeNode>(7)->Get_Names()->Count(), 0);
-    EXPECT_EQ(opened.As<CPDFNameTreeNode>(10)->Get_Names()->Count(), 0);
-    EXPECT_EQ(opened.Doc()->FindObj(CPDFObjRef(20, 0), false), nullptr);
+    for (int n : {6, 7, 9, 10, 20, 21})
+        EXPECT_EQ(opened.Doc()->FindObj(CPDFObjRef(n, 0), false), nullptr) << n;
 
-    // A receiver that says no stops the taking.
-    PdfBuilder again = WithNames("/Dests << /Names [(x) 1 0 R (y) 2 0 R] >>");
-    OpenedDoc second(again, CPDFLib::LeaveNameTreeValues);
+    // Loaded nodes give their pairs up the same way; a receiver that says no
+    // stops the taking.
+    OpenedDoc second(WithNames("/Dests << /Names [(x) 1 0 R (y) 2 0 R] >>"));
     ASSERT_TRUE(second.Doc());
+    CPDFNameTreeNode* direct = NamesOf(second)->Get_Dests();
+    ASSERT_TRUE(direct);
     int calls = 0;
-    EXPECT_FALSE(NamesOf(second)->Get_Dests()->TakePairs(
-        [&](std::unique_ptr<CPDFAtom>, std::unique_ptr<CPDFAtom>) { return ++calls > 5; },
-        CPDFObjRef()));
+    EXPECT_FALSE(CPDFNameTreeNode::TakePairs(
+        second.Doc(), direct,
+        [&](std::unique_ptr<CPDFAtom>, std::unique_ptr<CPDFAtom>) { return ++calls > 5; }));
     EXPECT_EQ(calls, 1);
+    EXPECT_EQ(direct->Get_Names()->Count(), 0);
+}
+
+TEST(CPDFNameTreeNodeTake, AReceiverThatStopsAStreamedLeafStopsTheTaking) {
+    PdfBuilder pdf = WithNames("/Dests 6 0 R");
+    pdf.Obj(6, "<< /Names [(x) 1 0 R (y) 2 0 R (z) 3 0 R] >>");
+    OpenedDoc opened(pdf, CPDFLib::LeaveNameTrees);
+    ASSERT_TRUE(opened.Doc());
+    int calls = 0;
+    EXPECT_FALSE(CPDFNameTreeNode::TakePairs(
+        opened.Doc(), NamesOf(opened)->Find("Dests"),
+        [&](std::unique_ptr<CPDFAtom>, std::unique_ptr<CPDFAtom>) { return ++calls < 2; }));
+    EXPECT_EQ(calls, 2);
 }
 
 TEST(CPDFNameTreeNodeTake, ATreeDeeperThanTheLimitIsRefused) {
@@ -329,25 +346,26 @@ TEST(CPDFNameTreeNodeTake, ATreeDeeperThanTheLimitIsRefused) {
     };
     int calls = 0;
     auto count = [&](std::unique_ptr<CPDFAtom>, std::unique_ptr<CPDFAtom>) { return ++calls > 0; };
-    EXPECT_TRUE(chain(limits::kMaxTreeDepth - 1)->TakePairs(count, CPDFObjRef()));
+    auto shallow = chain(limits::kMaxTreeDepth - 1);
+    EXPECT_TRUE(CPDFNameTreeNode::TakePairs(nullptr, shallow.get(), count));
     EXPECT_EQ(calls, 1);
-    EXPECT_FALSE(chain(limits::kMaxTreeDepth + 1)->TakePairs(count, CPDFObjRef()));
+    auto deep = chain(limits::kMaxTreeDepth + 1);
+    EXPECT_FALSE(CPDFNameTreeNode::TakePairs(nullptr, deep.get(), count));
     EXPECT_EQ(calls, 1);
 }
 
-TEST(CPDFNameTreeNodeTake, OptionLeavesEveryTreesValuesAsRead) {
+TEST(CPDFNameTreeNodeTake, OptionLeavesEveryTreeAsRead) {
     PdfBuilder pdf = WithNames("/Dests 6 0 R /AP << /Names [(ap) 22 0 R] >>");
     pdf.Obj(6, "<< /Names [(a) 20 0 R (b) [3 0 R /Fit]] >>")
         .Obj(20, "<< /D [3 0 R /Fit] >>")
         .Obj(22, "<< /N 20 0 R >>");
-    OpenedDoc opened(pdf, CPDFLib::LeaveNameTreeValues);
+    OpenedDoc opened(pdf, CPDFLib::LeaveNameTrees);
     ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
-    CPDFNameTreeNode* dests = NamesOf(opened)->Get_Dests();
-    ASSERT_TRUE(dests);
-    EXPECT_TRUE(dynamic_cast<CPDFText*>(dests->Get_Names()->GetObj(opened.Doc(), 0)));
-    EXPECT_EQ(opened.Doc()->FindObj(CPDFObjRef(20, 0), false), nullptr);
-    EXPECT_EQ(opened.Doc()->FindObj(CPDFObjRef(22, 0), false), nullptr);
-    EXPECT_TRUE(dests->Get_Names()->GetObj(opened.Doc(), 3)->IsParsed());
+    for (int n : {6, 20, 22})
+        EXPECT_EQ(opened.Doc()->FindObj(CPDFObjRef(n, 0), false), nullptr) << n;
+    auto* ap = dynamic_cast<CPDFDict*>(NamesOf(opened)->GetObj(opened.Doc(), "AP"));
+    ASSERT_TRUE(ap);
+    EXPECT_TRUE(ap->IsParsed());
 }
 
 }  // namespace
