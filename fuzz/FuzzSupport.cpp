@@ -18,6 +18,7 @@
 #include "pdf/stream/CPDFStream.h"
 #include "pdf/structure/CPDFCatalog.h"
 #include "pdf/structure/CPDFNameDict.h"
+#include "pdf/structure/CPDFNameTreeNode.h"
 
 namespace fuzz {
 
@@ -107,6 +108,29 @@ void OpenAndWalk(const std::string& pdf, const char* password) {
     CPDFDoc* doc = lib->Open(file.Path().c_str(), password, &error);
     WalkDocument(doc);
     if (doc) lib->Close(doc);
+}
+
+void OpenAndTakeDests(const std::string& pdf) {
+    MemFile file(reinterpret_cast<const uint8_t*>(pdf.data()), pdf.size());
+    if (!file.ok()) return;
+    static std::unique_ptr<CPDFLib> lib = [] {
+        std::unique_ptr<CPDFLib> made = CPDFLib::Create(nullptr);
+        if (made) made->SetOptions(CPDFLib::LeaveNameTrees);
+        return made;
+    }();
+    if (!lib) return;
+    CPDFException error;
+    CPDFDoc* doc = lib->Open(file.Path().c_str(), nullptr, &error);
+    if (!doc) return;
+    CPDFCatalog* catalog = doc->GetCatalog();
+    CPDFNameDict* names = catalog ? catalog->Get_Names() : nullptr;
+    if (names) {
+        int budget = 100000;
+        CPDFNameTreeNode::TakePairs(doc, names->Find("Dests"),
+                                    [&budget](std::unique_ptr<CPDFAtom>,
+                                              std::unique_ptr<CPDFAtom>) { return --budget > 0; });
+    }
+    lib->Close(doc);
 }
 
 void WalkDocument(CPDFDoc* doc) {

@@ -51,6 +51,9 @@ std::string DocumentWithObject(const std::string& body);
 // Opens the bytes as a document (with a password, or none when null), walks
 // it and closes it.
 void OpenAndWalk(const std::string& pdf, const char* password = nullptr);
+// Opens the bytes leaving the name trees unread, as the named-destination
+// job does, and takes every pair of the Dests tree, nodes read from the file.
+void OpenAndTakeDests(const std::string& pdf);
 
 // Reads everything a caller may reach: the page tree, the Dests tree and
 // destinations, every object of the table, each stream's data decoded.
