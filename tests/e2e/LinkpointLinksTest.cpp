@@ -155,6 +155,19 @@ std::string LinkedDocument() {
     return E2EPdf::Fill(pdf);
 }
 
+// The names "ページ1" and "ページ2" as pdfinfo prints them, in UTF-8.
+const std::vector<std::string> kPageNames = {
+    "\xE3\x83\x9A\xE3\x83\xBC\xE3\x82\xB8"
+    "1",
+    "\xE3\x83\x9A\xE3\x83\xBC\xE3\x82\xB8"
+    "2"};
+
+std::vector<std::string> InfoNames(const std::string& file) {
+    std::vector<std::string> names;
+    for (const auto& d : e2e::PdfinfoDests(file)) names.push_back(d.name);
+    return names;
+}
+
 class LinkpointLinksTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -301,12 +314,7 @@ TEST_F(LinkpointLinksTest, NonAsciiNamesInAUtf8Locale) {
     const std::string in = dir_.Write("in.pdf", E2EPdf::Flat(2));
     const std::string out = dir_.File("out.pdf");
     ASSERT_EQ(Job({in, out, "-fm", "\xE3\x83\x9A\xE3\x83\xBC\xE3\x82\xB8%d", "-l", ""}).code, 0);
-    std::vector<std::string> names;
-    for (const auto& d : e2e::PdfinfoDests(out)) names.push_back(d.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"\xE3\x83\x9A\xE3\x83\xBC\xE3\x82\xB8"
-                                               "1",
-                                               "\xE3\x83\x9A\xE3\x83\xBC\xE3\x82\xB8"
-                                               "2"}));
+    EXPECT_EQ(InfoNames(out), kPageNames);
     EXPECT_EQ(TreeKeys(out),
               (std::vector<std::string>{"<feff30da30fc30b80031>", "<feff30da30fc30b80032>"}));
 
@@ -348,12 +356,7 @@ TEST_F(LinkpointLinksTest, ShiftJisLocaleGivesTheSameNames) {
     const RunResult r =
         Job({in, out, "-fm", "\x83\x79\x81\x5B\x83\x57%d", "-l", ""}, "ja_JP.SJIS", locales);
     ASSERT_EQ(r.code, 0) << r.out << r.err;
-    std::vector<std::string> names;
-    for (const auto& d : e2e::PdfinfoDests(out)) names.push_back(d.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"\xE3\x83\x9A\xE3\x83\xBC\xE3\x82\xB8"
-                                               "1",
-                                               "\xE3\x83\x9A\xE3\x83\xBC\xE3\x82\xB8"
-                                               "2"}));
+    EXPECT_EQ(InfoNames(out), kPageNames);
 }
 
 }  // namespace
