@@ -11,58 +11,104 @@ const char* BaseName(const char* path) {
     return slash ? slash + 1 : path;
 }
 
+// One option: its spelling after the first dash, and the field it sets. A
+// value option sets a text or a number from the next argument; a flag sets
+// its bool.
+struct OptionSpec {
+    const char* name;
+    const char* CCommandLine::*text;
+    long CCommandLine::*number;
+    bool CCommandLine::*flag;
+};
+
+constexpr OptionSpec Text(const char* name, const char* CCommandLine::*field) {
+    return {name, field, nullptr, nullptr};
+}
+constexpr OptionSpec Number(const char* name, long CCommandLine::*field) {
+    return {name, nullptr, field, nullptr};
+}
+constexpr OptionSpec Flag(const char* name, bool CCommandLine::*field) {
+    return {name, nullptr, nullptr, field};
+}
+
+constexpr OptionSpec kOptions[] = {
+    Number("sp", &CCommandLine::StartPage), Number("ep", &CCommandLine::EndPage),
+    Text("fm", &CCommandLine::Format),      Text("ft", &CCommandLine::FitType),
+    Flag("o", &CCommandLine::overwrite),    Flag("d", &CCommandLine::remove),
+    Text("l", &CCommandLine::LogFile),      Text("t", &CCommandLine::TempPath),
+    Flag("v", &CCommandLine::version),      Flag("h", &CCommandLine::help),
+    Flag("-help", &CCommandLine::help),     Flag("-version", &CCommandLine::versionOnly),
+};
+
+// Ends the options: what follows is a file name even when it starts with '-'.
+constexpr char kEndOfOptions[] = "--";
+
+const OptionSpec* FindOption(const char* arg) {
+    if (!arg || arg[0] != '-') return nullptr;
+    for (const OptionSpec& spec : kOptions)
+        if (std::strcmp(arg + 1, spec.name) == 0) return &spec;
+    return nullptr;
+}
+
 }  // namespace
 
 bool CCommandLine::Parse(int argc, char** argv) {
-    programName = BaseName(argc > 0 ? argv[0] : nullptr);
+    programName = BaseName(argc > 0 && argv ? argv[0] : nullptr);
+    auto refuse = [this](const std::string& why) {
+        if (error.empty()) error = why;
+    };
 
     int positional = 0;
+    bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (!arg) continue;
-        if (arg[0] != '-') {
+        if (!optionsEnded && std::strcmp(arg, kEndOfOptions) == 0) {
+            optionsEnded = true;
+            continue;
+        }
+        if (optionsEnded || arg[0] != '-') {
+            // A third name is never written to: with a.pdf b.pdf c.pdf (a
+            // shell pattern, xargs) nobody asked for b.pdf to be replaced.
             if (positional == 0) {
                 InputFile = arg;
             } else if (positional == 1) {
                 OutputFile = arg;
+            } else if (positional == 2) {
+                refuse(std::string("too many file names: ") + arg);
             }
             ++positional;
             continue;
         }
-
-        const char* option = arg + 1;
-        // A value is taken only when one follows and it is not itself an option.
-        const bool hasValue = i + 1 < argc && argv[i + 1] && argv[i + 1][0] != '-';
-        const char** textTarget = nullptr;
-        long* numberTarget = nullptr;
-        if (std::strcmp(option, "sp") == 0) {
-            numberTarget = &StartPage;
-        } else if (std::strcmp(option, "ep") == 0) {
-            numberTarget = &EndPage;
-        } else if (std::strcmp(option, "fm") == 0) {
-            textTarget = &Format;
-        } else if (std::strcmp(option, "ft") == 0) {
-            textTarget = &FitType;
-        } else if (std::strcmp(option, "o") == 0) {
-            overwrite = true;
-        } else if (std::strcmp(option, "d") == 0) {
-            remove = true;
-        } else if (std::strcmp(option, "l") == 0) {
-            textTarget = &LogFile;
-        } else if (std::strcmp(option, "t") == 0) {
-            textTarget = &TempPath;
-        } else if (std::strcmp(option, "v") == 0) {
-            version = true;
+        if (arg[1] == '\0') {
+            refuse("'-' (standard input or output) is not supported");
+            continue;
         }
-
-        if ((numberTarget || textTarget) && hasValue) {
-            ++i;
-            if (numberTarget) {
-                *numberTarget = std::atol(argv[i]);
-            } else {
-                *textTarget = argv[i];
-            }
+        const OptionSpec* spec = FindOption(arg);
+        if (!spec) {
+            // Taken as a file name, a mistyped option's value would be written.
+            refuse(std::string("unknown option: ") + arg);
+            continue;
+        }
+        if (spec->flag) {
+            this->*spec->flag = true;
+            continue;
+        }
+        // The next argument is the value, even when it starts with '-' (a
+        // negative page, a format), unless it is itself one of the options.
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (!value || FindOption(value) || std::strcmp(value, kEndOfOptions) == 0) {
+            refuse(std::string("option ") + arg + " needs a value");
+            continue;
+        }
+        ++i;
+        if (spec->number) {
+            this->*spec->number = std::atol(value);
+        } else {
+            this->*spec->text = value;
         }
     }
-    return version || InputFile != nullptr;
+    if (help || versionOnly || version) return true;
+    if (!error.empty()) return false;
+    return InputFile != nullptr;
 }

@@ -1,10 +1,15 @@
 #pragma once
 
+#include <string>
+
 // The parsed options. Text fields point into argv; nothing is copied, so argv
 // must outlive the object.
 class CCommandLine {
 public:
-    // Returns true when there is work to do: -v was given or an input file was named.
+    // True when there is work to do: an input file was named and the command
+    // line holds no mistake, or --help, --version or -v was given (they win
+    // over everything else). False for a mistake (error says which; empty
+    // when nothing at all was asked for).
     bool Parse(int argc, char** argv);
 
     const char* programName = nullptr;
@@ -18,5 +23,11 @@ public:
     bool remove = false;  // -d
     const char* LogFile = nullptr;
     const char* TempPath = nullptr;
-    bool version = false;
+    bool version = false;      // -v: the banner
+    bool help = false;         // -h, --help
+    bool versionOnly = false;  // --version: the version number alone
+    // Why the command line was refused, without the program name: a file
+    // name too many, an unknown option, a value missing. Only the first
+    // mistake is kept.
+    std::string error;
 };

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <clocale>
 #include <cstring>
 #include <ctime>
@@ -52,11 +53,20 @@ bool CLinkPointApp::Init(const char* logFile, const char* tempPath) {
     // without that converter no tree can be read.
     if (!corvina::detail::CP932Available()) return false;
 
+    logErrno_ = 0;
     if (!logFile) {
         log_ = stdout;
+        logName_ = "standard output";
     } else if (*logFile != '\0') {
+        // The log is part of the result: a run that cannot keep it does not start.
         log_ = std::fopen(logFile, "a");
-        ownsLog_ = log_ != nullptr;
+        if (!log_) {
+            SetLastErrorText(std::string("cannot open log file ") + logFile + ": " +
+                             std::strerror(errno));
+            return false;
+        }
+        ownsLog_ = true;
+        logName_ = logFile;
     }
     tempPath_ = tempPath ? tempPath : "";
     return true;
@@ -69,7 +79,10 @@ int CLinkPointApp::Run(const char* inputFile, const char* outputFile, long start
     // When the PDF itself goes to standard output (/dev/stdout, or a path
     // that names what fd 1 is), the log moves to standard error so the two
     // never mix.
-    if (log_ == stdout && IsStandardOutput(output)) log_ = stderr;
+    if (log_ == stdout && IsStandardOutput(output)) {
+        log_ = stderr;
+        logName_ = "standard error";
+    }
 
     WriteLog("Start at: %s", Now().c_str());
     // A path is never cut to fit: a shortened path would name another file.
@@ -84,26 +97,42 @@ int CLinkPointApp::Run(const char* inputFile, const char* outputFile, long start
 
     WriteLog("InputFile: %s", input);
     WriteLog("OutputFile: %s", outputPath.c_str());
+    // A log that takes nothing (a full disk, standard output on /dev/full)
+    // stops the run before any file is written.
+    if (logErrno_) return 1;
 
     std::unique_ptr<CPDFDriver> driver = CreateDriver(tempPath_.c_str(), *this);
     if (!driver) return 1;
     if (!driver->SetParams(startPage, endPage, format, fitType, overwrite, remove)) return 1;
     if (!driver->Execute(input, outputPath.c_str())) return 1;
+    // What a script needs to see that a run changed nothing.
+    const CPDFDriver::Counts counts = driver->GetCounts();
+    if (remove)
+        WriteLog("Removed %ld", counts.removed);
+    else
+        WriteLog("Added %ld, replaced %ld, already present %ld", counts.added, counts.replaced,
+                 counts.present);
     driver.reset();
 
     WriteLog("Finish at: %s", Now().c_str());
-    return 0;
+    return logErrno_ ? 1 : 0;
 }
 
 void CLinkPointApp::Term() {
-    if (ownsLog_ && log_) std::fclose(log_);
+    if (ownsLog_ && log_ && std::fclose(log_) != 0 && !logErrno_) logErrno_ = errno;
     log_ = nullptr;
     ownsLog_ = false;
 }
 
+std::string CLinkPointApp::GetLogErrorText() const {
+    if (!logErrno_) return "";
+    return "cannot write the log to " + logName_ + ": " + std::strerror(logErrno_);
+}
+
 void CLinkPointApp::WriteLine(const char* line) {
     if (!log_) return;
-    std::fputs(line, log_);
-    std::fputc('\n', log_);
-    std::fflush(log_);
+    errno = 0;
+    if (std::fputs(line, log_) < 0 || std::fputc('\n', log_) == EOF || std::fflush(log_) != 0) {
+        if (!logErrno_) logErrno_ = errno ? errno : EIO;
+    }
 }

@@ -22,16 +22,21 @@ public:
     CLinkPointApp(const CLinkPointApp&) = delete;
     CLinkPointApp& operator=(const CLinkPointApp&) = delete;
 
-    // Fails only when the code page 932 converter cannot be opened.
+    // Fails when the code page 932 converter cannot be opened, or when the
+    // log file cannot be opened (the last-error text then says why).
     // logFile: null logs to standard output (standard error when Run's output
     // is standard output itself), "" logs nothing, anything else is
-    // opened for appending (no log, silently, if it cannot be opened).
+    // opened for appending.
     bool Init(const char* logFile, const char* tempPath);
-    // 0 on success, 1 on any failure.
+    // 0 on success, 1 on any failure, a log that could not be written
+    // included: the job is not started when the first lines fail.
     int Run(const char* inputFile, const char* outputFile, long startPage, long endPage,
             const char* format, const char* fitType, bool overwrite, bool remove);
     // Closes an owned log file; standard output is left open. Safe to repeat.
     void Term();
+    // Why the log could not be written (or closed), naming it; empty when
+    // every line reached it.
+    std::string GetLogErrorText() const;
 
     // The current log stream; null means nothing is logged.
     FILE* GetLog() const { return log_; }
@@ -39,8 +44,19 @@ public:
     const std::string& GetLastErrorText() const { return lastError_; }
     void SetLastErrorText(const std::string& text) override { lastError_ = text; }
 
+    // The project's version, "X.Y.Z".
+    static const char* Version();
+    // The printers leave flushing to the caller (CloseStandardOutput), so
+    // that a write error keeps its cause.
     static void PrintUsage(FILE* out, const char* programName);
+    // The usage line and a line for each option.
+    static void PrintHelp(FILE* out, const char* programName);
+    // "linkpoint X.Y.Z".
+    static void PrintVersion(FILE* out);
     static void PrintBanner(FILE* out);
+    // Flushes standard output; false, after saying so on standard error,
+    // when what was printed did not all arrive.
+    static bool CloseStandardOutput(const char* programName);
 
 protected:
     // Writes the line and a newline to the log stream and flushes it, so
@@ -50,6 +66,8 @@ protected:
 private:
     FILE* log_ = nullptr;
     bool ownsLog_ = false;
+    std::string logName_;  // for the report of a failed write
+    int logErrno_ = 0;     // the first write or close that failed
     std::string tempPath_;
     std::string lastError_;
 };

@@ -187,6 +187,7 @@ bool CPDFDriver::SetParams(long startPage, long endPage, const char* format, con
     endPage_ = endPage;
     format_ = format ? format : "%d";
     formatParts_.reset();
+    counts_ = Counts();
     fitType_ = fitType ? fitType : "/XYZ null null null";
     fitArray_.reset();
     overwrite_ = overwrite;
@@ -278,11 +279,12 @@ bool CPDFDriver::RunSteps(const char* inputPath, const char* outputPath) {
     if (names_dict_) names_dict_->SetReleasable(false);
     pageCount_ = doc_->GetPageCount();
 
-    // A failed Save leaves the document no target: the job goes on and
-    // fails at Flush, which reports that too.
+    // An output that cannot be made ends the job at once, with one report
+    // naming it: going on would only fail again at Flush.
     if (!doc_->Save(outputPath, false, false)) {
         Fail("cannot save PDF Document: %s", outputPath ? outputPath : "");
         log_.WriteErrorReport(doc_->GetLastError());
+        return false;
     }
 
     if (!CollectDests()) return false;
@@ -490,6 +492,7 @@ bool CPDFDriver::AddDest(long page, const CPDFObjRef& pageRef) {
     if (existing != CNameMap::kNone) {
         if (!overwrite_) {
             log_.WriteLog("Named destination already exists: %s", mbName.c_str());
+            ++counts_.present;
             return true;
         }
         if (MayRemove(names_->Ref(existing))) doc_->RemoveObj(names_->Ref(existing));
@@ -539,10 +542,13 @@ bool CPDFDriver::AddDest(long page, const CPDFObjRef& pageRef) {
     CPDFObjRef ref;
     if (!doc_->RegistObj(std::move(point), &ref)) return false;
     // A replaced name keeps the key the file gave it; only its value changes.
-    if (existing != CNameMap::kNone)
+    if (existing != CNameMap::kNone) {
         names_->SetRef(existing, ref);
-    else
+        ++counts_.replaced;
+    } else {
         names_->AddNew(name, ref);
+        ++counts_.added;
+    }
     // Written at once: the tree needs only its reference.
     doc_->ReleaseObj(ref, true);
     return true;
@@ -573,6 +579,7 @@ bool CPDFDriver::WriteDests() {
 }
 
 bool CPDFDriver::RemoveAllDests() {
+    counts_.removed = static_cast<long>(names_->Size());
     for (CNameMap::Index i = 0; i < names_->Size(); ++i)
         if (MayRemove(names_->Ref(i))) doc_->RemoveObj(names_->Ref(i));
     names_->Clear();

@@ -37,6 +37,15 @@ public:
     // silent failures) and an output file the job had begun is removed.
     bool Execute(const char* inputPath, const char* outputPath);
 
+    // What a run did to the named destinations.
+    struct Counts {
+        long added = 0;     // new names
+        long replaced = 0;  // names that existed, replaced under -o
+        long present = 0;   // names that existed and were kept
+        long removed = 0;   // names dropped by -d
+    };
+    const Counts& GetCounts() const { return counts_; }
+
     // Exposed for the tests.
     const CNameMap& Names() const { return *names_; }
     // Refuses formats whose conversions are not integer ones.
@@ -98,6 +107,7 @@ private:
     std::unique_ptr<corvina::CPDFArray> fitArray_;
     bool overwrite_ = false;
     bool remove_ = false;
+    Counts counts_;
 };
 
 // Null, after logging "cannot initialize corvina" to log, when the library

@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <string>
 
 #include "tool/CCommandLine.h"
 #include "tool/CLinkPointApp.h"
@@ -18,26 +19,49 @@ int main(int argc, char** argv) {
     // not a signal that ends the process without a word.
     std::signal(SIGPIPE, SIG_IGN);
     CCommandLine cmd;
-    if (!cmd.Parse(argc, argv)) {
-        CLinkPointApp::PrintUsage(stdout, cmd.programName);
-        return 1;
+    const bool work = cmd.Parse(argc, argv);
+    if (cmd.help) {
+        CLinkPointApp::PrintHelp(stdout, cmd.programName);
+        return CLinkPointApp::CloseStandardOutput(cmd.programName) ? 0 : 1;
+    }
+    if (cmd.versionOnly) {
+        CLinkPointApp::PrintVersion(stdout);
+        return CLinkPointApp::CloseStandardOutput(cmd.programName) ? 0 : 1;
     }
     if (cmd.version) {
         CLinkPointApp::PrintBanner(stdout);
+        CLinkPointApp::CloseStandardOutput(cmd.programName);
+        return 1;
+    }
+    if (!work) {
+        // A mistake on the command line opens and writes nothing.
+        if (!cmd.error.empty())
+            std::fprintf(stderr, "%s: %s\n", cmd.programName, cmd.error.c_str());
+        CLinkPointApp::PrintUsage(stderr, cmd.programName);
         return 1;
     }
 
+    int rc = 1;
     try {
-        if (!theApp.Init(cmd.LogFile, cmd.TempPath)) return 1;
-        if (theApp.Run(cmd.InputFile, cmd.OutputFile, cmd.StartPage, cmd.EndPage, cmd.Format,
-                       cmd.FitType, cmd.overwrite, cmd.remove) != 0) {
-            theApp.Term();
+        if (!theApp.Init(cmd.LogFile, cmd.TempPath)) {
+            const std::string& why = theApp.GetLastErrorText();
+            if (!why.empty()) std::fprintf(stderr, "%s: %s\n", cmd.programName, why.c_str());
             return 1;
         }
+        rc = theApp.Run(cmd.InputFile, cmd.OutputFile, cmd.StartPage, cmd.EndPage, cmd.Format,
+                        cmd.FitType, cmd.overwrite, cmd.remove) == 0
+                 ? 0
+                 : 1;
     } catch (...) {
-        theApp.Term();
-        return 1;
+        rc = 1;
     }
     theApp.Term();
-    return 0;
+    // A log that could not be written fails the run, as a tool whose output
+    // is cut short does; the PDF itself is complete or not written at all.
+    const std::string why = theApp.GetLogErrorText();
+    if (!why.empty()) {
+        std::fprintf(stderr, "%s: %s\n", cmd.programName, why.c_str());
+        rc = 1;
+    }
+    return rc;
 }

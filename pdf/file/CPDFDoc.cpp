@@ -22,7 +22,16 @@
 
 namespace corvina {
 void CPDFDoc::Keep(const CPDFException& e) {
-    if (lastError_.IsEmpty()) lastError_ = e;
+    if (!lastError_.IsEmpty()) return;
+    // Whatever a read met (a short read, a bad token, an offset past the end)
+    // comes from the file having been cut or rewritten, when it was: that is
+    // the cause to report. (An append changes the input itself.)
+    if (input_ && !AppendsToInput() && input_->ChangedSinceOpen()) {
+        lastError_.Set(e.GetModule(), e.GetMethod(), CPDFException::UserError,
+                       FormatFactor(factor::kInputChanged, filePath_.c_str()).c_str());
+        return;
+    }
+    lastError_ = e;
 }
 
 void CPDFDoc::KeepUnknown(const char* method) {
@@ -48,10 +57,9 @@ bool CPDFDoc::Open(CPDFLib* lib, const char* path, const char* password) {
             errno = ENOENT;
             Raise("Open", CPDFException::RuntimeLibraryError, nullptr);
         }
-        if (!input_->Open(filePath_.c_str(), "rb", 0, -1, kInputBuffer)) {
-            errno = input_->SavedErrno();
-            Raise("Open", CPDFException::RuntimeLibraryError, nullptr);
-        }
+        if (!input_->Open(filePath_.c_str(), "rb", 0, -1, kInputBuffer))
+            Raise("Open", CPDFException::RuntimeLibraryError,
+                  PathFactor(filePath_, input_->SavedErrno()).c_str());
         // Only a regular file can be searched from its end and read again
         // by offset; anything else is refused before a byte is read.
         if (!S_ISREG(input_->FileMode())) {

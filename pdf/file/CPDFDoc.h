@@ -208,6 +208,8 @@ private:
     // CPDFDocWriter): released unchanged and left to be carried over; noted
     // as loaded from offset; to be carried over instead of written now.
     bool IsCarried(int32_t objNum) const;
+    // True while a save appends to the input file itself.
+    bool AppendsToInput() const;
     void NoteLoaded(const CPDFObjRef& ref, int32_t offset, const CPDFObject& obj);
     bool CarryOnRelease(const CPDFObjRef& ref, const CPDFObject& obj);
     CPDFObject* GetObjInner(const CPDFObjRef& ref);

@@ -31,6 +31,10 @@ bool CPDFDoc::CarryOnRelease(const CPDFObjRef& ref, const CPDFObject& obj) {
     return writer_ && writer_->CarryOnRelease(ref, obj);
 }
 
+bool CPDFDoc::AppendsToInput() const {
+    return writer_ && writer_->IsIncremental();
+}
+
 bool CPDFDoc::IsFlushing() const {
     return writer_ && writer_->IsFlushing();
 }
@@ -101,10 +105,9 @@ bool CPDFDoc::Flush() {
 
         if (reread) {
             input_ = std::make_unique<FileInStream>(kInputBuffer);
-            if (!input_->Open(filePath_.c_str(), "rb", 0, -1, kInputBuffer)) {
-                errno = input_->SavedErrno();
-                Raise("Flush", CPDFException::RuntimeLibraryError, nullptr);
-            }
+            if (!input_->Open(filePath_.c_str(), "rb", 0, -1, kInputBuffer))
+                Raise("Flush", CPDFException::RuntimeLibraryError,
+                      PathFactor(filePath_, input_->SavedErrno()).c_str());
         }
         // What the input's front said no longer describes the file written.
         ReleaseLinearization();
@@ -127,9 +130,8 @@ bool CPDFDoc::Flush() {
 // other bytes. Replacing it by a rename is harmless: the open file stays.
 void CPDFDoc::CheckInputUnchanged(const char* method) {
     if (input_ && input_->ChangedSinceOpen())
-        Raise(
-            method, CPDFException::UserError,
-            FormatFactor("input file changed since it was opened: %s", filePath_.c_str()).c_str());
+        Raise(method, CPDFException::UserError,
+              FormatFactor(factor::kInputChanged, filePath_.c_str()).c_str());
 }
 
 void CPDFDoc::RebaseStreams(bool readsOutput, bool offsetsKept) {

@@ -110,13 +110,12 @@ void CPDFDocWriter::Begin(const char* path, bool incremental, bool linearize) {
     output_ = std::make_unique<FileOutStream>(kOutputBuffer);
     if (incremental_) {
         struct stat st;
-        if (::stat(writePath_.c_str(), &st) != 0) Raise("Save", runtime, nullptr);
+        if (::stat(writePath_.c_str(), &st) != 0) RaiseOnOutput("Save", runtime, errno);
         appendBase_ = static_cast<long>(st.st_size);
     }
-    if (!output_->Open(writePath_.c_str(), incremental_ ? "ab" : "wb", kOutputBuffer)) {
-        errno = output_->SavedErrno();
-        Raise("Save", direct_ ? CPDFException::SystemError : runtime, nullptr);
-    }
+    if (!output_->Open(writePath_.c_str(), incremental_ ? "ab" : "wb", kOutputBuffer))
+        RaiseOnOutput("Save", direct_ ? CPDFException::SystemError : runtime,
+                      output_->SavedErrno());
     if (!doc_.IsFDF() && !incremental_) MergeSections();
     if (!incremental_) doc_.header_->Serialize(*output_);
 }
@@ -150,9 +149,12 @@ void CPDFDocWriter::ChooseTarget(const std::string& out, bool* incremental) {
         if (exists && (targetPath_ == out ? !Resolves(out) : !SameFile(targetPath_, out)))
             Raise("Save", CPDFException::UserError,
                   FormatFactor("output has no file name to replace: %s", out.c_str()).c_str());
-        if (!GetTempName(DirectoryOf(targetPath_), TempSettings::Prefix().c_str(), ".pdf",
-                         &writePath_))
-            Raise("Save", CPDFException::RuntimeLibraryError, nullptr);
+        const std::string dir = DirectoryOf(targetPath_);
+        if (!GetTempName(dir, TempSettings::Prefix().c_str(), ".pdf", &writePath_))
+            Raise("Save", CPDFException::RuntimeLibraryError,
+                  FormatFactor("cannot create a temporary file in %s: %s", dir.c_str(),
+                               std::strerror(errno))
+                      .c_str());
         outputCreated_ = true;
         replaceViaTemp_ = true;
     }
@@ -211,10 +213,8 @@ int32_t CPDFDocWriter::StoreObj(const CPDFObjRef& ref, CPDFObject* obj) {
     EndRun();
     const long offset = output_->Tell();
     // Offsets are 32-bit in the cross-reference table.
-    if (offset > INT32_MAX - 1) {
-        errno = EFBIG;
-        Raise("StoreObj", CPDFException::RuntimeLibraryError, nullptr);
-    }
+    if (offset > INT32_MAX - 1)
+        RaiseOnOutput("StoreObj", CPDFException::RuntimeLibraryError, EFBIG);
     char head[2 * detail::kDecimalMax + 8];
     char* end = detail::AppendDecimal(head, ref.objNum);
     *end++ = ' ';
@@ -282,16 +282,12 @@ void CPDFDocWriter::WriteAllObjects() {
     for (int32_t num : dropped_)
         if (!xref->FreeEntry(num)) Raise("Serialize", internal, "CPDFXRef::FreeEntry()");
     const long xrefOffset = output_->Tell();
-    if (xrefOffset > INT32_MAX) {
-        errno = EFBIG;
-        Raise("Serialize", CPDFException::RuntimeLibraryError, nullptr);
-    }
+    if (xrefOffset > INT32_MAX)
+        RaiseOnOutput("Serialize", CPDFException::RuntimeLibraryError, EFBIG);
     WriteSection(static_cast<int32_t>(xrefOffset));
     output_->Flush();
-    if (output_->Error()) {
-        errno = output_->SavedErrno();
-        Raise("Serialize", CPDFException::RuntimeLibraryError, nullptr);
-    }
+    if (output_->Error())
+        RaiseOnOutput("Serialize", CPDFException::RuntimeLibraryError, output_->SavedErrno());
 }
 
 bool CPDFDocWriter::MayCopyInput() const {
@@ -409,10 +405,8 @@ bool CPDFDocWriter::CopyVerbatim(const CPDFObjRef& ref, const XRefEntry& entry, 
     }
     const long at = runOut_ + (extent.begin - runBegin_);
     // Offsets are 32-bit in the cross-reference table.
-    if (runOut_ < 0 || at > INT32_MAX - 1) {
-        errno = EFBIG;
-        Raise("StoreObj", CPDFException::RuntimeLibraryError, nullptr);
-    }
+    if (runOut_ < 0 || at > INT32_MAX - 1)
+        RaiseOnOutput("StoreObj", CPDFException::RuntimeLibraryError, EFBIG);
     runEnd_ = extent.end;
     WritePending(false);
     *offset = static_cast<int32_t>(at);
@@ -433,10 +427,9 @@ void CPDFDocWriter::WriteInput(int from, int to) {
     if (copied != length) {
         // The input ended early (cut meanwhile), or the output failed.
         if (!output_->Error())
-            errno = EIO;
-        else
-            errno = output_->SavedErrno();
-        Raise("StoreObj", CPDFException::RuntimeLibraryError, nullptr);
+            Raise("StoreObj", CPDFException::RuntimeLibraryError,
+                  PathFactor(doc_.filePath_, EIO).c_str());
+        RaiseOnOutput("StoreObj", CPDFException::RuntimeLibraryError, output_->SavedErrno());
     }
 }
 
@@ -500,20 +493,21 @@ std::string CPDFDocWriter::Finish(bool* reread) {
             // What a device or pipe refuses (full, no reader) is the system's
             // own report, not a fault of the document.
             doc_.lastError_.Clear();
-            errno = output_->SavedErrno();
-            Raise("Flush", CPDFException::SystemError, nullptr);
+            RaiseOnOutput("Flush", CPDFException::SystemError, output_->SavedErrno());
         }
         Raise("Flush", CPDFException::InternalError, factor::kCallDocSerialize);
     }
 
+    // Nothing read from an input that changed meanwhile may be put in place
+    // (an append changes the input itself).
+    if (!incremental_) doc_.CheckInputUnchanged("Flush");
     doc_.spare_.reset();
+    if (replaceViaTemp_) KeepTargetAttributes(output_->Descriptor());
     output_->Close();
     const int closeErrno = output_->SavedErrno();
     output_.reset();
-    if (closeErrno) {
-        errno = closeErrno;
-        Raise("Flush", direct_ ? CPDFException::SystemError : runtime, nullptr);
-    }
+    if (closeErrno)
+        RaiseOnOutput("Flush", direct_ ? CPDFException::SystemError : runtime, closeErrno);
     *reread = !direct_;
     if (replaceViaTemp_) PutInPlace();
     // The path the document stands for from now on; "" keeps the old one
@@ -529,21 +523,41 @@ std::string CPDFDocWriter::Finish(bool* reread) {
     return now;
 }
 
-void CPDFDocWriter::PutInPlace() {
+void CPDFDocWriter::KeepTargetAttributes(int fd) {
     const int runtime = CPDFException::RuntimeLibraryError;
-    // The finished file takes the target's permission bits (a new file gets
-    // what the umask allows), then one rename replaces it.
+    // As an editor's save does: the file keeps its owner and group when root
+    // replaces another user's file; an ordinary user cannot give a file
+    // away, so theirs keeps at least its group where they belong to it. A new
+    // file gets what the umask allows. The mode is set after the owner, whose
+    // change may clear the set-id bits.
     struct stat st;
     mode_t mode;
     if (::stat(targetPath_.c_str(), &st) == 0) {
         mode = st.st_mode & 07777;
+        if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
+            if (errno != EPERM) RaiseOnOutput("Flush", runtime, errno);
+            if (::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0 && errno != EPERM)
+                RaiseOnOutput("Flush", runtime, errno);
+        }
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);
         mode = 0666 & ~mask;
     }
-    if (::chmod(writePath_.c_str(), mode) != 0) Raise("Flush", runtime, nullptr);
-    if (::rename(writePath_.c_str(), targetPath_.c_str()) != 0) Raise("Flush", runtime, nullptr);
+    if (::fchmod(fd, mode) != 0) RaiseOnOutput("Flush", runtime, errno);
+}
+
+void CPDFDocWriter::PutInPlace() {
+    if (::rename(writePath_.c_str(), targetPath_.c_str()) != 0)
+        Raise("Flush", CPDFException::RuntimeLibraryError,
+              FormatFactor("cannot rename %s to %s: %s", writePath_.c_str(), targetPath_.c_str(),
+                           std::strerror(errno))
+                  .c_str());
+}
+
+void CPDFDocWriter::RaiseOnOutput(const char* method, int type, int err) const {
+    Raise(method, type,
+          PathFactor(writePath_.empty() ? "standard output" : writePath_, err).c_str());
 }
 
 void CPDFDocWriter::Discard() {

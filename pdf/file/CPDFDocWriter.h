@@ -96,7 +96,13 @@ private:
     // the digest taken when it was loaded, else by reading it again.
     bool MatchesInput(const CPDFObjRef& ref, const XRefEntry& entry, const CPDFObject& obj);
     void WriteSection(int32_t offset);
+    // The finished temporary file, open as fd, takes the target's owner,
+    // group and permission bits before it replaces it.
+    void KeepTargetAttributes(int fd);
     void PutInPlace();
+    // Raises a failed system call on the file being written, named in the
+    // factor with the system's text for err.
+    [[noreturn]] void RaiseOnOutput(const char* method, int type, int err) const;
 
     CPDFDoc& doc_;
     std::unique_ptr<FileOutStream> output_;

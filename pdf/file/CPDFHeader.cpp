@@ -1,6 +1,7 @@
 #include "pdf/file/CPDFHeader.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "pdf/io/InStream.h"
 #include "pdf/io/Limits.h"
@@ -25,7 +26,10 @@ void CPDFHeader::Serialize(CPDFObjHolder* doc, InStream& in) {
     doc_ = doc;
     char line[limits::kTokenSize];
     const int n = in.ReadLine(line, sizeof line);
-    if (n <= 0) Raise(factor::kIoError);
+    if (n <= 0) {
+        if (in.Error()) Raise(factor::kIoError);
+        Raise(in.Length() == 0 ? factor::kEmptyFile : factor::kNotPdf);
+    }
     line[n < static_cast<int>(sizeof line) ? n : sizeof line - 1] = 0;
 
     long major = 0;
@@ -34,6 +38,9 @@ void CPDFHeader::Serialize(CPDFObjHolder* doc, InStream& in) {
         fdf_ = false;
     } else if (std::sscanf(line, "%%FDF-%ld.%ld", &major, &minor) == 2) {
         fdf_ = true;
+    } else if (std::strncmp(line, "%PDF-", 5) != 0 && std::strncmp(line, "%FDF-", 5) != 0) {
+        // Text, an image, an HTML error page saved as .pdf: say what it is not.
+        Raise(factor::kNotPdf);
     } else {
         Raise(FormatFactor(factor::kInvalidHeader, line));
     }

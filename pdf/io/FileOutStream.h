@@ -18,6 +18,8 @@ public:
     void Close() override;
     bool IsOpen() const { return fd_ >= 0; }
     const char* Path() const { return path_.c_str(); }
+    // The open descriptor, -1 when closed.
+    int Descriptor() const { return fd_; }
 
     void WriteDirect(const void* data, int n) override;
     // copy_file_range(2) from the source file to this one; large read/write

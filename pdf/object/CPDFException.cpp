@@ -45,4 +45,8 @@ std::string FormatFactor(const char* format, ...) {
     return buffer;
 }
 
+std::string PathFactor(const std::string& path, int err) {
+    return FormatFactor("%s: %s", path.c_str(), std::strerror(err ? err : EIO));
+}
+
 }  // namespace corvina

@@ -47,5 +47,8 @@ private:
 
 // Formats a factor the way the raise sites do: printf into 1024 bytes.
 std::string FormatFactor(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The factor of a system call that failed on a file: "path: " and the
+// system's text for err, so that a user learns which file it was.
+std::string PathFactor(const std::string& path, int err);
 
 }  // namespace corvina

@@ -13,6 +13,11 @@ constexpr char kInvalidToken[] = "invalidtoken: %s";
 constexpr char kInvalidTokenChar[] = "invalidtoken: %c";
 constexpr char kInvalidObjRef[] = "invalidobjref: %d %d";
 constexpr char kInvalidHeader[] = "invalidheader: %s";
+// What a file that cannot be a PDF at all is.
+constexpr char kEmptyFile[] = "empty file";
+constexpr char kNotPdf[] = "not a PDF file (no %PDF- header)";
+// The input was cut or rewritten by another program while it was open.
+constexpr char kInputChanged[] = "input file changed since it was opened: %s";
 constexpr char kNestingTooDeep[] = "invalidtoken: nesting too deep";
 
 // Requests the document cannot honour.

@@ -162,7 +162,7 @@ TEST_F(LinkpointJobTest, PageRangeClamping) {
         {{"-ep", "5"}, Numbers(1, 5)},
         {{"-ep", "99"}, Numbers(1, 5)},
         {{"-ep", "2", "-ep", "3"}, Numbers(1, 3)},
-        {{"-sp", "-ep", "2"}, Numbers(1, 2)},  // -sp has no value and is ignored
+        {{"-sp", "-1", "-ep", "2"}, Numbers(1, 2)},  // a value may start with '-'
         {{"-sp", "3", "-ep", "2"}, {}},
         {{"-sp", "6"}, {}},
         {{"-ep", " -1"}, {}},

@@ -65,7 +65,7 @@ TEST_F(LinkpointTargetsTest, FullDeviceFailsAndStaysADevice) {
     ASSERT_EQ(lines.size(), 8u) << r.out;
     EXPECT_EQ(lines[2], "OutputFile: " + full);
     EXPECT_EQ(lines[3], "%%[ Error: cannot flush PDF Document: " + in_ + " ]%%");
-    ExpectReport(lines, 4, "Flush", "System Error", "No space left on device");
+    ExpectReport(lines, 4, "Flush", "System Error", full + ": No space left on device");
     EXPECT_TRUE(IsCharDevice(full));
     ExpectInputUnchanged();
 }

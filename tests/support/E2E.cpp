@@ -220,16 +220,31 @@ std::string CheckSuccessLog(const std::string& log, const std::string& in, const
                             const std::vector<std::string>& notices) {
     const std::vector<std::string> lines = Lines(log);
     if (log.empty() || log.back() != '\n') return "log does not end a line:\n" + log;
-    if (lines.size() != notices.size() + 4)
-        return "expected " + std::to_string(notices.size() + 4) + " lines:\n" + log;
+    if (lines.size() != notices.size() + 5)
+        return "expected " + std::to_string(notices.size() + 5) + " lines:\n" + log;
     if (lines[0].rfind("Start at: ", 0) != 0 || !IsCtime(lines[0].substr(10)))
         return "first line: " + lines[0];
     if (lines[1] != "InputFile: " + in) return "second line: " + lines[1];
     if (lines[2] != "OutputFile: " + out) return "third line: " + lines[2];
     for (size_t i = 0; i < notices.size(); ++i)
         if (lines[3 + i] != notices[i]) return "notice: " + lines[3 + i] + " for " + notices[i];
+    if (!IsCountsLine(lines[lines.size() - 2])) return "counts line: " + lines[lines.size() - 2];
     if (lines.back().rfind("Finish at: ", 0) != 0 || !IsCtime(lines.back().substr(11)))
         return "last line: " + lines.back();
+    return "";
+}
+
+bool IsCountsLine(const std::string& line) {
+    long added, replaced, present, removed;
+    char end;
+    return std::sscanf(line.c_str(), "Added %ld, replaced %ld, already present %ld%c", &added,
+                       &replaced, &present, &end) == 3 ||
+           std::sscanf(line.c_str(), "Removed %ld%c", &removed, &end) == 1;
+}
+
+std::string CountsLine(const std::string& log) {
+    for (const std::string& line : Lines(log))
+        if (IsCountsLine(line)) return line;
     return "";
 }
 

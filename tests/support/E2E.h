@@ -61,10 +61,14 @@ Probe RunProbe(const std::string& file);
 std::vector<std::string> DestNames(const Probe& probe);
 
 // Checks the log of a successful run: "Start at: <ctime>", "InputFile: in",
-// "OutputFile: out", the notices in order, "Finish at: <ctime>" and nothing
-// else. Returns "" when it matches, else what is wrong.
+// "OutputFile: out", the notices in order, the counts line, "Finish at:
+// <ctime>" and nothing else. Returns "" when it matches, else what is wrong.
 std::string CheckSuccessLog(const std::string& log, const std::string& in, const std::string& out,
                             const std::vector<std::string>& notices = {});
+// True for "Added N, replaced N, already present N" and "Removed N".
+bool IsCountsLine(const std::string& line);
+// The log's counts line, or "".
+std::string CountsLine(const std::string& log);
 // True for the ctime form "Www Mmm dd hh:mm:ss yyyy".
 bool IsCtime(const std::string& text);
 

@@ -75,27 +75,33 @@ TEST(CCommandLineTest, NothingToDo) {
     EXPECT_EQ(cmd2.StartPage, 2);
 }
 
-TEST(CCommandLineTest, ValueOptionAsLastArgumentIsIgnored) {
+TEST(CCommandLineTest, ValueOptionAsLastArgumentIsAMistake) {
     Args a({"linkpoint", "in.pdf", "-sp"});
     CCommandLine cmd;
-    ASSERT_TRUE(cmd.Parse(a.argc(), a.argv()));
+    EXPECT_FALSE(cmd.Parse(a.argc(), a.argv()));
+    EXPECT_EQ(cmd.error, "option -sp needs a value");
     EXPECT_EQ(cmd.StartPage, 0);
     EXPECT_EQ(cmd.OutputFile, nullptr);
 }
 
-TEST(CCommandLineTest, ValueOptionFollowedByOptionIsIgnored) {
-    Args a({"linkpoint", "-sp", "-ep", "5", "in.pdf"});
-    CCommandLine cmd;
-    ASSERT_TRUE(cmd.Parse(a.argc(), a.argv()));
-    EXPECT_EQ(cmd.StartPage, 0);
-    EXPECT_EQ(cmd.EndPage, 5);
-    EXPECT_STREQ(cmd.InputFile, "in.pdf");
+TEST(CCommandLineTest, ValueOptionFollowedByOptionIsAMistake) {
+    // Otherwise "5" would become the output file.
+    for (const char* next : {"-ep", "-o", "--help", "--"}) {
+        Args a({"linkpoint", "in.pdf", "-sp", next, "5"});
+        CCommandLine cmd;
+        cmd.Parse(a.argc(), a.argv());
+        EXPECT_EQ(cmd.error, "option -sp needs a value") << next;
+        EXPECT_EQ(cmd.StartPage, 0) << next;
+    }
 
-    // A negative number looks like an option, so it is not taken as a value.
-    Args b({"linkpoint", "in.pdf", "-sp", "-3"});
+    // Anything else is the value, a leading dash included.
+    Args b({"linkpoint", "in.pdf", "-sp", "-3", "-fm", "-%d", "-ft", "-x"});
     CCommandLine cmd2;
     ASSERT_TRUE(cmd2.Parse(b.argc(), b.argv()));
-    EXPECT_EQ(cmd2.StartPage, 0);
+    EXPECT_EQ(cmd2.StartPage, -3);
+    EXPECT_STREQ(cmd2.Format, "-%d");
+    EXPECT_STREQ(cmd2.FitType, "-x");
+    EXPECT_EQ(cmd2.error, "");
 }
 
 TEST(CCommandLineTest, NumbersConvertLikeAtol) {
@@ -113,22 +119,56 @@ TEST(CCommandLineTest, NumbersConvertLikeAtol) {
     }
 }
 
-TEST(CCommandLineTest, UnknownSpellingsAreIgnoredAndTheirValuesArePositional) {
-    for (const char* option : {"-SP", "--sp", "-", "-x", "-spx", "-Sp"}) {
+TEST(CCommandLineTest, UnknownSpellingsAreMistakes) {
+    for (const char* option : {"-SP", "--sp", "-x", "-spx", "-Sp", "-fn", "---help", "-help"}) {
         Args a({"linkpoint", "in.pdf", option, "4"});
         CCommandLine cmd;
-        ASSERT_TRUE(cmd.Parse(a.argc(), a.argv())) << option;
+        EXPECT_FALSE(cmd.Parse(a.argc(), a.argv())) << option;
+        EXPECT_EQ(cmd.error, std::string("unknown option: ") + option);
         EXPECT_EQ(cmd.StartPage, 0) << option;
-        EXPECT_STREQ(cmd.InputFile, "in.pdf") << option;
-        EXPECT_STREQ(cmd.OutputFile, "4") << option;
     }
 }
 
-TEST(CCommandLineTest, LoneDashIsNotAnInputFile) {
+TEST(CCommandLineTest, LoneDashIsRefused) {
     Args a({"linkpoint", "-"});
     CCommandLine cmd;
     EXPECT_FALSE(cmd.Parse(a.argc(), a.argv()));
     EXPECT_EQ(cmd.InputFile, nullptr);
+    EXPECT_EQ(cmd.error, "'-' (standard input or output) is not supported");
+}
+
+TEST(CCommandLineTest, DoubleDashEndsTheOptions) {
+    Args a({"linkpoint", "-o", "--", "-in.pdf", "-"});
+    CCommandLine cmd;
+    ASSERT_TRUE(cmd.Parse(a.argc(), a.argv()));
+    EXPECT_TRUE(cmd.overwrite);
+    EXPECT_STREQ(cmd.InputFile, "-in.pdf");
+    EXPECT_STREQ(cmd.OutputFile, "-");
+}
+
+TEST(CCommandLineTest, FirstMistakeIsKept) {
+    Args a({"linkpoint", "a.pdf", "-SP", "3", "-EP", "4", "out.pdf"});
+    CCommandLine cmd;
+    EXPECT_FALSE(cmd.Parse(a.argc(), a.argv()));
+    EXPECT_EQ(cmd.error, "unknown option: -SP");
+}
+
+TEST(CCommandLineTest, HelpAndVersionWinOverMistakes) {
+    const struct {
+        std::vector<std::string> args;
+        bool help, versionOnly, version;
+    } cases[] = {{{"linkpoint", "--help"}, true, false, false},
+                 {{"linkpoint", "-h", "a", "b", "c"}, true, false, false},
+                 {{"linkpoint", "-X", "--version"}, false, true, false},
+                 {{"linkpoint", "in.pdf", "-v", "-fm"}, false, false, true}};
+    for (const auto& c : cases) {
+        Args a(c.args);
+        CCommandLine cmd;
+        EXPECT_TRUE(cmd.Parse(a.argc(), a.argv())) << c.args[1];
+        EXPECT_EQ(cmd.help, c.help);
+        EXPECT_EQ(cmd.versionOnly, c.versionOnly);
+        EXPECT_EQ(cmd.version, c.version);
+    }
 }
 
 TEST(CCommandLineTest, VersionWithInputFile) {
@@ -144,10 +184,11 @@ TEST(CCommandLineTest, VersionWithInputFile) {
     EXPECT_EQ(alone.InputFile, nullptr);
 }
 
-TEST(CCommandLineTest, ThirdPositionalIsIgnored) {
-    Args a({"linkpoint", "a.pdf", "b.pdf", "c.pdf"});
+TEST(CCommandLineTest, ThirdFileNameIsAMistake) {
+    Args a({"linkpoint", "a.pdf", "b.pdf", "c.pdf", "d.pdf"});
     CCommandLine cmd;
-    ASSERT_TRUE(cmd.Parse(a.argc(), a.argv()));
+    EXPECT_FALSE(cmd.Parse(a.argc(), a.argv()));
+    EXPECT_EQ(cmd.error, "too many file names: c.pdf");
     EXPECT_STREQ(cmd.InputFile, "a.pdf");
     EXPECT_STREQ(cmd.OutputFile, "b.pdf");
 }

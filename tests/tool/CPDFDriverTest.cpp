@@ -71,6 +71,31 @@ TEST_F(CPDFDriverLogTest, SuccessSaysNothingButExistingNames) {
     EXPECT_EQ(sink_.errorTexts, Lines{});
 }
 
+// Each name is counted once, as added, replaced, kept or removed.
+TEST_F(CPDFDriverLogTest, CountsFollowWhatHappensToEachName) {
+    const std::string out = dir_.File("out.pdf");
+    const std::string again = dir_.File("again.pdf");
+    struct Case {
+        std::string in, out;
+        bool overwrite, remove;
+        long added, replaced, present, removed;
+    } cases[] = {{in_, out, false, false, 1, 0, 0, 0},
+                 {out, again, false, false, 0, 0, 1, 0},
+                 {out, again, true, false, 0, 1, 0, 0},
+                 {out, again, false, true, 0, 0, 0, 1}};
+    for (const Case& c : cases) {
+        std::unique_ptr<CPDFDriver> driver = CreateDriver("", sink_);
+        ASSERT_TRUE(driver);
+        driver->SetParams(0, 0, nullptr, nullptr, c.overwrite, c.remove);
+        ASSERT_TRUE(driver->Execute(c.in.c_str(), c.out.c_str()));
+        const CPDFDriver::Counts& n = driver->GetCounts();
+        EXPECT_EQ(n.added, c.added);
+        EXPECT_EQ(n.replaced, c.replaced);
+        EXPECT_EQ(n.present, c.present);
+        EXPECT_EQ(n.removed, c.removed);
+    }
+}
+
 TEST_F(CPDFDriverLogTest, RefusedFormatAndFitType) {
     const std::string out = dir_.File("out.pdf");
     EXPECT_FALSE(Run(in_, out, "page%s"));
@@ -164,7 +189,8 @@ TEST_F(CPDFDriverLogTest, MissingInputAndTemporaryDirectory) {
 TEST_F(CPDFDriverLogTest, FailedOpen) {
     const std::string text = dir_.Write("text.pdf", "hello\n");
     EXPECT_FALSE(Run(text, dir_.File("out.pdf")));
-    const Report r{"CPDFHeader", "Serialize", CPDFException::InvalidFormat, "invalidheader: hello"};
+    const Report r{"CPDFHeader", "Serialize", CPDFException::InvalidFormat,
+                   "not a PDF file (no %PDF- header)"};
     EXPECT_EQ(sink_.reports, std::vector<Report>{r});
     EXPECT_EQ(sink_.lines,
               (Lines{"%%[ Error: cannot open PDF Document: " + text + " ]%%", "Module: " + r.module,
@@ -173,25 +199,21 @@ TEST_F(CPDFDriverLogTest, FailedOpen) {
     EXPECT_EQ(ScratchDir::Read(text), "hello\n");
 }
 
-// Save fails, the job goes on and fails at Flush: both are reported, in
-// that order, and the last-error text ends as the Flush failure.
+// Save fails: the job ends there, with one report that names the output
+// and what the system said about its directory.
 TEST_F(CPDFDriverLogTest, FailedSave) {
     const std::string out = dir_.File("no/such/out.pdf");
     const std::string before = ScratchDir::Read(in_);
     EXPECT_FALSE(Run(in_, out));
-    const std::string unsaved = "CPDFDoc::Save() has not been called.";
+    const std::string factor =
+        "cannot create a temporary file in " + dir_.File("no/such") + ": No such file or directory";
+    EXPECT_EQ(sink_.lines,
+              (Lines{"%%[ Error: cannot save PDF Document: " + out + " ]%%", "Module: CPDFDoc",
+                     "Method: Save", "Type: Runtime Library Error", "Factor: " + factor}));
     EXPECT_EQ(
-        sink_.lines,
-        (Lines{"%%[ Error: cannot save PDF Document: " + out + " ]%%", "Module: CPDFDoc",
-               "Method: Save", "Type: Runtime Library Error", "Factor: No such file or directory",
-               "%%[ Error: cannot flush PDF Document: " + in_ + " ]%%", "Module: CPDFDoc",
-               "Method: Flush", "Type: User Error", "Factor: " + unsaved}));
-    EXPECT_EQ(sink_.reports,
-              (std::vector<Report>{{"CPDFDoc", "Save", CPDFException::RuntimeLibraryError,
-                                    "No such file or directory"},
-                                   {"CPDFDoc", "Flush", CPDFException::UserError, unsaved}}));
-    EXPECT_EQ(sink_.errorTexts,
-              (Lines{"cannot save PDF Document: " + out, "cannot flush PDF Document: " + in_}));
+        sink_.reports,
+        (std::vector<Report>{{"CPDFDoc", "Save", CPDFException::RuntimeLibraryError, factor}}));
+    EXPECT_EQ(sink_.errorTexts, (Lines{"cannot save PDF Document: " + out}));
     EXPECT_EQ(ScratchDir::Read(in_), before);
     EXPECT_EQ(ScratchDir::List(dir_.Path()), "in.pdf");
 }

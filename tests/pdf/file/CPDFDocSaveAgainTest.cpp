@@ -143,3 +143,34 @@ TEST(CPDFDocSaveAgain, InputReplacedByRenameIsStillReadAsOpened) {
     ASSERT_TRUE(SaveTo(doc, out)) << doc->GetLastError().GetFactor();
     EXPECT_EQ(DataIn(out), kExpected);
 }
+
+// Whatever a read of a cut input meets (an offset past the end, a short
+// copy), the cause reported is the cut.
+TEST(CPDFDocSaveAgain, InputCutShortIsReportedAsChangedWhereverItIsMet) {
+    const std::string cutMessage = "input file changed since it was opened: ";
+    {
+        // An object beyond what the reader holds, read after the cut.
+        PdfBuilder pdf = WithStream();
+        pdf.Obj(6, "<< /Padding (" + std::string(4 << 20, 'p') + ") >>");
+        pdf.Obj(7, "<< /Far true >>");
+        OpenedPdf opened(pdf);
+        CPDFDoc* doc = opened.Doc();
+        ASSERT_TRUE(doc);
+        ASSERT_EQ(truncate(opened.Path().c_str(), 40), 0);
+        EXPECT_EQ(doc->GetObj(CPDFObjRef(7, 0)), nullptr);
+        EXPECT_EQ(doc->GetLastError().GetType(), CPDFException::UserError);
+        EXPECT_EQ(std::string(doc->GetLastError().GetFactor()), cutMessage + opened.Path());
+    }
+    {
+        // Cut after Save: the copy in Flush runs short.
+        OpenedPdf opened(WithStream());
+        CPDFDoc* doc = opened.Doc();
+        ASSERT_TRUE(doc);
+        const std::string out = opened.Dir().File("out.pdf");
+        ASSERT_TRUE(doc->Save(out.c_str(), false, false));
+        ASSERT_EQ(truncate(opened.Path().c_str(), 1000), 0);
+        EXPECT_FALSE(doc->Flush());
+        EXPECT_EQ(std::string(doc->GetLastError().GetFactor()), cutMessage + opened.Path());
+        EXPECT_FALSE(access(out.c_str(), F_OK) == 0);
+    }
+}

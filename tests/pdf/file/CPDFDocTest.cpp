@@ -308,7 +308,9 @@ TEST_F(CPDFDocOpen, MissingFileIsARuntimeLibraryError) {
     CPDFException error;
     EXPECT_EQ(lib->Open(dir.File("absent.pdf").c_str(), nullptr, &error), nullptr);
     EXPECT_EQ(error.GetType(), CPDFException::RuntimeLibraryError);
-    EXPECT_EQ(std::string(error.GetFactor()), std::strerror(ENOENT));
+    // The system's text, after the file it is about.
+    EXPECT_EQ(std::string(error.GetFactor()),
+              dir.File("absent.pdf") + ": " + std::strerror(ENOENT));
     EXPECT_EQ(std::string(error.GetModule()), "CPDFDoc");
 }
 
@@ -754,7 +756,8 @@ TEST_F(CPDFDocSave, FailedSaveLeavesNothingToFlush) {
     const std::string listing = ScratchDir::List(f.Dir().Path());
     EXPECT_FALSE(f.Doc()->Save(f.Dir().File("absent/out.pdf").c_str(), false, false));
     EXPECT_EQ(f.Last(), (Record{"CPDFDoc", "Save", CPDFException::RuntimeLibraryError,
-                                std::strerror(ENOENT)}));
+                                "cannot create a temporary file in " + f.Dir().File("absent") +
+                                    ": " + std::strerror(ENOENT)}));
     EXPECT_FALSE(f.Doc()->Flush());
     EXPECT_EQ(f.Last().factor, "CPDFDoc::Save() has not been called.");
     EXPECT_EQ(ScratchDir::List(f.Dir().Path()), listing);
@@ -782,8 +785,8 @@ TEST_F(CPDFDocSave, FullDeviceIsWrittenIntoAndItsRefusalReported) {
     const std::string listing = ScratchDir::List(f.Dir().Path());
     ASSERT_TRUE(f.Doc()->Save(full.c_str(), false, false)) << f.Last();
     EXPECT_FALSE(f.Doc()->Flush());
-    EXPECT_EQ(f.Last(),
-              (Record{"CPDFDoc", "Flush", CPDFException::SystemError, std::strerror(ENOSPC)}));
+    EXPECT_EQ(f.Last(), (Record{"CPDFDoc", "Flush", CPDFException::SystemError,
+                                full + ": " + std::strerror(ENOSPC)}));
     struct stat st {};
     ASSERT_EQ(::stat(full.c_str(), &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode));

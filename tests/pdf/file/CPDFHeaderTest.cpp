@@ -76,10 +76,14 @@ TEST(CPDFHeader, ReadsFdf) {
 }
 
 TEST(CPDFHeader, RejectsOtherLines) {
-    EXPECT_EQ(ReadError("garbage here\r\n%PDF-1.4\r\n"), "invalidheader: garbage here");
+    // What is no PDF at all says so; a PDF header with a bad version shows it.
+    const std::string notPdf = "not a PDF file (no %PDF- header)";
+    EXPECT_EQ(ReadError("garbage here\r\n%PDF-1.4\r\n"), notPdf);
+    EXPECT_EQ(ReadError("hello\n"), notPdf);
     EXPECT_EQ(ReadError("%PDF-1\r\n"), "invalidheader: %PDF-1");
-    EXPECT_EQ(ReadError(""), "ioerror");
-    EXPECT_EQ(ReadError("\r\n\r\n"), "ioerror");
+    EXPECT_EQ(ReadError("%FDF-x\r\n"), "invalidheader: %FDF-x");
+    EXPECT_EQ(ReadError(""), "empty file");
+    EXPECT_EQ(ReadError("\r\n\r\n"), notPdf);
 }
 
 TEST(CPDFHeader, LongLineIsCutNotOverrun) {
@@ -87,5 +91,7 @@ TEST(CPDFHeader, LongLineIsCutNotOverrun) {
     CPDFHeader header;
     EXPECT_EQ(ReadError(line, &header), "");
     EXPECT_EQ(header.Minor(), 5);
-    EXPECT_EQ(ReadError(std::string(1000, 'y')), "invalidheader: " + std::string(255, 'y'));
+    EXPECT_EQ(ReadError(std::string(1000, 'y')), "not a PDF file (no %PDF- header)");
+    EXPECT_EQ(ReadError("%PDF-" + std::string(1000, 'y')),
+              "invalidheader: %PDF-" + std::string(250, 'y'));
 }
