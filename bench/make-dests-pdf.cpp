@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     const long firstLeaf = firstPage + kPages;
     const long firstDest = firstLeaf + leaves;
     auto key = [](long i) {
-        char text[16];
+        char text[32];  // room for any long, as the compiler checks
         std::snprintf(text, sizeof text, "n%07ld", i);
         return std::string(text);
     };
