@@ -62,12 +62,22 @@ std::unique_ptr<CPDFObject> CPDFObjStmCache::Load(CPDFObjHolder* doc, int32_t ob
                                                   int32_t stmNum, int32_t index,
                                                   const Fetch& fetch) {
     Decoded& d = Get(doc, stmNum, fetch);
-    if (index < 0 || static_cast<size_t>(index) >= d.objects.size())
-        Fail(FormatFactor("index %d is past /N %d of object stream %d", index,
-                          static_cast<int>(d.objects.size()), stmNum));
-    if (d.objects[index].first != objNum)
-        Fail(FormatFactor("object stream %d holds object %d at index %d, not object %d", stmNum,
-                          d.objects[index].first, index, objNum));
+    // The stream's own header says where its objects lie; an index that
+    // misses (past /N, or at another object) is looked up there, as readers
+    // do, and only an object the header does not list fails.
+    const bool listed = index >= 0 && static_cast<size_t>(index) < d.objects.size();
+    if (!listed || d.objects[index].first != objNum) {
+        int32_t at = -1;
+        for (size_t i = 0; i < d.objects.size() && at < 0; ++i)
+            if (d.objects[i].first == objNum) at = static_cast<int32_t>(i);
+        if (at < 0 && !listed)
+            Fail(FormatFactor("index %d is past /N %d of object stream %d", index,
+                              static_cast<int>(d.objects.size()), stmNum));
+        if (at < 0)
+            Fail(FormatFactor("object stream %d holds object %d at index %d, not object %d", stmNum,
+                              d.objects[index].first, index, objNum));
+        index = at;
+    }
     const int64_t start = d.first + d.objects[index].second;
     const int64_t end = static_cast<size_t>(index) + 1 < d.objects.size()
                             ? d.first + d.objects[index + 1].second

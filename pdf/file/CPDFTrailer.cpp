@@ -14,6 +14,7 @@
 #include "pdf/object/CPDFException.h"
 #include "pdf/object/CPDFInt.h"
 #include "pdf/object/CPDFObjHolder.h"
+#include "pdf/object/CopyAsWritten.h"
 #include "pdf/object/Factors.h"
 
 namespace corvina {
@@ -105,21 +106,13 @@ bool CPDFTrailer::Create(CPDFObjHolder* doc, const CPDFTrailer* source) {
             return Set_Root(std::make_unique<CPDFDict>(), true);
         }
         if (source) {
-            // Atom by atom: a reference stays a reference to the same object
-            // rather than becoming a registered copy of it.
+            // As written: a reference, at any depth, stays a reference to the
+            // same object (present or not) rather than becoming a copy of it.
             for (CPDFDict::Node* n = source->dict_->First(); n; n = CPDFDict::Next(n)) {
                 // The hybrid file's stream belongs to the section that names it.
-                if (n->key.Equals(kXRefStm)) continue;
-                std::unique_ptr<CPDFAtom> copy;
-                if (n->value && n->value->Kind() == CPDFAtom::RefKind) {
-                    copy = std::make_unique<CPDFObjRef>(*static_cast<CPDFObjRef*>(n->value));
-                } else if (CPDFObject* obj = AsObject(n->value)) {
-                    copy = obj->Duplicate(doc, doc);
-                    if (!copy) return false;
-                } else {
-                    continue;
-                }
-                if (!dict_->Insert(n->key, std::move(copy))) return false;
+                if (n->key.Equals(kXRefStm) || !n->value) continue;
+                std::unique_ptr<CPDFAtom> copy = detail::CopyAsWritten(n->value);
+                if (!copy || !dict_->Insert(n->key, std::move(copy))) return false;
             }
             return Set_Prev(source->StartXRef());
         }

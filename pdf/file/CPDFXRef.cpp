@@ -148,7 +148,9 @@ void CPDFXRef::ReadSection(InStream& in) {
         next();
         if (!IsDigits(word)) RaiseToken(word);
         const long count = Decimal(word);
-        if (count == 0) Raise(CPDFException::InvalidFormat, "invalidtrailer");
+        // An empty subsection ("0 0") lists nothing; hybrid updates whose
+        // objects all lie in the stream write one.
+        if (count == 0) continue;
         if (count > limits::kMaxObjNum + 1 || first + count - 1 > limits::kMaxObjNum)
             RaiseToken(word);
         // Grow only: subsections in any order keep what was read before.
@@ -239,7 +241,31 @@ bool CPDFXRef::Create(CPDFObjHolder* doc, const CPDFXRef* source) {
         if (!slot) return false;
         *slot = e;
     }
+    // Real files break the list: a hybrid file's table lists free what its
+    // stream has in use, an update's stream names a head it does not hold.
+    // Freeing and reusing numbers need a sound one, so it is made anew.
+    if (!FreeListSound()) RelinkFree();
     return true;
+}
+
+bool CPDFXRef::FreeListSound() const {
+    int32_t cur = freeHead_;
+    for (size_t steps = 0; cur != 0; ++steps) {
+        const XRefEntry* c = GetEntry(cur);
+        if (!c || c->inUse || steps > slots_.size()) return false;
+        cur = c->offset;
+    }
+    return true;
+}
+
+void CPDFXRef::RelinkFree() {
+    int32_t* link = &freeHead_;
+    for (XRefEntry& e : slots_) {
+        if (e.objNum == -1 || e.inUse || e.objNum > size_) continue;
+        *link = e.objNum;
+        link = &e.offset;
+    }
+    *link = 0;
 }
 
 XRefEntry* CPDFXRef::GetEntry(int32_t objNum) {

@@ -85,6 +85,10 @@ public:
     size_t StoredSlots() const { return slots_.size(); }
 
 private:
+    // The list from the head runs through free entries only and ends in 0.
+    bool FreeListSound() const;
+    // Links every free entry in ascending order.
+    void RelinkFree();
     XRefEntry* Slot(int32_t objNum);
     const XRefEntry* Slot(int32_t objNum) const;
     // Makes the slots of lo..hi exist (lo at least 1).

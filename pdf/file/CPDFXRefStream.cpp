@@ -18,6 +18,7 @@
 #include "pdf/object/CPDFInt.h"
 #include "pdf/object/CPDFName.h"
 #include "pdf/object/CPDFNumber.h"
+#include "pdf/object/CopyAsWritten.h"
 #include "pdf/object/Factors.h"
 #include "pdf/stream/CPDFStream.h"
 
@@ -58,15 +59,12 @@ bool IsStreamKey(const CPDFName& key) {
 
 // The trailer's entries of a dictionary copied into another, references kept
 // as references.
-void CopyEntries(CPDFObjHolder* doc, CPDFDict& from, CPDFDict& dict) {
+void CopyEntries(CPDFDict& from, CPDFDict& dict) {
     for (CPDFDict::Node* node = from.First(); node; node = CPDFDict::Next(node)) {
         if (IsStreamKey(node->key)) continue;
-        std::unique_ptr<CPDFAtom> copy;
-        if (node->value && node->value->Kind() == CPDFAtom::RefKind)
-            copy = std::make_unique<CPDFObjRef>(*static_cast<CPDFObjRef*>(node->value));
-        else if (CPDFObject* v = AsObject(node->value))
-            copy = v->Duplicate(doc, doc);
-        if (copy && !dict.Insert(node->key, std::move(copy)))
+        if (!node->value) continue;
+        std::unique_ptr<CPDFAtom> copy = detail::CopyAsWritten(node->value);
+        if (!copy || !dict.Insert(node->key, std::move(copy)))
             throw CPDFException("CPDFXRefStream", "Serialize", CPDFException::InternalError,
                                 nullptr);
     }
@@ -216,7 +214,7 @@ void CPDFXRefStream::Serialize(CPDFObjHolder* doc, InStream& in, int32_t offset,
 
     if (trailer) {
         auto dict = std::make_unique<CPDFDict>();
-        CopyEntries(doc, *stream, *dict);
+        CopyEntries(*stream, *dict);
         trailer->AdoptStreamSection(std::move(dict), offset);
     }
 }
@@ -254,7 +252,7 @@ void CPDFXRefStream::Write(OutStream& out, CPDFObjHolder* doc, const CPDFXRef& t
     table.ForEachRun(run);
 
     CPDFStream stream(doc);
-    CopyEntries(doc, trailer.Dict(), stream);
+    CopyEntries(trailer.Dict(), stream);
     stream.Insert("Type", std::make_unique<CPDFName>("XRef"));
     auto w = std::make_unique<CPDFArray>();
     for (int width : kWidths) w->Push_Back(std::make_unique<CPDFInt>(width));

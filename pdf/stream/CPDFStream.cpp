@@ -7,6 +7,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "pdf/io/InStream.h"
 #include "pdf/io/Limits.h"
@@ -380,6 +381,19 @@ bool CPDFStream::AfterSave(bool readsOutput, bool offsetsKept) {
         return true;
     }
     return offsetsKept || LoadData();
+}
+
+void CPDFStream::TakeStream(CPDFStream& from) {
+    // Deferred data is read through the document it came from.
+    doc_ = from.doc_;
+    Swap(from);
+    data_.Swap(from.data_);
+    std::swap(srcOffset_, from.srcOffset_);
+    std::swap(srcLength_, from.srcLength_);
+    std::swap(measuredLength_, from.measuredLength_);
+    from.data_.Clear();
+    from.srcOffset_ = from.srcLength_ = from.measuredLength_ = -1;
+    writtenAt_ = -1;
 }
 
 bool CPDFStream::LoadData() {

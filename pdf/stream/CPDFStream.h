@@ -52,6 +52,12 @@ public:
     int32_t SourceOffset() const { return srcOffset_; }
     int32_t SourceLength() const { return srcLength_; }
 
+    // Takes over another stream's entries and data as they stand: deferred
+    // data stays deferred, a Length found wrong stays to be mended on
+    // writing, and Length is not made anew (the line end before "endstream"
+    // that deferred bytes carry is no data). The other stream is left empty.
+    void TakeStream(CPDFStream& from);
+
     // Data changes keep Length in step.
     bool AppendData(const char* data, int32_t length);
     bool AppendData(char c, int32_t count);
@@ -128,6 +134,12 @@ public:
                                 PDFProgressProc progress = nullptr, PDFCancelProc cancel = nullptr,
                                 const PDFProgressRange& range = {});
     virtual bool DecodeDCT(CPDFObject* parms, CPDFException* errors,
+                           PDFProgressProc progress = nullptr, PDFCancelProc cancel = nullptr,
+                           const PDFProgressRange& range = {});
+    // LZW comes after the six filters of the first design, in slots of its own.
+    virtual bool EncodeLZW(CPDFException* errors, PDFProgressProc progress = nullptr,
+                           PDFCancelProc cancel = nullptr, const PDFProgressRange& range = {});
+    virtual bool DecodeLZW(CPDFObject* parms, CPDFException* errors,
                            PDFProgressProc progress = nullptr, PDFCancelProc cancel = nullptr,
                            const PDFProgressRange& range = {});
 

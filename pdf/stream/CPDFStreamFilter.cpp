@@ -15,6 +15,7 @@
 #include "pdf/stream/CPDFCCITTFaxFilter.h"
 #include "pdf/stream/CPDFDCTFilter.h"
 #include "pdf/stream/CPDFFlateFilter.h"
+#include "pdf/stream/CPDFLZWFilter.h"
 #include "pdf/stream/CPDFRunLengthFilter.h"
 #include "pdf/stream/CPDFStream.h"
 #include "pdf/stream/FilterData.h"
@@ -56,6 +57,19 @@ FilterCall MakeCall(CPDFException* errors, PDFProgressProc progress, PDFCancelPr
 // A null object in a DecodeParms array stands for no parameters.
 CPDFObject* NoNull(CPDFObject* value) {
     return value && value->Is(CPDFObject::Null) ? nullptr : value;
+}
+
+// The full name of a filter, also for the abbreviations that inline images
+// use and that real files put in streams too.
+std::string FullFilterName(const char* name) {
+    static const char* const kShort[][2] = {{"AHx", "ASCIIHexDecode"}, {"A85", "ASCII85Decode"},
+                                            {"Fl", "FlateDecode"},     {"RL", "RunLengthDecode"},
+                                            {"CCF", "CCITTFaxDecode"}, {"DCT", "DCTDecode"},
+                                            {"LZW", "LZWDecode"}};
+    const std::string n = name ? name : "";
+    for (const auto& pair : kShort)
+        if (n == pair[0]) return pair[1];
+    return n;
 }
 
 }  // namespace
@@ -105,6 +119,7 @@ CORVINA_ENCODER(EncodeASCIIHex, CPDFASCIIHexFilter, "ASCIIHexDecode")
 CORVINA_ENCODER(EncodeASCII85, CPDFASCII85Filter, "ASCII85Decode")
 CORVINA_ENCODER(EncodeFlate, CPDFFlateFilter, "FlateDecode")
 CORVINA_ENCODER(EncodeRunLength, CPDFRunLengthFilter, "RunLengthDecode")
+CORVINA_ENCODER(EncodeLZW, CPDFLZWFilter, "LZWDecode")
 #undef CORVINA_ENCODER
 
 bool CPDFStream::EncodeCCITTFax(int32_t k, CPDFException* errors, PDFProgressProc progress,
@@ -140,6 +155,7 @@ CORVINA_DECODER(DecodeFlate, CPDFFlateFilter)
 CORVINA_DECODER(DecodeRunLength, CPDFRunLengthFilter)
 CORVINA_DECODER(DecodeCCITTFax, CPDFCCITTFaxFilter)
 CORVINA_DECODER(DecodeDCT, CPDFDCTFilter)
+CORVINA_DECODER(DecodeLZW, CPDFLZWFilter)
 #undef CORVINA_DECODER
 
 bool CPDFStream::DecodeReserved(CPDFObject*, CPDFException* errors, PDFProgressProc, PDFCancelProc,
@@ -151,7 +167,7 @@ bool CPDFStream::DecodeReserved(CPDFObject*, CPDFException* errors, PDFProgressP
 bool CPDFStream::DecodeFilter(const char* name, CPDFObject* parms, CPDFException* errors,
                               PDFProgressProc progress, PDFCancelProc cancel,
                               const PDFProgressRange& range) {
-    const std::string n = name ? name : "";
+    const std::string n = FullFilterName(name);
     if (n == "ASCIIHexDecode") return DecodeASCIIHex(parms, errors, progress, cancel, range);
     if (n == "ASCII85Decode") return DecodeASCII85(parms, errors, progress, cancel, range);
     if (n == "FlateDecode") return DecodeFlate(parms, errors, progress, cancel, range);
@@ -167,6 +183,7 @@ bool CPDFStream::DecodeFilter(const char* name, CPDFObject* parms, CPDFException
         return DecodeCCITTFax(parms, errors, progress, cancel, range);
     }
     if (n == "DCTDecode") return DecodeDCT(parms, errors, progress, cancel, range);
+    if (n == "LZWDecode") return DecodeLZW(parms, errors, progress, cancel, range);
     Record(errors, CPDFException(kModule, "DecodeFilter", CPDFException::InvalidFormat,
                                  FormatFactor("unknown filter: %s", n.c_str()).c_str()));
     return false;

@@ -43,6 +43,30 @@ constexpr char kURI[] = "URI";
 constexpr char kViewerPreferences[] = "ViewerPreferences";
 constexpr char kPageLabels[] = "PageLabels";
 
+// The pages below a node whose inner kids are counted already: each kid
+// that is no typed node (a page, or what cannot be read) is one page, as the
+// page lookup takes it.
+int64_t CountLeaves(CPDFObjHolder* doc, CPDFDoc* document, CPDFPages* node) {
+    CPDFArray* kids = node->Get_Kids();
+    if (!kids) return 0;
+    int64_t leaves = 0;
+    for (int i = 0; i < kids->Count(); ++i) {
+        const CPDFAtom* atom = kids->GetAt(i);
+        CPDFObject* obj = nullptr;
+        if (atom && atom->Kind() == CPDFAtom::RefKind) {
+            // What a document has not loaded is no typed node; other holders
+            // keep everything loaded.
+            const auto& ref = *static_cast<const CPDFObjRef*>(atom);
+            obj = document ? document->FindObj(ref, false) : doc ? doc->GetObj(ref) : nullptr;
+        } else {
+            obj = AsObject(const_cast<CPDFAtom*>(atom));
+        }
+        const auto* child = dynamic_cast<CPDFPages*>(obj);
+        leaves += child && child->Leaves() >= 0 ? child->Leaves() : 1;
+    }
+    return leaves;
+}
+
 // Types the inner nodes of the page tree, depth first with an explicit stack:
 // first every Kids element of a node that passes the node test, then each
 // typed kid in turn. A node met again on the current path (a cycle) or a path
@@ -71,7 +95,8 @@ bool TypePageTree(CPDFObjHolder* doc, CPDFPages* root, std::string& why) {
                 // reader would take as it stands, is not built just to see so.
                 const std::optional<std::string> type =
                     document->PeekType(*static_cast<const CPDFObjRef*>(atom));
-                if (type && *type != kPages) continue;
+                // Inner nodes without Type exist; only a Type names a leaf.
+                if (type && !type->empty() && *type != kPages) continue;
             }
             CPDFObject* kid = array->GetObj(doc, i, &ref);
             if (!kid) return false;
@@ -107,6 +132,7 @@ bool TypePageTree(CPDFObjHolder* doc, CPDFPages* root, std::string& why) {
         }
         if (!child) {
             done.insert(top.node);
+            top.node->SetLeaves(CountLeaves(doc, document, top.node));
             stack.pop_back();
             continue;
         }
@@ -175,7 +201,8 @@ bool LoadEntries(CPDFCatalog& cat) {
         for (const std::string& key : keys) {
             CPDFDict* current = holder();
             CPDFObject* value = current ? current->GetObj(doc, key.c_str(), &ref) : nullptr;
-            if (!value) return false;
+            // A reference to nothing is the null object: no destination.
+            if (!value) continue;
             if (!detail::TypeDestValue(doc, holder, key.c_str(), value, ref)) return false;
         }
     }

@@ -1,5 +1,7 @@
 #include "pdf/structure/CPDFDocTyping.h"
 
+#include <climits>
+
 #include "pdf/file/CPDFDoc.h"
 #include "pdf/object/CPDFText.h"
 #include "pdf/object/Factors.h"
@@ -8,6 +10,7 @@
 #include "pdf/structure/CPDFInfoDict.h"
 #include "pdf/structure/CPDFPage.h"
 #include "pdf/structure/CPDFPages.h"
+#include "pdf/structure/TypedLoad.h"
 
 namespace corvina {
 
@@ -49,7 +52,10 @@ void CPDFDocTyping::TypeRootObjects(CPDFDoc& doc) {
         auto* plain = dynamic_cast<CPDFDict*>(root);
         // Every user of the catalog expects the typed form: a Root that is not a
         // catalog is refused here, with a reason, rather than later without one.
-        if (!plain || !CPDFCatalog::Recognize(&doc, plain))
+        // Readers take the trailer's Root whatever its Type says (misspelt or
+        // missing in real files) as long as it leads to the pages.
+        if (!plain ||
+            (!CPDFCatalog::Recognize(&doc, plain) && !detail::AsDict(plain->GetObj(&doc, "Pages"))))
             Raise("Open", CPDFException::InvalidFormat, "typecheck: Catalog");
         auto catalog = std::make_unique<CPDFCatalog>();
         if (!catalog->Load(&doc, plain)) {
@@ -98,11 +104,12 @@ CPDFPage* CPDFDocTyping::GetPage(CPDFDoc& doc, int32_t index, CPDFObjRef* ref) {
 
 int32_t CPDFDocTyping::GetPageCount(CPDFDoc& doc) {
     if (doc.IsFDF()) Raise("GetPageCount", CPDFException::UserError, factor::kNoPageForFdfUser);
-    CPDFNumber* count = PageTree(doc, "GetPageCount")->Get_Count();
-    // A negative count is no count: the result would read as "none".
-    if (!count || count->IntValue() < 0)
+    // The leaves counted at open, else Count. A negative count is no count:
+    // the result would read as "none".
+    const int64_t count = PageTree(doc, "GetPageCount")->PageCount();
+    if (count < 0 || count > INT32_MAX)
         Raise("GetPageCount", CPDFException::InternalError, factor::kCallPagesGetCount);
-    return count->IntValue();
+    return static_cast<int32_t>(count);
 }
 
 void CPDFDocTyping::DeletePage(CPDFDoc& doc, int32_t position, int32_t count) {
@@ -111,9 +118,9 @@ void CPDFDocTyping::DeletePage(CPDFDoc& doc, int32_t position, int32_t count) {
     if (doc.IsFDF()) Raise("DeletePage", user, factor::kNoPageForFdfUser);
     CPDFObjRef rootRef;
     CPDFPages* pages = PageTree(doc, "DeletePage", &rootRef);
-    CPDFNumber* total = pages->Get_Count();
-    if (!total) Raise("DeletePage", internal, factor::kCallPagesGetCount);
-    const int32_t pageCount = total->IntValue();
+    const int64_t total = pages->PageCount();
+    if (total < 0 || total > INT32_MAX) Raise("DeletePage", internal, factor::kCallPagesGetCount);
+    const auto pageCount = static_cast<int32_t>(total);
     if (position < 0 || position > pageCount - 1)
         Raise("DeletePage", user, factor::kPageOutOfRange);
     if (count == -1) count = pageCount - position;

@@ -56,7 +56,7 @@ CPDFObject* Inherited(CPDFPage& page, const char* key, CPDFObjRef* ref) {
 }
 
 // Each plain dictionary of Annots becomes what the annotation factory makes
-// of it; an element that does not resolve fails the page.
+// of it; an element that refers to nothing is null and stays as written.
 bool LoadAnnots(CPDFObjHolder* doc, CPDFPage& page) {
     for (int i = 0;; ++i) {
         // Fetched again for every element: a replacement may replace the array.
@@ -64,7 +64,7 @@ bool LoadAnnots(CPDFObjHolder* doc, CPDFPage& page) {
         if (!annots || i >= annots->Count()) return true;
         CPDFObjRef ref;
         CPDFObject* element = annots->GetObj(doc, i, &ref);
-        if (!element) return false;
+        if (!element) continue;
         if (CPDFDict* plain = detail::AsPlainDict(element)) {
             std::unique_ptr<CPDFAnnot> annot = CPDFAnnot::Create(doc, plain);
             if (annot && !detail::StoreAt(doc, page.Get_Annots(), i, std::move(annot), ref))

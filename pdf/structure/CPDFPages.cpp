@@ -71,8 +71,8 @@ Hit Locate(CPDFPages& node, int32_t position) {
     Hit hit;
     CPDFObjHolder* doc = node.GetDoc();
     CPDFArray* kids = KidsOf(doc, node);
-    const CPDFNumber* count = CountOf(doc, node);
-    if (!kids || !count || position < 0 || position > int64_t{count->IntValue()} - 1) {
+    const int64_t count = node.PageCount();
+    if (!kids || count < 0 || position < 0 || position > count - 1) {
         hit.kind = Hit::OutOfRange;
         return hit;
     }
@@ -112,9 +112,11 @@ Hit Locate(CPDFPages& node, int32_t position) {
         if (!indirect) return hit;
         CPDFDict* entries = detail::AsEntries(kid);
         const CPDFObject* type = entries ? entries->FindDirect(kType) : nullptr;
-        if (!type || type->TypeCode() != CPDFObject::Name) return hit;
-        const CPDFName* name = static_cast<const CPDFName*>(type);
-        if (name->Equals(kPages)) {
+        // A typed node is one whatever its Type says (inner nodes may have none).
+        const bool inner = AsPages(kid) != nullptr;
+        if (!inner && (!type || type->TypeCode() != CPDFObject::Name)) return hit;
+        const CPDFName* name = inner ? nullptr : static_cast<const CPDFName*>(type);
+        if (inner || name->Equals(kPages)) {
             CPDFPages* child;
             if (kid->IsParsed()) {
                 child = TypeNode(doc, node, i, kid, ref);
@@ -124,9 +126,9 @@ Hit Locate(CPDFPages& node, int32_t position) {
             } else {
                 child = AsPages(kid);
             }
-            const CPDFNumber* childCount = child ? CountOf(doc, *child) : nullptr;
-            if (!childCount) return hit;
-            if (position < seen + childCount->IntValue()) {
+            const int64_t childCount = child ? child->PageCount() : -1;
+            if (childCount < 0) return hit;
+            if (position < seen + childCount) {
                 remember(i, seen);
                 hit.kind = Hit::Node;
                 hit.index = i;
@@ -135,7 +137,7 @@ Hit Locate(CPDFPages& node, int32_t position) {
                 hit.position = static_cast<int32_t>(position - seen);
                 return hit;
             }
-            seen += childCount->IntValue();
+            seen += childCount;
         } else if (name->Equals(kPage)) {
             if (position == seen) {
                 remember(i, seen);
@@ -209,8 +211,7 @@ bool DeleteIn(CPDFPages& node, int32_t position, const CPDFObjRef& nodeRef,
             path.push_back(&node);
             DeleteIn(*hit.node, hit.position, hit.ref, path);
             path.pop_back();
-            const CPDFNumber* childCount = hit.node->Get_Count();
-            if (childCount && childCount->IntValue() == 0) {
+            if (hit.node->PageCount() == 0) {
                 if (!doc || !doc->UpdateObj(nodeRef)) return false;
                 if (!RemoveKid(node, hit.index, hit.ref)) return false;
                 doc->RemoveObj(hit.ref);
@@ -226,8 +227,11 @@ bool DeleteIn(CPDFPages& node, int32_t position, const CPDFObjRef& nodeRef,
             return false;
     }
     const CPDFNumber* count = node.Get_Count();
-    if (!count) return false;
-    return node.Set_Count(std::make_unique<CPDFInt>(count->IntValue() - 1), false);
+    const int64_t leaves = node.Leaves();
+    if (count && !node.Set_Count(std::make_unique<CPDFInt>(count->IntValue() - 1), false))
+        return false;
+    if (leaves > 0) node.SetLeaves(leaves - 1);
+    return count || leaves > 0;
 }
 
 }  // namespace
@@ -240,9 +244,17 @@ CPDFPages::CPDFPages() : CPDFDocStruct(detail::PagesType) {
 
 bool CPDFPages::Recognize(CPDFObjHolder* doc, CPDFDict* plain) {
     if (!plain) return false;
-    return IsNameEqual(plain->GetObj(doc, kType), kPages) &&
+    const CPDFObject* type = plain->GetObj(doc, kType);
+    const CPDFObject* count = plain->GetObj(doc, kCount);
+    return (!type || IsNameEqual(type, kPages)) &&
            detail::IsType(plain->GetObj(doc, kKids), CPDFObject::Array) &&
-           detail::IsType(plain->GetObj(doc, kCount), CPDFObject::Number);
+           (!count || detail::IsType(count, CPDFObject::Number));
+}
+
+int64_t CPDFPages::PageCount() {
+    if (leaves_ >= 0) return leaves_;
+    const CPDFNumber* count = CountOf(doc_, *this);
+    return count ? count->IntValue() : -1;
 }
 
 bool CPDFPages::Create(CPDFObjHolder* doc, const CPDFObjRef& parent) {
@@ -260,7 +272,6 @@ bool CPDFPages::Load(CPDFObjHolder* doc, CPDFDict* plain) {
         auto self = [this] { return static_cast<CPDFDict*>(this); };
         CPDFObjRef ref;
         CPDFObject* count = GetObj(doc_, kCount, &ref);
-        if (!count) return false;
         if (CPDFNumber* number = detail::AsPlainNumber(count))
             if (!detail::TypeAt<CPDFInt>(doc_, self, kCount, number, ref)) return false;
         return detail::LoadPageBoxes(doc_, *this);
@@ -299,6 +310,7 @@ CPDFArray* CPDFPages::Get_Kids(CPDFObjRef* ref) {
 
 bool CPDFPages::Set_Kids(std::unique_ptr<CPDFArray> kids, bool indirect, CPDFObjRef* ref) {
     cursor_ = Cursor();
+    leaves_ = -1;
     return SetObj(doc_, kKids, std::move(kids), indirect, ref);
 }
 
@@ -307,6 +319,8 @@ CPDFNumber* CPDFPages::Get_Count(CPDFObjRef* ref) {
 }
 
 bool CPDFPages::Set_Count(std::unique_ptr<CPDFInt> count, bool indirect, CPDFObjRef* ref) {
+    // A count set by a caller stands until the leaves are counted again.
+    leaves_ = -1;
     return SetObj(doc_, kCount, std::move(count), indirect, ref);
 }
 

@@ -18,7 +18,8 @@ class CPDFPages : public CPDFDict, public CPDFDocStruct {
 public:
     CPDFPages();
 
-    // Type "Pages", Kids an array, Count a plain CPDFNumber.
+    // Kids an array, Type "Pages" or none (real files leave it out of inner
+    // nodes), Count a plain CPDFNumber or none.
     static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain);
     bool Create(CPDFObjHolder* doc, const CPDFObjRef& parent);
     bool Load(CPDFObjHolder* doc, CPDFDict* plain);
@@ -48,8 +49,17 @@ public:
     };
     Cursor& WalkCursor() { return cursor_; }
 
+    // The pages below this node as its leaves count them, set by the walk at
+    // open; -1 when not known. Count is only a hint: readers paginate by the
+    // leaves, and a wrong Count must not hide or invent pages.
+    int64_t Leaves() const { return leaves_; }
+    void SetLeaves(int64_t n) { leaves_ = n; }
+    // The leaves when known, else Count's value; -1 without either.
+    int64_t PageCount();
+
 private:
     Cursor cursor_;
+    int64_t leaves_ = -1;
 };
 
 }  // namespace corvina

@@ -151,7 +151,7 @@ TEST(ProbeStreamTest, StreamsThatCannotBeHadEndInTheReport) {
     PdfBuilder pdf = PdfBuilder::OnePage();
     pdf.Obj(4, StreamObj({"", "/JBIG2Decode", "xyz"}))
         .Obj(5, StreamObj({"", "/ASCII85Decode", "5l~~"}))
-        .Obj(6, StreamObj({"", "[/ASCIIHexDecode /LZWDecode]", "41>"}))
+        .Obj(6, StreamObj({"", "[/ASCIIHexDecode /JPXDecode]", "41>"}))
         .Obj(7, StreamObj({"", "/FlateDecode", cut}))
         .Obj(9, "<< /Not /AStream >>", 3);
     const std::string file = dir.Write("bad.pdf", pdf.Bytes());
@@ -161,7 +161,7 @@ TEST(ProbeStreamTest, StreamsThatCannotBeHadEndInTheReport) {
     } cases[] = {
         {4, "Factor: unknown filter: JBIG2Decode"},
         {5, "Factor: invalid eod"},
-        {6, "Factor: unknown filter: LZWDecode"},
+        {6, "Factor: unknown filter: JPXDecode"},
         {8, "Factor: no such object: 8"},
         {9, "Factor: not a stream: 9 3 (Dictionary)"},
         {3, "Factor: not a stream: 3 0 (Dictionary)"},

@@ -107,6 +107,19 @@ std::vector<std::string> JobDifferences(const std::string& in, const std::string
                 if (const JsonValue* t = d->Find("/Type");
                     t && (t->text == "/ObjStm" || t->text == "/XRef"))
                     owned.insert(key);
+    // A whole rewrite is no longer linearized: its parameter dictionary and
+    // its hint stream (the stream of no Type with the shared objects' table
+    // offset /S) go.
+    bool linearized = false;
+    for (const auto& [key, value] : a)
+        if (const JsonValue* v = value.Find("value"); v && v->Find("/Linearized")) {
+            owned.insert(key);
+            linearized = true;
+        }
+    for (const auto& [key, value] : a)
+        if (const JsonValue* s = value.Find("stream"); s && linearized)
+            if (const JsonValue* d = s->Find("dict"); d && d->Find("/S") && !d->Find("/Type"))
+                owned.insert(key);
 
     std::vector<std::string> diffs;
     for (const auto& [key, before] : a) {

@@ -7,7 +7,8 @@
 // dictionary's Dests entry, the old Dests tree's nodes, the dates and Producer
 // of the information dictionary and the trailer's Size, Prev and ID, and the
 // input's object streams and cross-reference streams (their content is
-// compared object by object) with the trailer keys describing them; with
+// compared object by object) with the trailer keys describing them, and a
+// linearized input's parameter dictionary and hint stream; with
 // destsOwned (-o, -d) also the destinations the old tree named.
 
 #include <string>

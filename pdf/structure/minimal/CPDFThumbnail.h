@@ -12,15 +12,14 @@ class CPDFThumbnail : public detail::CPDFMinimal<CPDFStream, detail::ThumbnailTy
 public:
     static bool Recognize(CPDFObjHolder* /*doc*/, CPDFStream* plain) { return plain != nullptr; }
 
-    // A stream keeps its data apart from its entries: the bytes are copied as
-    // they stand in the file (still encoded), the entries taken over.
+    // The entries and the data are taken over as they stand (the data still
+    // encoded, and still in the file when it was not read): copied instead,
+    // the data would bring the line end before "endstream" into Length.
     bool Load(CPDFObjHolder* doc, CPDFStream* plain) {
         SetDoc(doc);
-        const char* data = plain->GetData();
-        const int32_t length = plain->GetDataLength();
-        if (!data && length != 0) return false;
-        Swap(*plain);
-        return SetData(data ? data : "", length);
+        if (!plain) return false;
+        TakeStream(*plain);
+        return true;
     }
 };
 

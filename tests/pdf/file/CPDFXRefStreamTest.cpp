@@ -187,7 +187,12 @@ TEST(CPDFXRefStreamRead, HostileFieldsEndInCleanErrors) {
         {"EntryIntoTheMiddleOfAnObject",
          [](XRefStreamPdf& p) { p.editRows = [](auto& rows) { rows[4].f2 += 9; }; },
          "CPDFDoc: invalid"},
-        {"IndexPastN", [](XRefStreamPdf& p) { p.editRows = [](auto& rows) { rows[3].f3 = 7; }; },
+        // Past /N, and the header does not list the object either.
+        {"IndexPastN",
+         [](XRefStreamPdf& p) {
+             p.editRows = [](auto& rows) { rows[3].f3 = 7; };
+             p.editObjStm = [](int, std::string& h, int&, int&) { h[h.find(' ', 2) + 1] = '9'; };
+         },
          "index 7 is past /N 2 of object stream 5"},
         {"ExtendsLoop",
          [](XRefStreamPdf& p) {

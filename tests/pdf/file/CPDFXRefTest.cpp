@@ -149,8 +149,17 @@ TEST(CPDFXRefRead, SubsectionsOutOfOrderGrowTheTable) {
     EXPECT_EQ(xref.GetEntry(4), nullptr);
 }
 
+TEST(CPDFXRefRead, EmptySubsectionListsNothing) {
+    // A hybrid file's update whose objects all lie in its stream.
+    CPDFXRef xref;
+    EXPECT_EQ(ReadError("xref\n0 0\ntrailer", &xref), "");
+    EXPECT_EQ(xref.Size(), 0);
+    EXPECT_EQ(ReadError("xref\n0 0\n4 1\n0000000400 00000 n \ntrailer", &xref), "");
+    ASSERT_NE(xref.GetEntry(4), nullptr);
+    EXPECT_EQ(xref.GetEntry(4)->offset, 400);
+}
+
 TEST(CPDFXRefRead, Errors) {
-    EXPECT_EQ(ReadError("xref\n0 0\ntrailer"), "invalidtrailer");
     EXPECT_EQ(ReadError("xref\n0 1\n000000000 65535 f \ntrailer"), "invalidtoken: 000000000");
     EXPECT_EQ(ReadError("xref\n0 1\n0000000000 0000 f \ntrailer"), "invalidtoken: 0000");
     EXPECT_EQ(ReadError("xref\n0 1\n0000000000 65535 x \ntrailer"), "invalidtoken: x");
@@ -381,6 +390,45 @@ TEST(CPDFXRefCreate, CopiesHeadSizeAndFreeEntriesOnly) {
     ASSERT_TRUE(fresh.Create(nullptr, nullptr));
     EXPECT_EQ(fresh.Size(), 0);
     EXPECT_EQ(fresh.FreeHead(), 0);
+}
+
+TEST(CPDFXRefCreate, ABrokenFreeListIsLinkedAnew) {
+    // A hybrid file: the table's head 4 is an object its stream has in use;
+    // an update's head names a number no table holds.
+    for (const char* table : {"xref\n0 7\n0000000004 65535 f \n0000000100 00000 n \n"
+                              "0000000200 00000 n \n0000000000 00001 f \n"
+                              "0000000400 00000 n \n0000000000 00001 f \n"
+                              "0000000000 65535 f \ntrailer",
+                              "xref\n0 1\n0000000009 65535 f \n3 1\n0000000000 00001 f \n"
+                              "5 1\n0000000000 00001 f \ntrailer"}) {
+        SCOPED_TRACE(table);
+        CPDFXRef source;
+        ASSERT_EQ(ReadError(table, &source), "");
+        CPDFXRef xref;
+        ASSERT_TRUE(xref.Create(nullptr, &source));
+        // Every free entry, ascending, ending in 0.
+        EXPECT_EQ(xref.FreeHead(), 3);
+        ASSERT_NE(xref.GetEntry(3), nullptr);
+        EXPECT_EQ(xref.GetEntry(3)->offset, 5);
+        EXPECT_EQ(xref.GetEntry(5)->offset, xref.GetEntry(6) ? 6 : 0);
+        // Freeing and reusing work on it.
+        ASSERT_TRUE(xref.Resize(7));
+        Put(xref, 4, 0, 400, true);
+        EXPECT_NE(xref.FreeEntry(4), 0);
+        EXPECT_EQ(xref.GetEntry(3)->offset, 4);
+        EXPECT_EQ(xref.GetEntry(4)->offset, 5);
+    }
+    // A sound list is kept as it is, unlinked entries included.
+    CPDFXRef source;
+    ASSERT_EQ(ReadError("xref\n0 3\n0000000002 65535 f \n0000000000 00001 f \n"
+                        "0000000000 00001 f \ntrailer",
+                        &source),
+              "");
+    CPDFXRef xref;
+    ASSERT_TRUE(xref.Create(nullptr, &source));
+    EXPECT_EQ(xref.FreeHead(), 2);
+    EXPECT_EQ(xref.GetEntry(2)->offset, 0);
+    EXPECT_EQ(xref.GetEntry(1)->offset, 0);
 }
 
 TEST(CPDFXRefRead, SubsectionHeaderReservesTheTable) {

@@ -104,12 +104,41 @@ TEST(CPDFCatalogTest, DirectPagesStaysDirect) {
 }
 
 TEST(CPDFCatalogTest, PagesThatIsNoNodeFailsTheOpening) {
-    PdfBuilder noCount;
-    noCount.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
-        .Obj(2, "<< /Type /Pages /Kids [] >>")
+    for (const char* root : {"<< /Type /Pages /Count 0 >>", "<< /Type /Page /Kids [] >>",
+                             "<< /Type /Pages /Kids [] /Count (0) >>"}) {
+        PdfBuilder pdf;
+        pdf.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>").Obj(2, root).Root(1);
+        OpenedDoc opened(pdf);
+        EXPECT_EQ(nullptr, opened.Doc()) << root;
+    }
+}
+
+TEST(CPDFCatalogTest, PageTreeIsCountedByItsLeaves) {
+    // Count is a hint: missing, or wrong on the root and on an inner node
+    // (which has no Type either), the leaves decide.
+    PdfBuilder pdf;
+    pdf.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .Obj(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2147483647 >>")
+        .Obj(3, "<< /Type /Page /Parent 2 0 R >>")
+        .Obj(4, "<< /Kids [5 0 R 6 0 R] /Parent 2 0 R /Count 1 >>")
+        .Obj(5, "<< /Type /Page /Parent 4 0 R >>")
+        .Obj(6, "<< /Type /Page /Parent 4 0 R >>")
         .Root(1);
-    OpenedDoc opened(noCount);
-    EXPECT_EQ(nullptr, opened.Doc());
+    OpenedDoc opened(pdf);
+    ASSERT_TRUE(opened.Doc()) << opened.Error().GetFactor();
+    EXPECT_EQ(opened.Doc()->GetPageCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        CPDFObjRef ref;
+        EXPECT_TRUE(opened.Doc()->GetPage(i, &ref)) << i;
+        EXPECT_EQ(ref, CPDFObjRef(i == 0 ? 3 : i + 4, 0));
+    }
+    EXPECT_FALSE(opened.Doc()->GetPage(3, nullptr));
+
+    PdfBuilder empty;
+    empty.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>").Obj(2, "<< /Type /Pages /Kids [] >>").Root(1);
+    OpenedDoc none(empty);
+    ASSERT_TRUE(none.Doc()) << none.Error().GetFactor();
+    EXPECT_EQ(none.Doc()->GetPageCount(), 0);
 }
 
 TEST(CPDFCatalogTest, OpenActionDestinationOrAction) {
@@ -165,8 +194,13 @@ TEST(CPDFCatalogTest, OldDestsDictionaryIsTyped) {
     EXPECT_TRUE(opened.Obj(6)->IsParsed());
     EXPECT_TRUE(dests->GetObj(opened.Doc(), "d")->IsParsed());
 
+    // A reference to nothing is the null object: no destination, and the
+    // entry stays as written.
     OpenedDoc dangling(WithCatalog(" /Dests << /a 9 0 R >>").Obj(10, "null"));
-    EXPECT_EQ(nullptr, dangling.Doc());
+    ASSERT_TRUE(dangling.Doc()) << dangling.Error().GetFactor();
+    auto* kept = dynamic_cast<CPDFDict*>(dangling.Doc()->GetCatalog()->Get_Dests());
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(CPDFObjRef(9, 0), HeldRef(kept->Find("a")));
 }
 
 TEST(CPDFCatalogTest, PageTreeOnlyStopsAfterThePages) {

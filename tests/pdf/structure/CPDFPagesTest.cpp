@@ -99,8 +99,11 @@ TEST(CPDFPagesTest, NodeRecognizer) {
     EXPECT_FALSE(check("<< /Type /Page /Kids [] /Count 0 >>"));
     EXPECT_FALSE(check("<< /Type (Pages) /Kids [] /Count 0 >>"));
     EXPECT_FALSE(check("<< /Type /Pages /Kids 3 /Count 0 >>"));
-    EXPECT_FALSE(check("<< /Type /Pages /Kids [] >>"));
     EXPECT_FALSE(check("<< /Type /Pages /Kids [] /Count (1) >>"));
+    EXPECT_FALSE(check("<< /Type /Pages /Count 0 >>"));
+    // Count is a hint and inner nodes may lack Type: Kids makes the node.
+    EXPECT_TRUE(check("<< /Type /Pages /Kids [] >>"));
+    EXPECT_TRUE(check("<< /Kids [] /Count 0 >>"));
 
     auto dict = ParseAs<CPDFDict>("<< /Type /Pages /Kids [] >>");
     dict->Insert("Count", std::make_unique<CPDFInt>(0));
@@ -153,8 +156,9 @@ TEST(CPDFPagesTest, LoadTypesCountAndBoxes) {
     EXPECT_TRUE(dynamic_cast<CPDFResDict*>(node.GetObj(nullptr, "Resources")));
 
     auto noCount = ParseAs<CPDFDict>("<< /Type /Pages /Kids [] >>");
-    CPDFPages bad;
-    EXPECT_FALSE(bad.Load(nullptr, noCount.get()));
+    CPDFPages counted;
+    EXPECT_TRUE(counted.Load(nullptr, noCount.get()));
+    EXPECT_EQ(counted.PageCount(), -1);  // not known before the leaves are counted
 }
 
 TEST(CPDFPagesTest, OneLevel) {
@@ -226,23 +230,26 @@ TEST(CPDFPagesTest, WalkAfterDeletingInAnEarlierNode) {
     EXPECT_EQ(-1, PageAt(*root, 4));
 }
 
-TEST(CPDFPagesTest, CountsAreTrusted) {
-    // The root claims 7 pages where there are 5: the last positions give nothing.
+TEST(CPDFPagesTest, LeavesCountWhereCountsAreWrong) {
+    // The root claims 7 pages where there are 5: there are 5.
     OpenedDoc tooMany(TwoLevels(2, 7));
     CPDFPages* root = Root(tooMany);
     ASSERT_TRUE(root) << tooMany.Error().GetFactor();
+    EXPECT_EQ(tooMany.Doc()->GetPageCount(), 5);
     EXPECT_EQ(23, PageAt(*root, 4));
     EXPECT_EQ(-1, PageAt(*root, 5));
-    EXPECT_EQ(-1, PageAt(*root, 6));
     EXPECT_EQ(-1, PageAt(*root, 7));
 
-    // The first kid claims 3 pages: its Count decides where the second begins.
+    // The first kid claims 3 pages and holds 2: the second begins at 2.
     OpenedDoc inner(TwoLevels(3, 6));
     root = Root(inner);
     ASSERT_TRUE(root);
+    EXPECT_EQ(inner.Doc()->GetPageCount(), 5);
     EXPECT_EQ(12, PageAt(*root, 1));
-    EXPECT_EQ(-1, PageAt(*root, 2));
-    EXPECT_EQ(21, PageAt(*root, 3));
+    EXPECT_EQ(21, PageAt(*root, 2));
+    EXPECT_EQ(23, PageAt(*root, 4));
+    // The Counts stay as written.
+    EXPECT_EQ(root->Get_Count()->IntValue(), 6);
 }
 
 TEST(CPDFPagesTest, DirectKidFailsFromItsPositionOn) {
@@ -280,14 +287,13 @@ TEST(CPDFPagesTest, UnreadableKidCountsAsOnePage) {
 
 TEST(CPDFPagesTest, BadKidsGiveNothing) {
     const char* const kBad[] = {
-        "<< /Parent 2 0 R >>",                        // no Type
-        "<< /Type /Leaf /Parent 2 0 R >>",            // unknown Type
-        "<< /Type 9 0 R /Parent 2 0 R >>",            // indirect Type
-        "<< /Type /Page >>",                          // no Parent
-        "<< /Type /Page /Parent 9 0 R >>",            // Parent not a dictionary
-        "<< /Type /Page /Parent 2 0 R /B << >> >>",   // B not an array
-        "<< /Type /Pages /Parent 2 0 R /Kids [] >>",  // node without Count
-        "[/Type /Page]",                              // not a dictionary
+        "<< /Parent 2 0 R >>",                       // no Type
+        "<< /Type /Leaf /Parent 2 0 R >>",           // unknown Type
+        "<< /Type 9 0 R /Parent 2 0 R >>",           // indirect Type
+        "<< /Type /Page >>",                         // no Parent
+        "<< /Type /Page /Parent 9 0 R >>",           // Parent not a dictionary
+        "<< /Type /Page /Parent 2 0 R /B << >> >>",  // B not an array
+        "[/Type /Page]",                             // not a dictionary
     };
     for (const char* body : kBad) {
         PdfBuilder pdf = Tree("3 0 R 4 0 R 5 0 R", 3);
@@ -298,6 +304,13 @@ TEST(CPDFPagesTest, BadKidsGiveNothing) {
         EXPECT_EQ(3, PageAt(*root, 0)) << body;
         EXPECT_EQ(-1, PageAt(*root, 1)) << body;
     }
+    // A node without Count is a node; empty, it holds no page.
+    PdfBuilder pdf = Tree("3 0 R 4 0 R 5 0 R", 3);
+    pdf.Obj(3, PageBody(2)).Obj(4, "<< /Type /Pages /Parent 2 0 R /Kids [] >>").Obj(5, PageBody(2));
+    OpenedDoc opened(pdf);
+    CPDFPages* root = Root(opened);
+    ASSERT_TRUE(root) << opened.Error().GetFactor();
+    EXPECT_EQ(5, PageAt(*root, 1));
 }
 
 TEST(CPDFPagesTest, SharedSubtreeIsWalkedOnce) {
@@ -407,7 +420,7 @@ TEST(CPDFPagesTest, DeleteBeyondTheRealLeavesChangesNothing) {
     CPDFObjRef rootRef;
     CPDFPages* root = Root(opened, &rootRef);
     ASSERT_TRUE(root) << opened.Error().GetFactor();
-    EXPECT_TRUE(root->DeletePage(4, rootRef));
+    EXPECT_FALSE(root->DeletePage(4, rootRef));
     EXPECT_EQ(5, CountOf(*root));
     EXPECT_EQ("[3 0 R 4 0 R 5 0 R]", KidsText(*root));
 }
@@ -517,16 +530,19 @@ TEST(CPDFPagesTest, PageTreeOnlyLeavesTheRestPlain) {
     EXPECT_TRUE(opened.Obj(8)->IsParsed());
 }
 
-TEST(CPDFPagesTest, UnresolvableAnnotationFailsThePage) {
+TEST(CPDFPagesTest, UnresolvableAnnotationIsNull) {
+    // A reference to nothing is the null object; the page reads and keeps it.
     PdfBuilder pdf = Tree("3 0 R 4 0 R", 2);
     pdf.Obj(3, PageBody(2, " /Annots [6 0 R]")).Obj(4, PageBody(2)).Obj(7, "null");
     OpenedDoc opened(pdf);
     CPDFPages* root = Root(opened);
     ASSERT_TRUE(root) << opened.Error().GetFactor();
-    EXPECT_EQ(-1, PageAt(*root, 0));
-    EXPECT_EQ(4, PageAt(*root, 1));  // the failed page reads as before
-    EXPECT_EQ(-1, PageAt(*root, 0));
-    EXPECT_TRUE(opened.Obj(3)->IsParsed());
+    EXPECT_EQ(3, PageAt(*root, 0));
+    EXPECT_EQ(4, PageAt(*root, 1));
+    CPDFPage* page = root->GetPage(0, nullptr);
+    ASSERT_TRUE(page);
+    ASSERT_TRUE(page->Get_Annots());
+    EXPECT_EQ(CPDFObjRef(6, 0), HeldRef(page->Get_Annots()->GetAt(0)));
 }
 
 }  // namespace
