@@ -365,10 +365,12 @@ bool CPDFDriver::CollectDests() {
 
     // The old tree goes away whole, once it has been read: only its nodes,
     // and none that a name still points at.
-    std::set<CPDFObjRef> kept;
-    for (CNameMap::Index i = 0; i < names_->Size(); ++i) kept.insert(names_->Ref(i));
-    for (const CPDFObjRef& ref : nodes)
-        if (!kept.count(ref) && MayRemove(ref)) doc_->RemoveObj(ref);
+    // The nodes are few beside the names: the set is of them.
+    std::set<CPDFObjRef> gone(nodes.begin(), nodes.end());
+    for (CNameMap::Index i = 0; i < names_->Size() && !gone.empty(); ++i)
+        gone.erase(names_->Ref(i));
+    for (const CPDFObjRef& ref : gone)
+        if (MayRemove(ref)) doc_->RemoveObj(ref);
     return true;
 }
 
