@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
     build-essential cmake g++ pkg-config
     libgtest-dev googletest libbenchmark-dev
-    zlib1g-dev libjpeg62-turbo-dev libtiff-dev libmd-dev
+    zlib1g-dev libjpeg62-turbo-dev libtiff-dev nettle-dev
     qpdf poppler-utils ghostscript groff mupdf-tools time
     libjpeg-turbo-progs libtiff-tools locales
     "$@"

@@ -12,6 +12,7 @@
 // After jpeglib.h, which it needs.
 #include <jerror.h>
 
+#include <nettle/version.h>
 #include <tiffio.h>
 #include <zlib.h>
 
@@ -141,7 +142,10 @@ void CLinkPointApp::PrintBanner(FILE* out) {
     Block(out, std::string("zlib ") + zlibVersion(),
           {"Compression library by Jean-loup Gailly and Mark Adler.",
            "Built against: zlib " ZLIB_VERSION "."});
-    Block(out, "libmd",
-          {"MD5 message-digest algorithm (RFC 1321): MD5Init, MD5Update, MD5Final.",
-           "Reports no version at run time."});
+    Block(out,
+          "nettle " + std::to_string(nettle_version_major()) + "." +
+              std::to_string(nettle_version_minor()),
+          {"Low-level cryptographic library: MD5, ARCFOUR (RC4), AES-CBC, SHA-256/384/512.",
+           "Built against: nettle " + std::to_string(NETTLE_VERSION_MAJOR) + "." +
+               std::to_string(NETTLE_VERSION_MINOR) + "."});
 }

@@ -312,9 +312,9 @@ std::unique_ptr<CPDFObject> CPDFDoc::LoadObj(const CPDFObjRef& ref, int32_t offs
                       .c_str());
         // An object kept in an object stream has no key of its own: the
         // stream holding it is what is encrypted.
-        unsigned char keyBuf[detail::kObjectKeyContextLength];
+        detail::ObjectCrypt keyBuf;
         std::unique_ptr<CPDFObject> obj =
-            detail::ReadIndirectValue(this, *input_, ObjectKey(ref, keyBuf));
+            detail::ReadIndirectValue(this, *input_, ObjectKey(ref, &keyBuf));
         if (!obj) {
             if (!input_->ReadToken(word, sizeof word))
                 Raise("LoadObj", CPDFException::InvalidFormat, factor::kIoError);
@@ -529,11 +529,12 @@ void CPDFDoc::UnloadObj(const CPDFObjRef& ref) {
     }
 }
 
-CryptKey CPDFDoc::KeyFor(const unsigned char* key, const CPDFObjRef& ref,
-                         unsigned char* buf) const {
+CryptKey CPDFDoc::KeyFor(const detail::DocumentCrypt* key, const CPDFObjRef& ref,
+                         detail::ObjectCrypt* buf) const {
     // The encryption dictionary is read and written plain under any key.
     if (!key || IsEncryptRef(ref)) return nullptr;
-    return detail::ObjectKeyContext(key, ref, buf);
+    detail::ObjectCryptFor(*key, ref, buf);
+    return buf;
 }
 
 bool CPDFDoc::IsEncryptRef(const CPDFObjRef& ref) const {
@@ -546,7 +547,7 @@ bool CPDFDoc::IsEncryptRef(const CPDFObjRef& ref) const {
     return false;
 }
 
-CryptKey CPDFDoc::ObjectKey(const CPDFObjRef& ref, unsigned char* buf) const {
+CryptKey CPDFDoc::ObjectKey(const CPDFObjRef& ref, detail::ObjectCrypt* buf) const {
     return KeyFor(docKey_.get(), ref, buf);
 }
 
@@ -608,9 +609,9 @@ std::unique_ptr<CPDFDict> CPDFDoc::StreamDict(
         if (second >= 0) input_->Back(1);
         if (first >= 0) input_->Back(1);
         if (first != '<' || second != '<') return true;
-        unsigned char keyBuf[detail::kObjectKeyContextLength];
+        detail::ObjectCrypt keyBuf;
         auto dict = std::make_unique<CPDFDict>();
-        dict->Serialize(this, *input_, ObjectKey(ref, keyBuf), key, fn);
+        dict->Serialize(this, *input_, ObjectKey(ref, &keyBuf), key, fn);
         out = std::move(dict);
         return true;
     });

@@ -19,6 +19,7 @@
 #include "pdf/file/CPDFTrailer.h"
 #include "pdf/file/CPDFXRef.h"
 #include "pdf/file/ObjectExtent.h"
+#include "pdf/file/SecurityHandler.h"
 #include "pdf/io/FileInStream.h"
 #include "pdf/io/FileOutStream.h"
 #include "pdf/object/CPDFException.h"
@@ -132,9 +133,15 @@ public:
     bool IsSaving() const { return writer_ != nullptr; }
     // The input is linearized (its newest section's startxref is 0).
     bool IsLinearized() const { return linearized_; }
-    // The key context of an indirect object of an encrypted document, in buf
-    // (10 bytes); null when the document has no key.
-    CryptKey ObjectKey(const CPDFObjRef& ref, unsigned char* buf) const;
+    // How an indirect object of an encrypted document is encrypted, made in
+    // buf; null when the document has no key.
+    CryptKey ObjectKey(const CPDFObjRef& ref, detail::ObjectCrypt* buf) const;
+    // The security handler the input was opened with (its revision, key,
+    // crypt filters, permissions and which password opened it); null for a
+    // plain document.
+    const detail::DocumentCrypt* GetSecurity() const { return docKey_.get(); }
+    // Bit 4 of P (modify the contents), or the owner password given.
+    bool MayModify() const { return !docKey_ || docKey_->owner || (docKey_->permissions & 8) != 0; }
 
     // Renumbering for linearized output: the new reference of an object
     // already renumbered, and the renumbering of one object's subtree. Without
@@ -215,7 +222,8 @@ private:
     CPDFObject* GetObjInner(const CPDFObjRef& ref);
     // The key context of ref under key (the document or the output key), in
     // buf; null without a key and for the encryption dictionary itself.
-    CryptKey KeyFor(const unsigned char* key, const CPDFObjRef& ref, unsigned char* buf) const;
+    CryptKey KeyFor(const detail::DocumentCrypt* key, const CPDFObjRef& ref,
+                    detail::ObjectCrypt* buf) const;
     // Linearization at Open: the parameter dictionary at the front of the
     // file and the hint stream it points to; problems become the warning.
     void ReadLinearization();
@@ -251,7 +259,7 @@ private:
     std::vector<std::unique_ptr<CPDFXRef>> linXRefs_;
     std::vector<std::unique_ptr<CPDFTrailer>> linTrailers_;
     std::map<std::pair<int32_t, int32_t>, CPDFObjRef> linearMap_;
-    std::unique_ptr<unsigned char[]> docKey_;
+    std::unique_ptr<detail::DocumentCrypt> docKey_;
     // Entries of the objects a running save wrote early (ReleaseObj).
     std::unique_ptr<CPDFXRef> spare_;
     // Set when a save that had written objects early (ReleaseObj) was

@@ -36,8 +36,8 @@ std::unique_ptr<CPDFObject> CPDFDoc::ReadFrontObject(int32_t offset, bool hint, 
     if (std::strcmp(word, "obj") != 0)
         Fail(kOpen, format, FormatFactor(factor::kInvalidToken, word).c_str());
     *ref = CPDFObjRef(static_cast<int32_t>(std::atol(num)), static_cast<int32_t>(std::atol(gen)));
-    unsigned char keyBuf[10];
-    const CryptKey key = ObjectKey(*ref, keyBuf);
+    detail::ObjectCrypt keyBuf;
+    const CryptKey key = ObjectKey(*ref, &keyBuf);
     std::unique_ptr<CPDFObject> obj = CPDFObject::SerializeObject(this, *input_, key);
     if (!obj) {
         if (!input_->ReadToken(word, sizeof word)) Fail(kOpen, format, factor::kIoError);

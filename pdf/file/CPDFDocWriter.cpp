@@ -93,8 +93,7 @@ void CPDFDocWriter::Begin(const char* path, bool incremental, bool linearize) {
     }
     if (doc_.docKey_ && !outputKey_) {
         if (detail::IsSupportedEncrypt(doc_.GetTrailer()->Get_Encrypt())) {
-            outputKey_ = std::make_unique<unsigned char[]>(detail::kDocKeyLength);
-            std::memcpy(outputKey_.get(), doc_.docKey_.get(), detail::kDocKeyLength);
+            outputKey_ = std::make_unique<detail::DocumentCrypt>(*doc_.docKey_);
         } else {
             // Encryption dropped: a plain section appended to an encrypted
             // file would leave a trailer without Encrypt over encrypted
@@ -221,8 +220,8 @@ int32_t CPDFDocWriter::StoreObj(const CPDFObjRef& ref, CPDFObject* obj) {
     end = detail::AppendDecimal(end, ref.genNum);
     std::memcpy(end, " obj\r\n", 6);
     output_->Write(head, static_cast<int>(end + 6 - head));
-    unsigned char keyBuf[detail::kObjectKeyContextLength];
-    obj->Serialize(*output_, doc_.KeyFor(outputKey_.get(), ref, keyBuf));
+    detail::ObjectCrypt keyBuf;
+    obj->Serialize(*output_, doc_.KeyFor(outputKey_.get(), ref, &keyBuf));
     output_->WriteEol();
     output_->WriteText("endobj");
     output_->WriteEol();
@@ -292,7 +291,19 @@ void CPDFDocWriter::WriteAllObjects() {
 
 bool CPDFDocWriter::MayCopyInput() const {
     const FileInStream* input = doc_.GetInput();
-    return !incremental_ && !outputKey_ && !doc_.docKey_ && input && input->Descriptor() >= 0;
+    return !incremental_ && SameEncryption() && input && input->Descriptor() >= 0;
+}
+
+bool CPDFDocWriter::SameEncryption() const {
+    // Under the same key (and first ID, which the trailer carries over) an
+    // object's encrypted bytes are what writing it again would make of them,
+    // but for the IVs of AES, which any IV decrypts the same.
+    const detail::DocumentCrypt* in = doc_.docKey_.get();
+    const detail::DocumentCrypt* out = outputKey_.get();
+    if (!in || !out) return !in && !out;
+    return in->r == out->r && in->keyLength == out->keyLength &&
+           std::memcmp(in->key, out->key, sizeof in->key) == 0 && in->strings == out->strings &&
+           in->streams == out->streams && in->encryptMetadata == out->encryptMetadata;
 }
 
 bool CPDFDocWriter::MatchesInput(const CPDFObjRef& ref, const XRefEntry& entry,

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "pdf/file/SecurityHandler.h"
 #include "pdf/file/ValueDigest.h"
 #include "pdf/file/XRefEntry.h"
 #include "pdf/io/FileInStream.h"
@@ -70,7 +71,7 @@ public:
     bool IsFlushing() const { return flushing_; }
     void SetFlushing() { flushing_ = true; }
     // Takes the output key (the document key when the output stays encrypted).
-    std::unique_ptr<unsigned char[]> TakeOutputKey() { return std::move(outputKey_); }
+    std::unique_ptr<detail::DocumentCrypt> TakeOutputKey() { return std::move(outputKey_); }
 
 private:
     void ChooseTarget(const std::string& out, bool* incremental);
@@ -92,6 +93,8 @@ private:
     // A whole rewrite that may copy input bytes: nothing under a key in the
     // input or the output, and an input file to copy from.
     bool MayCopyInput() const;
+    // The output is encrypted as the input is, or neither is encrypted.
+    bool SameEncryption() const;
     // True when obj, loaded, equals what the input holds for its entry: by
     // the digest taken when it was loaded, else by reading it again.
     bool MatchesInput(const CPDFObjRef& ref, const XRefEntry& entry, const CPDFObject& obj);
@@ -106,7 +109,7 @@ private:
 
     CPDFDoc& doc_;
     std::unique_ptr<FileOutStream> output_;
-    std::unique_ptr<unsigned char[]> outputKey_;
+    std::unique_ptr<detail::DocumentCrypt> outputKey_;
     bool incremental_ = false;
     bool linearize_ = false;
     bool flushing_ = false;

@@ -18,8 +18,18 @@ constexpr char kR[] = "R";
 constexpr char kO[] = "O";
 constexpr char kU[] = "U";
 constexpr char kP[] = "P";
+constexpr char kLength[] = "Length";
+constexpr char kCF[] = "CF";
+constexpr char kStmF[] = "StmF";
+constexpr char kStrF[] = "StrF";
+constexpr char kEFF[] = "EFF";
+constexpr char kEncryptMetadata[] = "EncryptMetadata";
+constexpr char kOE[] = "OE";
+constexpr char kUE[] = "UE";
+constexpr char kPerms[] = "Perms";
 constexpr char kStandard[] = "Standard";
 constexpr int kEntryLength = 32;
+constexpr int kEntryLengthR5 = 48;
 
 bool IsInteger(const CPDFObject* obj) {
     return obj && obj->Is(CPDFObject::Number | CPDFObject::Integer);
@@ -82,8 +92,30 @@ bool CPDFEncryptDict::IsSupportedHandler() {
     CPDFNumber* v = Get_V();
     CPDFString* o = Get_O();
     CPDFString* u = Get_U();
-    return r && r->IntValue() == 2 && v && v->IntValue() == 1 && o && o->Length() == kEntryLength &&
-           u && u->Length() == kEntryLength;
+    if (!r || !v || !o || !u) return false;
+    const int rev = r->IntValue(), ver = v->IntValue();
+    bool pair = false;
+    switch (rev) {
+        case 2:
+            pair = ver == 1;
+            break;
+        case 3:
+            pair = ver >= 1 && ver <= 3;
+            break;
+        case 4:
+            pair = ver == 4;
+            break;
+        case 5:
+        case 6:
+            pair = ver == 5;
+            break;
+        default:
+            break;
+    }
+    // Some writers pad O and U beyond their length; fewer bytes can never
+    // match.
+    const int need = rev >= 5 ? kEntryLengthR5 : kEntryLength;
+    return pair && o->Length() >= need && u->Length() >= need;
 }
 
 CPDFName* CPDFEncryptDict::Get_Filter(CPDFObjRef* ref) {
@@ -103,6 +135,34 @@ CPDFString* CPDFEncryptDict::Get_U(CPDFObjRef* ref) {
 }
 CPDFNumber* CPDFEncryptDict::Get_P(CPDFObjRef* ref) {
     return GetAs<CPDFNumber>(doc_, kP, ref);
+}
+
+CPDFNumber* CPDFEncryptDict::Get_Length(CPDFObjRef* ref) {
+    return GetAs<CPDFNumber>(doc_, kLength, ref);
+}
+CPDFDict* CPDFEncryptDict::Get_CF(CPDFObjRef* ref) {
+    return GetAs<CPDFDict>(doc_, kCF, ref);
+}
+CPDFName* CPDFEncryptDict::Get_StmF(CPDFObjRef* ref) {
+    return GetAs<CPDFName>(doc_, kStmF, ref);
+}
+CPDFName* CPDFEncryptDict::Get_StrF(CPDFObjRef* ref) {
+    return GetAs<CPDFName>(doc_, kStrF, ref);
+}
+CPDFName* CPDFEncryptDict::Get_EFF(CPDFObjRef* ref) {
+    return GetAs<CPDFName>(doc_, kEFF, ref);
+}
+CPDFBool* CPDFEncryptDict::Get_EncryptMetadata(CPDFObjRef* ref) {
+    return GetAs<CPDFBool>(doc_, kEncryptMetadata, ref);
+}
+CPDFString* CPDFEncryptDict::Get_OE(CPDFObjRef* ref) {
+    return GetAs<CPDFString>(doc_, kOE, ref);
+}
+CPDFString* CPDFEncryptDict::Get_UE(CPDFObjRef* ref) {
+    return GetAs<CPDFString>(doc_, kUE, ref);
+}
+CPDFString* CPDFEncryptDict::Get_Perms(CPDFObjRef* ref) {
+    return GetAs<CPDFString>(doc_, kPerms, ref);
 }
 
 bool CPDFEncryptDict::Set_P(int32_t p) {

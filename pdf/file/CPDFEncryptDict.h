@@ -2,8 +2,10 @@
 
 #include <memory>
 
+#include "pdf/object/CPDFBool.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/object/CPDFDocStruct.h"
+#include "pdf/object/CPDFName.h"
 #include "pdf/object/CPDFNumber.h"
 #include "pdf/object/CPDFString.h"
 
@@ -28,8 +30,10 @@ public:
                                           CPDFObjHolder* srcDoc) const override;
     // P must be present; an indirect P becomes a direct integer.
     bool Realize(CPDFObjHolder* doc);
-    // Filter "Standard", R 2 and V 1, with O and U of 32 bytes each (any
-    // other length could never match and is no dictionary of this handler).
+    // Filter "Standard", R 2 to 6 with a V that goes with it (1 for 2; 1 to
+    // 3 for 3; 4 for 4; 5 for 5 and 6), O and U long enough for the
+    // revision (32 bytes, 48 from 5 on). The entries' other bounds are
+    // checked when a document is opened.
     bool IsSupportedHandler();
 
     CPDFName* Get_Filter(CPDFObjRef* ref = nullptr);
@@ -39,6 +43,15 @@ public:
     CPDFString* Get_U(CPDFObjRef* ref = nullptr);
     CPDFNumber* Get_P(CPDFObjRef* ref = nullptr);
     bool Set_P(int32_t p);
+    CPDFNumber* Get_Length(CPDFObjRef* ref = nullptr);
+    CPDFDict* Get_CF(CPDFObjRef* ref = nullptr);
+    CPDFName* Get_StmF(CPDFObjRef* ref = nullptr);
+    CPDFName* Get_StrF(CPDFObjRef* ref = nullptr);
+    CPDFName* Get_EFF(CPDFObjRef* ref = nullptr);
+    CPDFBool* Get_EncryptMetadata(CPDFObjRef* ref = nullptr);
+    CPDFString* Get_OE(CPDFObjRef* ref = nullptr);
+    CPDFString* Get_UE(CPDFObjRef* ref = nullptr);
+    CPDFString* Get_Perms(CPDFObjRef* ref = nullptr);
 };
 
 }  // namespace corvina

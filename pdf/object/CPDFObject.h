@@ -10,9 +10,12 @@ class CPDFObjHolder;
 class InStream;
 class OutStream;
 
-// The object key context of an encrypted document's indirect object (10 bytes),
-// or null.
-using CryptKey = const unsigned char*;
+namespace detail {
+struct ObjectCrypt;
+}
+
+// How an encrypted document's indirect object is encrypted, or null.
+using CryptKey = const detail::ObjectCrypt*;
 
 // A direct PDF object.
 class CPDFObject : public CPDFAtom {

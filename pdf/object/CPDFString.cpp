@@ -2,13 +2,14 @@
 
 #include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "pdf/io/InStream.h"
 #include "pdf/io/OutStream.h"
 #include "pdf/object/CPDFException.h"
 #include "pdf/object/Factors.h"
-#include "pdf/object/RC4.h"
+#include "pdf/object/ObjectCrypt.h"
 #include "pdf/object/SyntaxSupport.h"
 
 namespace corvina {
@@ -99,11 +100,17 @@ void CPDFString::Serialize(CPDFObjHolder*, InStream& in, CryptKey crypt) {
     char* text = collector.Collected(rawLength);
     if (!text) Raise("Serialize", CPDFException::InternalError, factor::kCallTempStringAppend);
 
-    const int length = literal_ ? detail::DecodeLiteralString(text, rawLength)
-                                : detail::DecodeHexString(text, rawLength);
+    int length = literal_ ? detail::DecodeLiteralString(text, rawLength)
+                          : detail::DecodeHexString(text, rawLength);
+    if (crypt) {
+        // AES data that is no whole blocks stays as read: real files carry
+        // such strings unencrypted now and then.
+        const int plain =
+            detail::DecryptData(crypt->strings, reinterpret_cast<unsigned char*>(text), length);
+        if (plain >= 0) length = plain;
+    }
     if (!Assign(text, length))
         Raise("Serialize", CPDFException::InternalError, factor::kCallTempStringAssign);
-    if (crypt) detail::CryptObjectData(crypt, reinterpret_cast<unsigned char*>(Data()), Length());
 }
 
 void CPDFString::Serialize(OutStream& out, CryptKey crypt) {
@@ -112,13 +119,16 @@ void CPDFString::Serialize(OutStream& out, CryptKey crypt) {
 
 void CPDFString::WriteBytes(OutStream& out, CryptKey crypt, bool literal) const {
     const char* bytes = Text();
-    const int length = Length();
+    int length = Length();
     // The object stays plain; only the written copy is encrypted.
-    std::vector<char> encrypted;
-    if (crypt && length > 0) {
-        encrypted.assign(bytes, bytes + length);
-        detail::CryptObjectData(crypt, reinterpret_cast<unsigned char*>(encrypted.data()), length);
+    std::string encrypted;
+    if (crypt && crypt->strings.method != detail::CryptMethod::None) {
+        const auto* plain = reinterpret_cast<const unsigned char*>(bytes);
+        unsigned char iv[detail::kAesBlock];
+        detail::WriteIv(*crypt, crypt->strings, plain, length, iv);
+        detail::EncryptData(crypt->strings, plain, length, iv, encrypted);
         bytes = encrypted.data();
+        length = static_cast<int>(encrypted.size());
     }
     if (literal) {
         out.WriteChar('(');

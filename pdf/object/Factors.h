@@ -30,6 +30,9 @@ constexpr char kSaveNotCalled[] = "CPDFDoc::Save() has not been called.";
 constexpr char kEncryptedDocument[] = "encrypted document";
 constexpr char kInvalidSecurityHandler[] = "invalid security handler";
 constexpr char kIncorrectPassword[] = "incorrect password";
+constexpr char kPasswordNeeded[] = "encrypted document: a password is needed";
+constexpr char kInvalidEncryptedData[] = "invalid encrypted data";
+constexpr char kInvalidEncryptEntry[] = "invalid encryption dictionary: %s";
 
 // Calls that failed, named in the factors of the operations that made them.
 constexpr char kCallBodyAddObj[] = "CPDFBody::AddObj()";

@@ -20,7 +20,7 @@
 #include "pdf/object/CPDFObjHolder.h"
 #include "pdf/object/DepthGuard.h"
 #include "pdf/object/Factors.h"
-#include "pdf/object/RC4.h"
+#include "pdf/object/ObjectCrypt.h"
 #include "pdf/stream/CPDFCryptSource.h"
 #include "pdf/stream/CPDFMemSource.h"
 #include "pdf/stream/CPDFRangeSource.h"
@@ -64,18 +64,53 @@ bool SkipGap(InStream& in) {
     }
 }
 
-// A source as read or written under a key context: the source itself, or
-// the source through the object's cipher.
-class Crypted {
-public:
-    Crypted(CPDFStreamSource& src, CryptKey crypt) : src_(&src) {
-        if (crypt) src_ = &stage_.emplace(src, crypt);
+// The crypt filter a stream's data goes through under crypt, or null when it
+// is stored plain: a metadata stream of a document that leaves metadata
+// clear, and a stream whose first filter is Crypt with the Identity filter
+// (the default one). Only direct entries count: these are never indirect in
+// practice, and a stream being written must not load other objects.
+const detail::CryptFilter* StreamCrypt(const CPDFDict& dict, CryptKey crypt) {
+    if (!crypt || crypt->streams.method == detail::CryptMethod::None) return nullptr;
+    if (!crypt->encryptMetadata && IsNameEqual(dict.FindDirect("Type"), "Metadata")) return nullptr;
+    const CPDFObject* filter = dict.FindDirect(kFilter);
+    const CPDFObject* parms = dict.FindDirect(kDecodeParms);
+    if (filter && filter->TypeCode() == CPDFObject::Array) {
+        auto* names = static_cast<const CPDFArray*>(filter);
+        filter = names->Count() > 0 ? AsObject(names->GetAt(0)) : nullptr;
+        if (parms && parms->TypeCode() == CPDFObject::Array) {
+            auto* list = static_cast<const CPDFArray*>(parms);
+            parms = list->Count() > 0 ? AsObject(list->GetAt(0)) : nullptr;
+        }
     }
-    CPDFStreamSource& operator*() const { return *src_; }
+    if (IsNameEqual(filter, "Crypt")) {
+        const CPDFObject* name = parms && parms->TypeCode() == CPDFObject::Dictionary
+                                     ? static_cast<const CPDFDict*>(parms)->FindDirect("Name")
+                                     : nullptr;
+        if (!name || IsNameEqual(name, "Identity")) return nullptr;
+    }
+    return &crypt->streams;
+}
+
+// A source encrypted for writing under one object's crypt filter.
+class Encrypting {
+public:
+    Encrypting(CPDFStreamSource& src, const detail::CryptFilter& filter,
+               const detail::ObjectCrypt& crypt)
+        : stage_(src, filter, true, Iv(src.Length(), filter, crypt, iv_)) {}
+    CPDFStreamSource& Source() {
+        if (!stage_.Valid()) Raise(CPDFException::InvalidFormat, factor::kInvalidEncryptedData);
+        return stage_;
+    }
 
 private:
-    std::optional<CPDFCryptSource> stage_;
-    CPDFStreamSource* src_;
+    static const unsigned char* Iv(int32_t length, const detail::CryptFilter& filter,
+                                   const detail::ObjectCrypt& crypt, unsigned char* iv) {
+        detail::WriteIv(crypt, filter, &length, sizeof length, iv);
+        return iv;
+    }
+
+    unsigned char iv_[detail::kAesBlock];
+    CPDFCryptSource stage_;
 };
 
 // Hands the bytes of src from `from` on to sink in pieces of at most kPiece
@@ -268,16 +303,24 @@ void CPDFStream::Serialize(CPDFObjHolder* doc, InStream& in, std::unique_ptr<CPD
     // of the reference it is written as, which need not be the one read, and
     // the copy of deferred bytes (by the kernel or not) carries them through
     // unchanged. Deferred data is therefore always plain in its source.
-    if (!crypt && doc && &in == doc->GetInput()) {
+    const detail::CryptFilter* filter = StreamCrypt(dict ? *dict : *this, crypt);
+    encryptedLength_ = filter != nullptr;
+    auto append = [&](char* piece, int n) {
+        if (!data_.Append(piece, n)) Raise(CPDFException::RuntimeLibraryError, nullptr);
+    };
+    if (!filter && doc && &in == doc->GetInput()) {
         srcOffset_ = start;
         srcLength_ = taken;
-    } else {
+    } else if (filter) {
         // Encrypted data ends where its length says: the line end before
         // "endstream" is not under the cipher and would decrypt to garbage.
-        CPDFRangeSource range(in, start, crypt ? dataLength : taken);
-        Pump(*Crypted(range, crypt), 0, [&](char* piece, int n) {
-            if (!data_.Append(piece, n)) Raise(CPDFException::RuntimeLibraryError, nullptr);
-        });
+        CPDFRangeSource range(in, start, dataLength);
+        CPDFCryptSource plain(range, *filter, false);
+        if (!plain.Valid()) Raise(CPDFException::InvalidFormat, factor::kInvalidEncryptedData);
+        Pump(plain, 0, append);
+    } else {
+        CPDFRangeSource range(in, start, taken);
+        Pump(range, 0, append);
     }
     if (in.Seek(end + kEndStreamLength) != 0) RaiseIo();
     if (dict) Swap(*dict);
@@ -308,11 +351,27 @@ void CPDFStream::Serialize(OutStream& out, CryptKey crypt) {
         if (!Set_Length(measuredLength_)) Raise(CPDFException::InternalError, nullptr);
         measuredLength_ = -1;
     }
+    const detail::CryptFilter* filter = StreamCrypt(*this, crypt);
+    // Data in memory read through a cipher, or written through one, may
+    // differ in length from what Length says (AES adds an IV and padding).
+    const bool aes = filter && filter->method == detail::CryptMethod::AES;
+    if ((aes || encryptedLength_) && !IsDeferred()) {
+        int32_t written = data_.Length();
+        if (aes) {
+            CPDFMemSource mem(data_.Text(), data_.Length());
+            written = CPDFCryptSource(mem, *filter, true).Length();
+        }
+        const CPDFObject* now = FindDirect(kLength);
+        const bool same = now && now->Is(Number | Integer) &&
+                          static_cast<const CPDFNumber*>(now)->IntValue() == written;
+        if (!same && !Set_Length(written)) Raise(CPDFException::InternalError, nullptr);
+        encryptedLength_ = false;
+    }
     CPDFDict::Serialize(out, crypt);
     out.WriteEol();
     out.WriteText("stream\r\n");
     writtenAt_ = -1;
-    if (IsDeferred() && !crypt) {
+    if (IsDeferred() && !filter) {
         // The same bytes now also lie here in the output (see AfterSave).
         const long at = out.Tell();
         if (at >= 0 && at <= INT32_MAX - srcLength_) writtenAt_ = static_cast<int32_t>(at);
@@ -343,12 +402,12 @@ void CPDFStream::Serialize(OutStream& out, CryptKey crypt) {
             if (in) {
                 KeepPosition keep(*in);
                 CPDFRangeSource range(*in, srcOffset_, srcLength_);
-                Pump(*Crypted(range, crypt), 0, emit);
+                Pump(Encrypting(range, *filter, *crypt).Source(), 0, emit);
             }
         } else {
             CPDFMemSource mem(data_.Text(), data_.Length());
-            if (crypt) {
-                Pump(*Crypted(mem, crypt), 0, emit);
+            if (filter) {
+                Pump(Encrypting(mem, *filter, *crypt).Source(), 0, emit);
             } else if (mem.Length() > 0) {
                 out.Write(mem.Data(), mem.Length());
                 last = mem.Data()[mem.Length() - 1];
@@ -431,6 +490,7 @@ std::unique_ptr<CPDFObject> CPDFStream::Duplicate(CPDFObjHolder* dstDoc,
         } else if (!copy->data_.Assign(data_.Text(), data_.Length())) {
             return nullptr;
         }
+        copy->encryptedLength_ = encryptedLength_;
         return copy;
     } catch (const CPDFException&) {
         return nullptr;

@@ -188,6 +188,9 @@ private:
     // The data's length as the search for its end measured it, when the
     // Length read was wrong or absent; -1 otherwise.
     int32_t measuredLength_ = -1;
+    // Data read through a cipher: Length told the encrypted length, which
+    // AES makes differ from the data's.
+    bool encryptedLength_ = false;
     // Output offset of deferred data the last Serialize copied, or -1.
     int32_t writtenAt_ = -1;
     std::string filterWarning_;

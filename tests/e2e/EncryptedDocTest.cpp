@@ -1,4 +1,4 @@
-// Documents encrypted by qpdf (RC4, 40 bits): opened with each password,
+// Documents encrypted by qpdf (every handler it writes): opened with each password,
 // read in the clear, changed and saved encrypted again, and checked by qpdf
 // and pdfinfo.
 #include <gtest/gtest.h>
@@ -31,6 +31,9 @@ using corvina::CPDFString;
 namespace {
 
 const char kContent[] = "BT /F1 12 Tf 72 712 Td (Hello stream) Tj ET\n";
+const char kXml[] =
+    "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?><x:xmpmeta "
+    "xmlns:x='adobe:ns:meta/'>clear metadata</x:xmpmeta><?xpacket end='w'?>";
 
 // Bytes that do not compress, so the stream stays long after qpdf's Flate.
 std::string Noise(int n) {
@@ -48,13 +51,17 @@ std::string Noise(int n) {
 std::string Plain() {
     const std::string big = Noise(40000);
     return PdfBuilder()
-        .Obj(1, "<< /Type /Catalog /Pages 2 0 R /Secret 5 0 R /Note (plain note) /Big 6 0 R >>")
+        .Obj(1,
+             "<< /Type /Catalog /Pages 2 0 R /Secret 5 0 R /Note (plain note) /Big 6 0 R "
+             "/Metadata 7 0 R >>")
         .Obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
         .Obj(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R >>")
         .Obj(4, "<< /Length " + std::to_string(sizeof kContent - 1) + " >>\nstream\n" + kContent +
                     "\nendstream")
         .Obj(5, "(Hello secret)")
         .Obj(6, "<< /Length " + std::to_string(big.size()) + " >>\nstream\n" + big + "\nendstream")
+        .Obj(7, "<< /Type /Metadata /Subtype /XML /Length " + std::to_string(sizeof kXml - 1) +
+                    " >>\nstream\n" + kXml + "\nendstream")
         .Root(1)
         .Bytes();
 }
@@ -77,6 +84,17 @@ protected:
         std::vector<std::string> args = {
             "--allow-weak-crypto", "--object-streams=disable", "--encrypt", user, owner, bits};
         if (bits == "128") args.push_back("--use-aes=n");
+        args.push_back("--");
+        return e2e::QpdfRewrite(in_, out, args);
+    }
+
+    // qpdf's encryption with the key length and options of mode.
+    std::string EncryptAs(const std::string& user, const std::string& owner,
+                          const std::vector<std::string>& mode) {
+        const std::string out = dir_.File("enc" + std::to_string(++made_) + ".pdf");
+        std::vector<std::string> args = {"--allow-weak-crypto", "--object-streams=disable",
+                                         "--encrypt", user, owner};
+        args.insert(args.end(), mode.begin(), mode.end());
         args.push_back("--");
         return e2e::QpdfRewrite(in_, out, args);
     }
@@ -170,9 +188,13 @@ TEST_F(EncryptedDocTest, OpensWithEachPasswordAndReadsWhatQpdfReads) {
             EXPECT_EQ(Decoded(Contents(doc)), kContent);
             EXPECT_EQ(Decoded(Catalog(doc)->GetAs<CPDFStream>(doc, "Big")), bigData);
         }
+        // Without a password the empty user password is tried.
         std::string factor;
-        EXPECT_EQ(Open(enc, nullptr, &factor), nullptr);
-        EXPECT_EQ(factor, "encrypted document") << c.user;
+        CPDFDoc* open = Open(enc, nullptr, &factor);
+        EXPECT_EQ(open != nullptr, c.user.empty()) << c.user;
+        if (!c.user.empty()) {
+            EXPECT_EQ(factor, "encrypted document: a password is needed");
+        }
         EXPECT_EQ(Open(enc, "wrong", &factor), nullptr);
         EXPECT_EQ(factor, "incorrect password") << c.user;
     }
@@ -255,6 +277,120 @@ TEST_F(EncryptedDocTest, EncryptRemovedGivesAPlainFile) {
     EXPECT_EQ(e2e::Run({"qpdf", "--check", enc}).code, 0);
     EXPECT_EQ(QpdfShow(enc, "", QpdfRefOf(enc, "", "Secret")), "(Hello secret)\n");
     EXPECT_EQ(Decoded(Contents(Open(enc, nullptr))), kContent);
+}
+
+// Every handler qpdf writes, with the revision it gives it.
+struct Handler {
+    const char* name;
+    std::vector<std::string> mode;
+    int r;
+    bool clearMetadata;
+};
+const Handler kHandlers[] = {
+    {"RC4 40", {"40"}, 2, false},
+    {"RC4 128", {"128", "--use-aes=n"}, 3, false},
+    {"AES 128", {"128", "--use-aes=y"}, 4, false},
+    {"AES 128 clear metadata", {"128", "--use-aes=y", "--cleartext-metadata"}, 4, true},
+    {"AES 256 R5", {"256", "--force-R5"}, 5, false},
+    {"AES 256", {"256"}, 6, false},
+    {"AES 256 clear metadata", {"256", "--cleartext-metadata"}, 6, true},
+};
+
+std::string Metadata(CPDFDoc* doc) {
+    return Decoded(Catalog(doc)->GetAs<CPDFStream>(doc, "Metadata"));
+}
+
+TEST_F(EncryptedDocTest, EveryHandlerOpensWithEachPasswordAndReadsWhatQpdfReads) {
+    for (const Handler& h : kHandlers) {
+        for (const std::string user : {"user", ""}) {
+            const std::string enc = EncryptAs(user, "owner", h.mode);
+            ASSERT_FALSE(enc.empty()) << h.name;
+            const std::string dec = dir_.File("dec.pdf");
+            ASSERT_EQ(e2e::Run({"qpdf", "--password=owner", "--decrypt", enc, dec}).code, 0);
+            const std::string bigData = QpdfShow(dec, "", QpdfRefOf(dec, "", "Big"), true);
+            ASSERT_EQ(bigData, Noise(40000));
+            struct Try {
+                const char* password;
+                bool owner;
+            };
+            const std::vector<Try> tries =
+                user.empty() ? std::vector<Try>{{nullptr, false}, {"", false}, {"owner", true}}
+                             : std::vector<Try>{{"user", false}, {"owner", true}};
+            for (const Try& t : tries) {
+                const std::string what = std::string(h.name) + " user '" + user + "' password " +
+                                         (t.password ? t.password : "(none)");
+                std::string factor;
+                CPDFDoc* doc = Open(enc, t.password, &factor);
+                ASSERT_TRUE(doc) << what << ": " << factor;
+                ASSERT_NE(doc->GetSecurity(), nullptr);
+                EXPECT_EQ(doc->GetSecurity()->r, h.r) << what;
+                EXPECT_EQ(doc->GetSecurity()->owner, t.owner) << what;
+                EXPECT_EQ(Str(doc, "Secret"), "Hello secret") << what;
+                EXPECT_EQ(Str(doc, "Note"), "plain note") << what;
+                EXPECT_EQ(Decoded(Contents(doc)), kContent) << what;
+                EXPECT_EQ(Decoded(Catalog(doc)->GetAs<CPDFStream>(doc, "Big")), bigData) << what;
+                EXPECT_EQ(Metadata(doc), kXml) << what;
+            }
+            std::string factor;
+            EXPECT_EQ(Open(enc, "wrong", &factor), nullptr) << h.name;
+            EXPECT_EQ(factor, "incorrect password") << h.name;
+            if (!user.empty()) {
+                EXPECT_EQ(Open(enc, nullptr, &factor), nullptr) << h.name;
+                EXPECT_EQ(factor, "encrypted document: a password is needed") << h.name;
+            }
+            // Metadata left clear is still clear in the file.
+            EXPECT_EQ(e2e::ReadBytes(enc).find("clear metadata") != std::string::npos,
+                      h.clearMetadata)
+                << h.name;
+        }
+    }
+}
+
+// The encryption qpdf reports, for the same password.
+std::string ShownEncryption(const std::string& file, const std::string& password) {
+    return e2e::Run({"qpdf", "--password=" + password, "--show-encryption", file}).out;
+}
+
+TEST_F(EncryptedDocTest, EveryHandlerSavesEncryptedTheSameWay) {
+    for (const Handler& h : kHandlers) {
+        const std::string enc = EncryptAs("user", "owner", h.mode);
+        ASSERT_FALSE(enc.empty()) << h.name;
+        CPDFDoc* doc = Open(enc, "user");
+        ASSERT_TRUE(doc) << h.name;
+        CPDFObjRef secretRef;
+        auto* secret = dynamic_cast<CPDFString*>(Catalog(doc)->GetObj(doc, "Secret", &secretRef));
+        ASSERT_TRUE(secret && secret->Assign("Changed (secret)", 16));
+        ASSERT_TRUE(doc->UpdateObj(secretRef));
+        auto* contents = Contents(doc);
+        ASSERT_TRUE(contents);
+        ASSERT_TRUE(contents->SetData("0 0 m 1 1 l S\n", 14));
+        contents->Detach("Filter");
+        contents->Detach("DecodeParms");
+        const std::string out = dir_.File("out.pdf");
+        ASSERT_TRUE(doc->Save(out.c_str(), false, false)) << h.name;
+        ASSERT_TRUE(doc->Flush()) << h.name << ": " << doc->GetLastError().GetFactor();
+        for (const char* password : {"user", "owner"}) {
+            const std::string what = std::string(h.name) + " " + password;
+            const e2e::RunResult check =
+                e2e::Run({"qpdf", "--check", std::string("--password=") + password, out});
+            EXPECT_EQ(check.code, 0) << what << check.out << check.err;
+            EXPECT_EQ(ShownEncryption(out, password), ShownEncryption(enc, password)) << what;
+            const std::string flag = std::string(password) == "user" ? "-upw" : "-opw";
+            EXPECT_EQ(e2e::Run({"pdfinfo", flag, password, out}).code, 0) << what;
+            CPDFDoc* again = Open(out, password);
+            ASSERT_TRUE(again) << what;
+            EXPECT_EQ(Str(again, "Secret"), "Changed (secret)") << what;
+            EXPECT_EQ(Decoded(Contents(again)), "0 0 m 1 1 l S\n") << what;
+            EXPECT_EQ(Decoded(Catalog(again)->GetAs<CPDFStream>(again, "Big")), Noise(40000));
+            EXPECT_EQ(Metadata(again), kXml) << what;
+        }
+        const std::string dec = dir_.File("dec.pdf");
+        ASSERT_EQ(e2e::Run({"qpdf", "--password=owner", "--decrypt", out, dec}).code, 0);
+        EXPECT_EQ(QpdfShow(dec, "", QpdfRefOf(dec, "", "Secret")), "(Changed \\(secret\\))\n");
+        EXPECT_EQ(QpdfShow(dec, "", QpdfRefOf(dec, "", "Big"), true), Noise(40000));
+        EXPECT_EQ(e2e::ReadBytes(out).find("clear metadata") != std::string::npos, h.clearMetadata)
+            << h.name;
+    }
 }
 
 }  // namespace

@@ -196,7 +196,7 @@ TEST(ProbeReadTest, EncryptedFileIsRefused) {
     ExpectErrorBlock(p);
     EXPECT_EQ(p.run.out,
               "error\nModule: CPDFDoc\nMethod: Open\nType: User Error\nFactor: encrypted "
-              "document\n");
+              "document: a password is needed\n");
 }
 
 // With its password the probe shows an encrypted file as qpdf decrypts it.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <nettle/version.h>
 #include <tiffio.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -316,7 +317,9 @@ TEST(PrintBannerTest, BlocksAndLinkedVersions) {
     const std::vector<std::string> names = {
         std::string("corvina ") + LINKPOINT_VERSION,
         "libjpeg-turbo " CORVINA_TEST_STR(LIBJPEG_TURBO_VERSION), tiff.substr(0, tiff.find('\n')),
-        std::string("zlib ") + zlibVersion(), "libmd"};
+        std::string("zlib ") + zlibVersion(),
+        "nettle " + std::to_string(nettle_version_major()) + "." +
+            std::to_string(nettle_version_minor())};
     long previous = 0;
     for (const std::string& name : names) {
         const long at = indexOf(name);
@@ -336,6 +339,8 @@ TEST(PrintBannerTest, BlocksAndLinkedVersions) {
     EXPECT_EQ(text.substr(text.find('\n', api) - 11, 12), " (run time)\n");
     EXPECT_NE(text.find("headers' (built against)"), std::string::npos);
     EXPECT_NE(text.find("\tBuilt against: zlib " ZLIB_VERSION ".\n"), std::string::npos);
+    EXPECT_NE(text.find("\tBuilt against: nettle " + std::to_string(NETTLE_VERSION_MAJOR) + "."),
+              std::string::npos);
 }
 
 }  // namespace

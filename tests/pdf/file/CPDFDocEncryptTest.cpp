@@ -14,6 +14,7 @@
 #include "pdf/object/CPDFException.h"
 #include "pdf/object/CPDFString.h"
 #include "pdf/stream/CPDFStream.h"
+#include "support/CryptTestUtil.h"
 #include "support/OpenedPdf.h"
 #include "support/PdfBuilder.h"
 #include "support/ScratchDir.h"
@@ -108,11 +109,11 @@ TEST(CPDFDocEncrypt, RefusalsAreUserErrorsOfOpen) {
     };
     const std::string o31 = std::string(kO).substr(0, 62);
     const Case cases[] = {
-        {Standard(), nullptr, "encrypted document"},
+        {Standard(), nullptr, "encrypted document: a password is needed"},
         {Standard(), "", "incorrect password"},
         {Standard(), "guess", "incorrect password"},
         {Standard("/V 2"), "user", "invalid security handler"},
-        {"<< /Filter /Standard /V 1 /R 3 /O <" + std::string(kO) + "> /U <" + kU + "> /P -4 >>",
+        {"<< /Filter /Standard /V 1 /R 7 /O <" + std::string(kO) + "> /U <" + kU + "> /P -4 >>",
          "user", "invalid security handler"},
         {Standard("", o31), "user", "invalid security handler"},
         {Standard("", kO, ""), "user", "invalid security handler"},
@@ -133,8 +134,9 @@ TEST(CPDFDocEncrypt, RefusalsAreUserErrorsOfOpen) {
     }
 }
 
-// What a save writes, byte for byte: strings and data encrypted again under
-// their own references, the encryption dictionary as it was.
+// What a save writes, byte for byte: objects nobody changed as the encrypted
+// bytes they were, the encryption dictionary as it was; a changed string
+// encrypted again under its own reference.
 TEST(CPDFDocEncrypt, SaveWritesTheSameCipherAndAPlainEncryptDict) {
     EncryptedDoc opened(Encrypted(Standard(), false), "user");
     CPDFDoc* doc = opened.Doc();
@@ -146,11 +148,11 @@ TEST(CPDFDocEncrypt, SaveWritesTheSameCipherAndAPlainEncryptDict) {
         ASSERT_TRUE(doc->Save(out.c_str(), false, false));
         ASSERT_TRUE(doc->Flush()) << doc->GetLastError().GetFactor();
         const std::string bytes = ScratchDir::Read(out);
-        EXPECT_NE(bytes.find("4 0 obj\r\n<" + Upper(kSecret4) + ">\r\nendobj"), std::string::npos);
-        EXPECT_NE(bytes.find("stream\r\n" + std::string(kHi5) + "\r\nendstream"),
+        EXPECT_NE(bytes.find("4 0 obj\n<" + std::string(kSecret4) + ">\nendobj"),
                   std::string::npos);
-        EXPECT_NE(bytes.find("/O <" + Upper(kO) + ">"), std::string::npos);
-        EXPECT_NE(bytes.find("/U <" + Upper(kU) + ">"), std::string::npos);
+        EXPECT_NE(bytes.find("stream\n" + std::string(kHi5) + "\nendstream"), std::string::npos);
+        EXPECT_NE(bytes.find("/O <" + std::string(kO) + ">"), std::string::npos);
+        EXPECT_NE(bytes.find("/U <" + std::string(kU) + ">"), std::string::npos);
         // Written twice from the plain value: the same bytes both times.
         if (round == 0) first = bytes.substr(bytes.find("4 0 obj"), 40);
         EXPECT_EQ(bytes.substr(bytes.find("4 0 obj"), 40), first);
@@ -160,6 +162,42 @@ TEST(CPDFDocEncrypt, SaveWritesTheSameCipherAndAPlainEncryptDict) {
         doc->UnloadObj(CPDFObjRef(4, 0));
         EXPECT_EQ(Text(doc, 4), "Hello secret");
     }
+}
+
+std::string Hex(const std::string& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string s;
+    for (unsigned char c : bytes) {
+        s += digits[c >> 4];
+        s += digits[c & 15];
+    }
+    return s;
+}
+
+TEST(CPDFDocEncrypt, AChangedStringIsEncryptedUnderItsObjectKey) {
+    // Object 4's key context under the document key 4d66e321e9.
+    const unsigned char context[10] = {0x4d, 0x66, 0xe3, 0x21, 0xe9, 4, 0, 0, 0, 0};
+    const corvina::detail::ObjectCrypt crypt = corvina::testing::Rc4Context(context);
+    auto cipher = [&](std::string text) {
+        corvina::testing::CryptObjectData(crypt, reinterpret_cast<unsigned char*>(text.data()),
+                                          static_cast<int>(text.size()));
+        return Hex(text);
+    };
+    // The file made elsewhere holds what the derivation gives.
+    EXPECT_EQ(cipher("Hello secret"), Upper(kSecret4));
+
+    EncryptedDoc opened(Encrypted(Standard(), false), "owner");
+    CPDFDoc* doc = opened.Doc();
+    ASSERT_TRUE(doc);
+    auto* secret = dynamic_cast<CPDFString*>(doc->GetObj(CPDFObjRef(4, 0)));
+    ASSERT_TRUE(secret && secret->Assign("Changed", 7));
+    ASSERT_TRUE(doc->UpdateObj(CPDFObjRef(4, 0)));
+    const std::string out = opened.Dir().File("out.pdf");
+    ASSERT_TRUE(doc->Save(out.c_str(), false, false));
+    ASSERT_TRUE(doc->Flush()) << doc->GetLastError().GetFactor();
+    const std::string bytes = ScratchDir::Read(out);
+    EXPECT_NE(bytes.find("4 0 obj\r\n<" + cipher("Changed") + ">\r\nendobj"), std::string::npos);
+    EXPECT_NE(bytes.find("stream\n" + std::string(kHi5) + "\nendstream"), std::string::npos);
 }
 
 }  // namespace

@@ -71,12 +71,15 @@ TEST(CPDFEncryptDict, LoadTakesTheEntries) {
     EXPECT_FALSE(typed.IsParsed());
 }
 
-TEST(CPDFEncryptDict, SupportedHandlerIsStandardRevisionTwoVersionOne) {
+TEST(CPDFEncryptDict, SupportedHandlerIsStandardRevisionsTwoToSixWithTheirVersions) {
     struct Case {
         int v, r;
         bool ok;
     };
-    for (const Case& c : {Case{1, 2, true}, Case{2, 2, false}, Case{1, 3, false}}) {
+    // O and U of 32 bytes are too short from revision 5 on (48).
+    for (const Case& c : {Case{1, 2, true}, Case{2, 2, false}, Case{1, 3, true}, Case{2, 3, true},
+                          Case{4, 3, false}, Case{4, 4, true}, Case{2, 4, false}, Case{5, 5, false},
+                          Case{5, 6, false}, Case{1, 7, false}, Case{0, 1, false}}) {
         CPDFEncryptDict typed;
         ASSERT_TRUE(typed.Load(nullptr, Standard(c.v, c.r).get()));
         EXPECT_EQ(typed.IsSupportedHandler(), c.ok) << c.v << " " << c.r;

@@ -13,8 +13,8 @@
 #include "pdf/io/MemOutStream.h"
 #include "pdf/object/CPDFException.h"
 #include "pdf/object/CPDFNumber.h"
-#include "pdf/object/RC4.h"
 #include "pdf/stream/CPDFStream.h"
+#include "support/CryptTestUtil.h"
 #include "support/OpenedPdf.h"
 
 using corvina::CPDFAtom;
@@ -362,7 +362,9 @@ TEST(CPDFStreamDoc, LargeRangesAreCopiedWholeIntoEitherOutput) {
 }
 
 TEST(CPDFStreamDoc, DeferredDataWrittenEncryptedIsTheWholeDataCipher) {
-    const unsigned char key[10] = {5, 4, 3, 2, 1, 4, 0, 0, 0, 0};
+    const unsigned char context[10] = {5, 4, 3, 2, 1, 4, 0, 0, 0, 0};
+    const corvina::detail::ObjectCrypt crypt = corvina::testing::Rc4Context(context);
+    const corvina::CryptKey key = &crypt;
     PdfBuilder pdf = Base();
     const std::string data = Large(9000) + "abc";  // no line end at the end
     pdf.Obj(4, "<< /Length 9003 >>\nstream\n" + data + "\nendstream");
@@ -372,8 +374,8 @@ TEST(CPDFStreamDoc, DeferredDataWrittenEncryptedIsTheWholeDataCipher) {
     ASSERT_NE(s, nullptr);
     ASSERT_TRUE(s->IsDeferred());
     std::string cipher = data + "\n";
-    corvina::detail::CryptObjectData(key, reinterpret_cast<unsigned char*>(cipher.data()),
-                                     static_cast<int>(cipher.size()));
+    corvina::testing::CryptObjectData(crypt, reinterpret_cast<unsigned char*>(cipher.data()),
+                                      static_cast<int>(cipher.size()));
     const bool eol = cipher.back() == '\r' || cipher.back() == '\n';
     const int before = opened.Doc()->GetInput()->Tell();
     MemOutStream out;

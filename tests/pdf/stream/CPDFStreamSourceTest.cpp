@@ -11,11 +11,11 @@
 #include "pdf/io/FileInStream.h"
 #include "pdf/io/MemInStream.h"
 #include "pdf/io/TempName.h"
-#include "pdf/object/RC4.h"
 #include "pdf/object/TempHugeString.h"
 #include "pdf/stream/CPDFCryptSource.h"
 #include "pdf/stream/CPDFMemSource.h"
 #include "pdf/stream/CPDFRangeSource.h"
+#include "support/CryptTestUtil.h"
 #include "support/ScratchDir.h"
 
 using corvina::CPDFCryptSource;
@@ -58,13 +58,14 @@ std::string ReadAt(CPDFStreamSource& src, int32_t offset, int n) {
     return into;
 }
 
-std::string Crypted(const unsigned char* key, std::string bytes) {
-    detail::CryptObjectData(key, reinterpret_cast<unsigned char*>(bytes.data()),
-                            static_cast<int>(bytes.size()));
+const unsigned char kContext[10] = {3, 1, 4, 1, 5, 9, 2, 0, 6, 0};
+const detail::CryptFilter kKey = corvina::testing::Rc4Context(kContext).streams;
+
+std::string Crypted(const detail::CryptFilter& key, std::string bytes) {
+    detail::Rc4(key.key, key.keyLength, reinterpret_cast<unsigned char*>(bytes.data()),
+                static_cast<int>(bytes.size()));
     return bytes;
 }
-
-const unsigned char kKey[10] = {3, 1, 4, 1, 5, 9, 2, 0, 6, 0};
 
 }  // namespace
 
@@ -164,14 +165,14 @@ TEST(CPDFStreamSource, CipherStageGivesTheBytesOfTheWholeDataCipher) {
     const std::string expected = Crypted(kKey, plain);
     CPDFMemSource mem(plain.data(), static_cast<int32_t>(plain.size()));
     for (int piece : {4096, 1, 333, 10000}) {
-        CPDFCryptSource stage(mem, kKey);
+        CPDFCryptSource stage(mem, kKey, false);
         EXPECT_EQ(stage.Length(), 10000);
         EXPECT_EQ(ReadInPieces(stage, piece), expected) << piece;
     }
     // Decryption is the same stage over the encrypted bytes.
     MemInStream in(expected);
     CPDFRangeSource range(in, 0, static_cast<int32_t>(expected.size()));
-    CPDFCryptSource decrypt(range, kKey);
+    CPDFCryptSource decrypt(range, kKey, false);
     EXPECT_EQ(ReadInPieces(decrypt, 4096), plain);
 }
 
@@ -179,14 +180,14 @@ TEST(CPDFStreamSource, CipherStageReadsOutOfOrder) {
     const std::string plain = Pattern(9000);
     const std::string expected = Crypted(kKey, plain);
     CPDFMemSource mem(plain.data(), static_cast<int32_t>(plain.size()));
-    CPDFCryptSource stage(mem, kKey);
+    CPDFCryptSource stage(mem, kKey, false);
     EXPECT_EQ(ReadAt(stage, 5000, 10), expected.substr(5000, 10));  // ahead: skips
     EXPECT_EQ(ReadAt(stage, 100, 10), expected.substr(100, 10));    // back: restarts
     EXPECT_EQ(ReadAt(stage, 110, 5000), expected.substr(110, 5000));
     EXPECT_EQ(ReadAt(stage, 8995, 100), expected.substr(8995));
     EXPECT_EQ(ReadAt(stage, 9000, 1), "");
     // Stages stack: the cipher twice is the plain data again.
-    CPDFCryptSource twice(stage, kKey);
+    CPDFCryptSource twice(stage, kKey, false);
     EXPECT_EQ(ReadInPieces(twice, 4096), plain);
 }
 
@@ -194,7 +195,7 @@ TEST(CPDFStreamSource, CipherStageOverAShortSourceStopsShort) {
     const std::string bytes = Pattern(3000);
     MemInStream in(bytes);
     CPDFRangeSource range(in, 1000, 4000);  // 2000 bytes past the input
-    CPDFCryptSource stage(range, kKey);
+    CPDFCryptSource stage(range, kKey, false);
     EXPECT_EQ(ReadAt(stage, 0, 4000), Crypted(kKey, bytes.substr(1000)));
     EXPECT_EQ(ReadAt(stage, 2500, 10), "");
 }

@@ -11,7 +11,7 @@
 #include "pdf/object/CPDFException.h"
 #include "pdf/object/CPDFInt.h"
 #include "pdf/object/CPDFName.h"
-#include "pdf/object/RC4.h"
+#include "support/CryptTestUtil.h"
 
 using corvina::CPDFDict;
 using corvina::CPDFException;
@@ -206,12 +206,14 @@ TEST(CPDFStreamRead, LargeDataFromMemory) {
 }
 
 TEST(CPDFStreamCrypt, DataIsDecryptedWhileRead) {
-    const unsigned char key[10] = {1, 2, 3, 4, 5, 7, 0, 0, 0, 0};
+    const unsigned char context[10] = {1, 2, 3, 4, 5, 7, 0, 0, 0, 0};
+    const detail::ObjectCrypt crypt = corvina::testing::Rc4Context(context);
+    const corvina::CryptKey key = &crypt;
     std::string plain(9000, 'p');  // more than one piece: one cipher runs on
     plain += "tail\n";
     std::string cipher = plain;
-    detail::CryptObjectData(key, reinterpret_cast<unsigned char*>(cipher.data()),
-                            static_cast<int>(cipher.size()));
+    corvina::testing::CryptObjectData(crypt, reinterpret_cast<unsigned char*>(cipher.data()),
+                                      static_cast<int>(cipher.size()));
     MemInStream in("stream\r\n" + cipher + "endstream\r\nendobj");
     CPDFStream s;
     s.Serialize(nullptr, in, LengthDict(9005), key);
@@ -219,13 +221,15 @@ TEST(CPDFStreamCrypt, DataIsDecryptedWhileRead) {
 }
 
 TEST(CPDFStreamCrypt, WrittenCopyIsEncryptedDataStaysPlain) {
-    const unsigned char key[10] = {9, 8, 7, 6, 5, 1, 0, 0, 0, 0};
+    const unsigned char context[10] = {9, 8, 7, 6, 5, 1, 0, 0, 0, 0};
+    const detail::ObjectCrypt crypt = corvina::testing::Rc4Context(context);
+    const corvina::CryptKey key = &crypt;
     CPDFStream s;
     const std::string plain = std::string(5000, 'q') + "end";
     ASSERT_TRUE(s.SetData(plain.data(), static_cast<int>(plain.size())));
     std::string cipher = plain;
-    detail::CryptObjectData(key, reinterpret_cast<unsigned char*>(cipher.data()),
-                            static_cast<int>(cipher.size()));
+    corvina::testing::CryptObjectData(crypt, reinterpret_cast<unsigned char*>(cipher.data()),
+                                      static_cast<int>(cipher.size()));
     const bool eol = cipher.back() == '\r' || cipher.back() == '\n';
     MemOutStream out;
     s.Serialize(out, key);

@@ -1,10 +1,11 @@
-#include "pdf/object/RC4.h"
+#include "pdf/object/ObjectCrypt.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "pdf/object/CPDFString.h"
+#include "support/CryptTestUtil.h"
 #include "support/ObjectTestUtil.h"
 
 namespace corvina {
@@ -22,16 +23,16 @@ std::string Hex(const unsigned char* data, int n) {
 }
 
 // Object 7, generation 0 of a document whose key is 01 02 03 04 05.
-const unsigned char kContext[10] = {1, 2, 3, 4, 5, 7, 0, 0, 0, 0};
+const unsigned char kContextBytes[10] = {1, 2, 3, 4, 5, 7, 0, 0, 0, 0};
+const detail::ObjectCrypt kCrypt = Rc4Context(kContextBytes);
+const CryptKey kContext = &kCrypt;
 
 TEST(RC4, KnownVectorAndObjectKey) {
     unsigned char text[] = "Plaintext";
-    detail::RC4(reinterpret_cast<const unsigned char*>("Key"), 3).Process(text, 9);
+    detail::Rc4(reinterpret_cast<const unsigned char*>("Key"), 3, text, 9);
     EXPECT_EQ(Hex(text, 9), "BBF316E8D940AF0AD3");
-
-    unsigned char key[detail::kObjectKeyLength];
-    detail::DeriveObjectKey(kContext, key);
-    EXPECT_EQ(Hex(key, 10), "9898FD1C6F9CD632194C");  // first 10 bytes of MD5(context)
+    // first 10 bytes of MD5(context)
+    EXPECT_EQ(Hex(kCrypt.strings.key, 10), "9898FD1C6F9CD632194C");
 }
 
 TEST(RC4, StringsAreEncryptedOnWriteAndDecryptedOnRead) {
