@@ -23,6 +23,7 @@ public:
     bool remove = false;  // -d
     const char* LogFile = nullptr;
     const char* TempPath = nullptr;
+    const char* Password = nullptr;  // -pw; null when not given
     bool version = false;      // -v: the banner
     bool help = false;         // -h, --help
     bool versionOnly = false;  // --version: the version number alone

@@ -251,4 +251,22 @@ TEST(CCommandLineTest, NoArgumentsAtAll) {
     EXPECT_STREQ(cmd.programName, "");
 }
 
+TEST(CCommandLineTest, PasswordOption) {
+    Args a({"linkpoint", "in.pdf", "-pw", "secret word"});
+    CCommandLine cmd;
+    ASSERT_TRUE(cmd.Parse(a.argc(), a.argv()));
+    EXPECT_STREQ(cmd.InputFile, "in.pdf");
+    EXPECT_STREQ(cmd.Password, "secret word");
+    EXPECT_EQ(cmd.OutputFile, nullptr);
+    // An empty password is a password.
+    Args empty({"linkpoint", "in.pdf", "-pw", ""});
+    CCommandLine cmd2;
+    ASSERT_TRUE(cmd2.Parse(empty.argc(), empty.argv()));
+    EXPECT_STREQ(cmd2.Password, "");
+    Args none({"linkpoint", "in.pdf"});
+    CCommandLine cmd3;
+    ASSERT_TRUE(cmd3.Parse(none.argc(), none.argv()));
+    EXPECT_EQ(cmd3.Password, nullptr);
+}
+
 }  // namespace
