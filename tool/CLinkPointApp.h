@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "tool/CLogSink.h"
@@ -32,6 +33,12 @@ public:
     // included: the job is not started when the first lines fail.
     int Run(const char* inputFile, const char* outputFile, long startPage, long endPage,
             const char* format, const char* fitType, bool overwrite, bool remove);
+    // The password for an encrypted input (-pw), kept for the next Run; null
+    // for none.
+    void SetPassword(const char* password) {
+        password_.reset();
+        if (password) password_ = password;
+    }
     // Closes an owned log file; standard output is left open. Safe to repeat.
     void Term();
     // Why the log could not be written (or closed), naming it; empty when
@@ -70,6 +77,7 @@ private:
     int logErrno_ = 0;     // the first write or close that failed
     std::string tempPath_;
     std::string lastError_;
+    std::optional<std::string> password_;
 };
 
 extern CLinkPointApp theApp;

@@ -20,7 +20,7 @@ namespace {
 
 constexpr char kUsage[] =
     "Usage: %s [-v] InputFile [OutputFile] [-sp StartPage] [-ep EndPage] [-fm Format] "
-    "[-ft FitType] [-o] [-d] [-l LogFile] [-t TempPath]\n";
+    "[-ft FitType] [-o] [-d] [-l LogFile] [-t TempPath] [-pw Password]\n";
 
 #define CORVINA_STR2(x) #x
 #define CORVINA_STR(x) CORVINA_STR2(x)
@@ -42,6 +42,7 @@ constexpr const char* kHelpLines[] = {
     "  -d             remove every named destination instead",
     "  -l LogFile     append the log to LogFile (\"\" for none)",
     "  -t TempPath    directory for temporary files",
+    "  -pw Password   password of an encrypted input (user or owner)",
     "  -v             print the version banner (exit code 1)",
     "  -h, --help     print this help",
     "  --version      print the version",

@@ -20,6 +20,7 @@
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFException.h"
 #include "pdf/object/CPDFText.h"
+#include "pdf/object/Factors.h"
 #include "pdf/structure/CPDFCatalog.h"
 #include "pdf/structure/CPDFDestination.h"
 #include "pdf/structure/CPDFLinkPoint.h"
@@ -195,6 +196,11 @@ bool CPDFDriver::SetParams(long startPage, long endPage, const char* format, con
     return true;
 }
 
+void CPDFDriver::SetPassword(const char* password) {
+    password_.reset();
+    if (password) password_ = password;
+}
+
 bool CPDFDriver::IsSafeFormat(const char* format) {
     std::vector<std::string> literals;
     std::vector<Conversion> convs;
@@ -264,10 +270,25 @@ bool CPDFDriver::RunSteps(const char* inputPath, const char* outputPath) {
     // it keeps: a tree of a million names must not load a million objects.
     lib_->SetOptions(lib_->Options() | corvina::CPDFLib::LeaveNameTrees);
     CPDFException openError;
-    doc_ = lib_->Open(inputPath, nullptr, &openError);
+    doc_ = lib_->Open(inputPath, password_ ? password_->c_str() : nullptr, &openError);
     if (!doc_) {
         Fail("cannot open PDF Document: %s", inputPath);
+        // The library does not know the option that gives a password.
+        if (std::strcmp(openError.GetFactor(), corvina::factor::kPasswordNeeded) == 0) {
+            const std::string factor = std::string(corvina::factor::kPasswordNeeded) + " (-pw)";
+            openError = CPDFException(openError.GetModule(), openError.GetMethod(),
+                                      openError.GetType(), factor.c_str());
+        }
         log_.WriteErrorReport(openError);
+        return false;
+    }
+    // The output keeps the input's protection, and so its rules: changes need
+    // the owner password when the permissions forbid them.
+    if (!doc_->MayModify()) {
+        Fail("cannot change PDF Document: %s", inputPath);
+        log_.WriteErrorReport(CPDFException(
+            "CPDFDriver", "Execute", CPDFException::UserError,
+            "the document's permissions do not allow changes: give the owner password (-pw)"));
         return false;
     }
 

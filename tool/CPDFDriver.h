@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,9 @@ public:
     // Always true.
     bool SetParams(long startPage, long endPage, const char* format, const char* fitType,
                    bool overwrite, bool remove);
+    // The password an encrypted input is opened with (-pw); null: none given,
+    // the empty user password is tried.
+    void SetPassword(const char* password);
     // False when the job failed: the sink has been told why (but for the few
     // silent failures) and an output file the job had begun is removed.
     bool Execute(const char* inputPath, const char* outputPath);
@@ -108,6 +112,7 @@ private:
     bool overwrite_ = false;
     bool remove_ = false;
     Counts counts_;
+    std::optional<std::string> password_;
 };
 
 // Null, after logging "cannot initialize corvina" to log, when the library

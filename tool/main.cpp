@@ -48,6 +48,7 @@ int main(int argc, char** argv) {
             if (!why.empty()) std::fprintf(stderr, "%s: %s\n", cmd.programName, why.c_str());
             return 1;
         }
+        theApp.SetPassword(cmd.Password);
         rc = theApp.Run(cmd.InputFile, cmd.OutputFile, cmd.StartPage, cmd.EndPage, cmd.Format,
                         cmd.FitType, cmd.overwrite, cmd.remove) == 0
                  ? 0

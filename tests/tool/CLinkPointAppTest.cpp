@@ -276,7 +276,7 @@ TEST(PrintUsageTest, ExactLine) {
     CLinkPointApp::PrintUsage(f, "linkpoint");
     EXPECT_EQ(ReadAll(f),
               "Usage: linkpoint [-v] InputFile [OutputFile] [-sp StartPage] [-ep EndPage] "
-              "[-fm Format] [-ft FitType] [-o] [-d] [-l LogFile] [-t TempPath]\n");
+              "[-fm Format] [-ft FitType] [-o] [-d] [-l LogFile] [-t TempPath] [-pw Password]\n");
     std::fclose(f);
 }
 
@@ -288,7 +288,7 @@ TEST(PrintUsageTest, LongProgramNameIsCutToFit) {
     const std::string line = ReadAll(f);
     EXPECT_EQ(line.size(), CLinkPointApp::kUsageLineMax);
     EXPECT_EQ(line.substr(0, 8), "Usage: n");
-    EXPECT_EQ(line.substr(line.size() - 14), "[-t TempPath]\n");
+    EXPECT_EQ(line.substr(line.size() - 15), "[-pw Password]\n");
     std::fclose(f);
 }
 
