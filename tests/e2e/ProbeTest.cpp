@@ -199,7 +199,8 @@ TEST(ProbeReadTest, EncryptedFileIsRefused) {
               "document: a password is needed\n");
 }
 
-// With its password the probe shows an encrypted file as qpdf decrypts it.
+// With its password the probe shows an encrypted file as qpdf decrypts it,
+// whatever the handler.
 TEST(ProbeReadTest, EncryptedFileOpensWithPassword) {
     E2E_REQUIRE("qpdf");
     ScratchDir dir;
@@ -207,36 +208,85 @@ TEST(ProbeReadTest, EncryptedFileOpensWithPassword) {
         "plain.pdf", E2EPdf::Fill(E2EPdf::Flat(2, "/Data 5 0 R",
                                                "5 0 obj\n<< /Length {len} >>\nstream\nsecret data\n"
                                                "endstream\nendobj\n")));
-    const std::string file = e2e::QpdfRewrite(
-        plain, dir.File("enc.pdf"),
-        {"--allow-weak-crypto", "--object-streams=disable", "--encrypt", "u", "o", "40", "--"});
-    ASSERT_FALSE(file.empty());
-    const std::string root = e2e::Run({"qpdf", "--password=u", "--show-object=trailer", file}).out;
-    const int data =
-        e2e::RefIn(
-            e2e::Run({"qpdf", "--password=u",
-                      "--show-object=" + std::to_string(e2e::RefIn(root, "Root").first), file})
-                .out,
-            "Data")
-            .first;
-    ASSERT_GT(data, 0);
-    const std::string expected =
-        e2e::Run({"qpdf", "--password=u", "--show-object=" + std::to_string(data),
-                  "--filtered-stream-data", file})
-            .out;
-    EXPECT_EQ(expected, "secret data");
-    for (const char* password : {"u", "o"}) {
-        const e2e::RunResult pages = e2e::Run({PROBE_BIN, "--password", password, file});
-        EXPECT_EQ(pages.code, 0) << pages.out;
-        EXPECT_EQ(pages.out.rfind("pages 2\n", 0), 0u) << pages.out;
-        const e2e::RunResult stream =
-            e2e::Run({PROBE_BIN, "--password", password, "--stream", std::to_string(data), file});
-        EXPECT_EQ(stream.code, 0);
-        EXPECT_EQ(stream.out, expected);
+    const std::vector<std::vector<std::string>> handlers = {
+        {"40"}, {"128", "--use-aes=n"}, {"128", "--use-aes=y"}, {"256", "--force-R5"}, {"256"}};
+    for (const auto& handler : handlers) {
+        std::vector<std::string> args = {"--allow-weak-crypto", "--object-streams=disable",
+                                         "--encrypt", "u", "o"};
+        args.insert(args.end(), handler.begin(), handler.end());
+        args.push_back("--");
+        const std::string file = e2e::QpdfRewrite(plain, dir.File("enc.pdf"), args);
+        ASSERT_FALSE(file.empty());
+        const std::string root =
+            e2e::Run({"qpdf", "--password=u", "--show-object=trailer", file}).out;
+        const int data =
+            e2e::RefIn(
+                e2e::Run({"qpdf", "--password=u",
+                          "--show-object=" + std::to_string(e2e::RefIn(root, "Root").first), file})
+                    .out,
+                "Data")
+                .first;
+        ASSERT_GT(data, 0);
+        const std::string expected =
+            e2e::Run({"qpdf", "--password=u", "--show-object=" + std::to_string(data),
+                      "--filtered-stream-data", file})
+                .out;
+        EXPECT_EQ(expected, "secret data");
+        for (const char* password : {"u", "o"}) {
+            const e2e::RunResult pages = e2e::Run({PROBE_BIN, "--password", password, file});
+            EXPECT_EQ(pages.code, 0) << pages.out;
+            EXPECT_EQ(pages.out.rfind("pages 2\n", 0), 0u) << pages.out;
+            const e2e::RunResult stream = e2e::Run(
+                {PROBE_BIN, "--password", password, "--stream", std::to_string(data), file});
+            EXPECT_EQ(stream.code, 0);
+            EXPECT_EQ(stream.out, expected) << handler[0];
+        }
+        const e2e::RunResult wrong = e2e::Run({PROBE_BIN, "--password", "x", file});
+        EXPECT_EQ(wrong.code, 1);
+        EXPECT_NE(wrong.out.find("Factor: incorrect password"), std::string::npos) << wrong.out;
     }
-    const e2e::RunResult wrong = e2e::Run({PROBE_BIN, "--password", "x", file});
-    EXPECT_EQ(wrong.code, 1);
-    EXPECT_NE(wrong.out.find("Factor: incorrect password"), std::string::npos) << wrong.out;
+}
+
+TEST(ProbeReadTest, EncryptionSummary) {
+    E2E_REQUIRE("qpdf");
+    ScratchDir dir;
+    const std::string plain = dir.Write("plain.pdf", E2EPdf::Flat(2));
+    EXPECT_EQ(e2e::Run({PROBE_BIN, "--encryption", plain}).out, "not encrypted\n");
+    struct Case {
+        std::vector<std::string> how;
+        const char* password;
+        std::string shown;
+    };
+    const Case cases[] = {
+        {{"", "o", "40"},
+         nullptr,
+         "handler Standard\nrevision 2\nversion 1\nkey bits 40\nstrings RC4\nstreams RC4\n"
+         "metadata encrypted\npermissions -4\nallow print modify copy annotate fill-forms "
+         "extract assemble print-high\nopened-with user\n"},
+        {{"u", "o", "128", "--use-aes=y", "--cleartext-metadata", "--print=none", "--modify=none"},
+         "o",
+         "handler Standard\nrevision 4\nversion 4\nkey bits 128\nstrings AES-128 StdCF\n"
+         "streams AES-128 StdCF\nmetadata clear\npermissions -3376\nallow copy extract\n"
+         "opened-with owner\n"},
+        {{"u", "o", "256"},
+         "u",
+         "handler Standard\nrevision 6\nversion 5\nkey bits 256\nstrings AES-256 StdCF\n"
+         "streams AES-256 StdCF\nmetadata encrypted\npermissions -4\nallow print modify copy "
+         "annotate fill-forms extract assemble print-high\nopened-with user\n"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"--allow-weak-crypto", "--object-streams=disable",
+                                         "--encrypt"};
+        args.insert(args.end(), c.how.begin(), c.how.end());
+        args.push_back("--");
+        const std::string file = e2e::QpdfRewrite(plain, dir.File("enc.pdf"), args);
+        ASSERT_FALSE(file.empty());
+        std::vector<std::string> probe = {PROBE_BIN, "--encryption", file};
+        if (c.password) probe.insert(probe.begin() + 1, {"--password", c.password});
+        const e2e::RunResult r = e2e::Run(probe);
+        EXPECT_EQ(r.code, 0) << r.out;
+        EXPECT_EQ(r.out, c.shown);
+    }
 }
 
 TEST(ProbeReadTest, CrossReferenceStreamIsRead) {

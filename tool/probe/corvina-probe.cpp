@@ -7,7 +7,12 @@
 //       Filter entry undone (or, with --raw, as stored)             (exit 0)
 //   corvina-probe [--password PW] --linearization FILE
 //       L n / O n / E n / N n / T n / H a b [c d], or not linearized (exit 0)
-// An encrypted file is opened with PW (which may be empty) and shown decrypted.
+//   corvina-probe [--password PW] --encryption FILE
+//       the security handler: handler / revision / version / key bits /
+//       strings / streams / metadata / permissions / allow / opened-with,
+//       or not encrypted                                            (exit 0)
+// An encrypted file is opened with PW (tried as the user and then as the
+// owner password; without it the empty user password) and shown decrypted.
 // A failure prints error / Module: / Method: / Type: / Factor: (exit 1);
 // a wrong command line prints the usage (exit 2).
 #include <cstdint>
@@ -90,8 +95,50 @@ void PrintTree(CPDFDoc* doc, CPDFDict* node, int depth) {
 }
 
 constexpr char kUsage[] =
-    "usage: corvina-probe [--password PW] [--stream NUM [--raw] | --linearization] FILE\n";
+    "usage: corvina-probe [--password PW] [--stream NUM [--raw] | --linearization | "
+    "--encryption] FILE\n";
 constexpr char kModule[] = "corvina-probe";
+
+const char* MethodName(corvina::detail::CryptMethod method, int r) {
+    switch (method) {
+        case corvina::detail::CryptMethod::None:
+            return "none";
+        case corvina::detail::CryptMethod::RC4:
+            return "RC4";
+        case corvina::detail::CryptMethod::AES:
+            break;
+    }
+    return r >= 5 ? "AES-256" : "AES-128";
+}
+
+int PrintEncryption(CPDFLib& lib, CPDFDoc* doc) {
+    const corvina::detail::DocumentCrypt* crypt = doc->GetSecurity();
+    if (!crypt) {
+        std::printf("not encrypted\n");
+        lib.Close(doc);
+        return 0;
+    }
+    std::printf("handler Standard\nrevision %d\nversion %d\nkey bits %d\n", crypt->r, crypt->v,
+                crypt->keyLength * 8);
+    std::printf("strings %s%s%s\n", MethodName(crypt->strings, crypt->r),
+                crypt->stringFilter.empty() ? "" : " ", crypt->stringFilter.c_str());
+    std::printf("streams %s%s%s\n", MethodName(crypt->streams, crypt->r),
+                crypt->streamFilter.empty() ? "" : " ", crypt->streamFilter.c_str());
+    std::printf("metadata %s\n", crypt->encryptMetadata ? "encrypted" : "clear");
+    std::printf("permissions %d\n", static_cast<int>(crypt->permissions));
+    // The bits of P, from bit 3 on, by what they allow.
+    const struct {
+        int bit;
+        const char* name;
+    } kBits[] = {{3, "print"},      {4, "modify"},   {5, "copy"},      {6, "annotate"},
+                 {9, "fill-forms"}, {10, "extract"}, {11, "assemble"}, {12, "print-high"}};
+    std::printf("allow");
+    for (const auto& b : kBits)
+        if (crypt->permissions & (1 << (b.bit - 1))) std::printf(" %s", b.name);
+    std::printf("\nopened-with %s\n", crypt->owner ? "owner" : "user");
+    lib.Close(doc);
+    return 0;
+}
 
 int ListPages(CPDFLib& lib, CPDFDoc* doc) {
     const int count = doc->GetPageCount();
@@ -203,10 +250,13 @@ int main(int argc, char** argv) {
     const char* password = nullptr;
     bool raw = false;
     bool linearization = false;
+    bool encryption = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--stream" && i + 1 < argc && !number) {
             number = argv[++i];
+        } else if (arg == "--encryption" && !encryption) {
+            encryption = true;
         } else if (arg == "--linearization" && !linearization) {
             linearization = true;
         } else if (arg == "--password" && i + 1 < argc && !password) {
@@ -226,7 +276,7 @@ int main(int argc, char** argv) {
         num = std::strtol(number, &end, 10);
         if (!*number || *end || num < 0 || num > INT32_MAX) file = nullptr;
     }
-    if (!file || (raw && num < 0) || (linearization && num >= 0)) {
+    if (!file || (raw && num < 0) || (linearization + encryption + (num >= 0) > 1)) {
         std::fputs(kUsage, stderr);
         return 2;
     }
@@ -235,6 +285,7 @@ int main(int argc, char** argv) {
     CPDFDoc* doc = lib->Open(file, password, &error);
     if (!doc) return Report(error);
     if (linearization) return PrintLinearization(*lib, doc);
+    if (encryption) return PrintEncryption(*lib, doc);
     if (num >= 0) return WriteStream(*lib, doc, static_cast<int32_t>(num), raw);
     return ListPages(*lib, doc);
 }
