@@ -184,6 +184,8 @@ bool CPDFStream::DecodeFilter(const char* name, CPDFObject* parms, CPDFException
     }
     if (n == "DCTDecode") return DecodeDCT(parms, errors, progress, cancel, range);
     if (n == "LZWDecode") return DecodeLZW(parms, errors, progress, cancel, range);
+    // Its decryption happened as the data was read (or it is Identity).
+    if (n == "Crypt") return true;
     Record(errors, CPDFException(kModule, "DecodeFilter", CPDFException::InvalidFormat,
                                  FormatFactor("unknown filter: %s", n.c_str()).c_str()));
     return false;

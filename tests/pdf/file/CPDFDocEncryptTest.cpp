@@ -200,4 +200,48 @@ TEST(CPDFDocEncrypt, AChangedStringIsEncryptedUnderItsObjectKey) {
     EXPECT_NE(bytes.find("stream\n" + std::string(kHi5) + "\nendstream"), std::string::npos);
 }
 
+// Entries out of their bounds end the open with a clear InvalidFormat,
+// before any password is tried.
+TEST(CPDFDocEncrypt, EntriesOutOfBoundsAreRefusedClearly) {
+    const std::string ou = "/O <" + std::string(kO) + "> /U <" + kU + "> /P -4 ";
+    const std::string ou48 = "/O <" + std::string(kO) + "0102030405060708090a0b0c0d0e0f10> /U <" +
+                             kU + "0102030405060708090a0b0c0d0e0f10> /P -4 ";
+    struct Case {
+        std::string encrypt;
+        const char* factor;
+    };
+    const Case cases[] = {
+        {"<< /Filter /Standard /V 2 /R 3 /Length 12 " + ou + ">>", "Length 12"},
+        {"<< /Filter /Standard /V 2 /R 3 /Length 256 " + ou + ">>", "Length 256"},
+        {"<< /Filter /Standard /V 2 /R 3 /Length 1000000 " + ou + ">>", "Length 1000000"},
+        {"<< /Filter /Standard /V 2 /R 3 /Length 44 " + ou + ">>", "Length 44"},
+        {"<< /Filter /Standard /V 4 /R 4 /StmF /Foo /StrF /StdCF /CF << /StdCF << /CFM /V2 >> >> " +
+             ou + ">>",
+         "crypt filter Foo missing"},
+        {"<< /Filter /Standard /V 4 /R 4 /StmF /StdCF /StrF /StdCF " + ou + ">>",
+         "crypt filter StdCF missing"},
+        {"<< /Filter /Standard /V 4 /R 4 /StmF /StdCF /StrF /StdCF /CF << /StdCF << /CFM /StdCF "
+         ">> >> " +
+             ou + ">>",
+         "CFM StdCF"},
+        {"<< /Filter /Standard /V 4 /R 4 /StmF /StdCF /StrF /StdCF /CF << /StdCF << /CFM /AESV3 "
+         ">> >> " +
+             ou + ">>",
+         "CFM AESV3"},
+        {"<< /Filter /Standard /V 5 /R 6 /StmF /StdCF /StrF /StdCF /CF << /StdCF << /CFM /AESV3 "
+         ">> >> " +
+             ou48 + ">>",
+         "OE"},
+        {"<< /Filter /Standard /V 5 /R 6 /OE <00> /UE <00> /Perms <00> " + ou48 + ">>", "OE"},
+    };
+    for (const Case& c : cases) {
+        EncryptedDoc opened(Encrypted(c.encrypt, false), "user");
+        EXPECT_EQ(opened.Doc(), nullptr) << c.encrypt;
+        EXPECT_EQ(opened.Factor(), std::string("invalid encryption dictionary: ") + c.factor)
+            << c.encrypt;
+        EXPECT_STREQ(opened.Error().GetMethod(), "Open");
+        EXPECT_EQ(opened.Error().GetType(), CPDFException::InvalidFormat) << c.encrypt;
+    }
+}
+
 }  // namespace

@@ -199,3 +199,65 @@ TEST(CPDFStreamSource, CipherStageOverAShortSourceStopsShort) {
     EXPECT_EQ(ReadAt(stage, 0, 4000), Crypted(kKey, bytes.substr(1000)));
     EXPECT_EQ(ReadAt(stage, 2500, 10), "");
 }
+
+static detail::CryptFilter AesFilter(int keyLength) {
+    detail::CryptFilter f;
+    f.method = detail::CryptMethod::AES;
+    f.keyLength = keyLength;
+    for (int k = 0; k < keyLength; ++k) f.key[k] = static_cast<unsigned char>(k * 13 + 1);
+    return f;
+}
+
+TEST(CPDFStreamSource, AesStagesEncryptInOrderAndDecryptAnywhere) {
+    const unsigned char iv[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    for (int keyLength : {16, 32}) {
+        const detail::CryptFilter f = AesFilter(keyLength);
+        for (int n : {0, 5, 16, 4096, 10000, 10003}) {
+            const std::string plain = Pattern(n);
+            std::string expected;
+            detail::EncryptData(f, reinterpret_cast<const unsigned char*>(plain.data()), n, iv,
+                                expected);
+            CPDFMemSource mem(plain.data(), n);
+            for (int piece : {4096, 7, 16, 100000}) {
+                CPDFCryptSource stage(mem, f, true, iv);
+                ASSERT_TRUE(stage.Valid());
+                EXPECT_EQ(stage.Length(), static_cast<int32_t>(expected.size()));
+                EXPECT_EQ(ReadInPieces(stage, piece), expected) << n << " " << piece;
+            }
+            // Back to the start, and reads that begin inside a block.
+            CPDFCryptSource stage(mem, f, true, iv);
+            EXPECT_EQ(ReadAt(stage, 3, 40), expected.substr(3, 40));
+            EXPECT_EQ(ReadAt(stage, 0, 20), expected.substr(0, 20));
+            // Decryption reads anywhere, and knows the plain length.
+            CPDFMemSource cipher(expected.data(), static_cast<int32_t>(expected.size()));
+            CPDFCryptSource back(cipher, f, false);
+            ASSERT_TRUE(back.Valid());
+            EXPECT_EQ(back.Length(), n);
+            EXPECT_EQ(ReadInPieces(back, 333), plain);
+            if (n > 100) {
+                EXPECT_EQ(ReadAt(back, n - 50, 50), plain.substr(static_cast<size_t>(n - 50)));
+                EXPECT_EQ(ReadAt(back, 17, 30), plain.substr(17, 30));
+            }
+        }
+    }
+}
+
+TEST(CPDFStreamSource, AesDataThatIsNoWholeBlocksIsInvalid) {
+    const detail::CryptFilter f = AesFilter(16);
+    for (int n : {1, 15, 17, 40}) {
+        const std::string bytes = Pattern(n);
+        CPDFMemSource mem(bytes.data(), n);
+        CPDFCryptSource back(mem, f, false);
+        EXPECT_FALSE(back.Valid()) << n;
+        EXPECT_EQ(back.Length(), 0);
+        EXPECT_EQ(ReadAt(back, 0, 10), "");
+    }
+    // Nothing, or a lone IV, is empty data.
+    for (int n : {0, 16}) {
+        const std::string bytes = Pattern(n);
+        CPDFMemSource mem(bytes.data(), n);
+        CPDFCryptSource back(mem, f, false);
+        EXPECT_TRUE(back.Valid());
+        EXPECT_EQ(back.Length(), 0);
+    }
+}

@@ -220,6 +220,45 @@ TEST(CPDFStreamCrypt, DataIsDecryptedWhileRead) {
     EXPECT_EQ(Data(s), plain);
 }
 
+TEST(CPDFStreamCrypt, AesDataNotInWholeBlocksIsAnError) {
+    detail::ObjectCrypt crypt;
+    crypt.streams.method = detail::CryptMethod::AES;
+    crypt.streams.keyLength = 16;
+    MemInStream in("stream\r\n" + std::string(20, 'x') + "endstream\r\nendobj");
+    CPDFStream s;
+    try {
+        s.Serialize(nullptr, in, LengthDict(20), &crypt);
+        ADD_FAILURE() << "no error";
+    } catch (const CPDFException& e) {
+        EXPECT_STREQ(e.GetFactor(), "invalid encrypted data");
+        EXPECT_EQ(e.GetType(), CPDFException::InvalidFormat);
+    }
+}
+
+// A stream whose first filter is Crypt with the Identity filter (the default
+// one) is stored plain under any key, and the filter undoes to nothing.
+TEST(CPDFStreamCrypt, IdentityCryptFilterKeepsTheDataPlain) {
+    const unsigned char context[10] = {1, 2, 3, 4, 5, 9, 0, 0, 0, 0};
+    const detail::ObjectCrypt crypt = corvina::testing::Rc4Context(context);
+    auto dict = LengthDict(5);
+    dict->Insert("Filter", std::make_unique<CPDFName>("Crypt"));
+    MemInStream in("stream\r\nplain\r\nendstream\r\nendobj");
+    CPDFStream s;
+    s.Serialize(nullptr, in, std::move(dict), &crypt);
+    // Read plain, the line end before "endstream" as well.
+    EXPECT_EQ(Data(s), "plain\r\n");
+    MemOutStream out;
+    s.Serialize(out, &crypt);
+    EXPECT_NE(out.Data().find("stream\r\nplain"), std::string::npos);
+    // Undone, the filter is gone: the data is then the object's, encrypted.
+    CPDFException errors;
+    EXPECT_TRUE(s.DecodeAllFilter(&errors)) << errors.GetFactor();
+    EXPECT_EQ(Data(s), "plain\r\n");
+    MemOutStream again;
+    s.Serialize(again, &crypt);
+    EXPECT_EQ(again.Data().find("stream\r\nplain"), std::string::npos);
+}
+
 TEST(CPDFStreamCrypt, WrittenCopyIsEncryptedDataStaysPlain) {
     const unsigned char context[10] = {9, 8, 7, 6, 5, 1, 0, 0, 0, 0};
     const detail::ObjectCrypt crypt = corvina::testing::Rc4Context(context);
