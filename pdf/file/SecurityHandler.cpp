@@ -174,6 +174,34 @@ bool TryPassword(const char* password, const SecurityEntries& entries, DocumentC
 
 }  // namespace
 
+std::string PreparePassword(const char* utf8) {
+    std::string out;
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8);
+    while (*p) {
+        // One UTF-8 sequence; anything that is not one is kept as it is.
+        int n = *p < 0x80 ? 1 : (*p >> 5) == 6 ? 2 : (*p >> 4) == 14 ? 3 : (*p >> 3) == 30 ? 4 : 0;
+        for (int k = 1; k < n; ++k)
+            if ((p[k] & 0xC0) != 0x80) n = 0;
+        if (n == 0) {
+            out += static_cast<char>(*p++);
+            continue;
+        }
+        uint32_t c = n == 1 ? *p : *p & (0x7F >> n);
+        for (int k = 1; k < n; ++k) c = (c << 6) | (p[k] & 0x3F);
+        const bool space = c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
+                           c == 0x202F || c == 0x205F || c == 0x3000;
+        const bool nothing = c == 0xAD || c == 0x34F || c == 0x1806 ||
+                             (c >= 0x180B && c <= 0x180D) || (c >= 0x200B && c <= 0x200D) ||
+                             c == 0x2060 || (c >= 0xFE00 && c <= 0xFE0F) || c == 0xFEFF;
+        if (space)
+            out += ' ';
+        else if (!nothing)
+            out.append(reinterpret_cast<const char*>(p), static_cast<size_t>(n));
+        p += n;
+    }
+    return out;
+}
+
 void PadPassword(const char* password, int length, unsigned char padded[kPaddedLength]) {
     const int n = password && length > 0 ? (length < kPaddedLength ? length : kPaddedLength) : 0;
     if (n > 0) std::memcpy(padded, password, n);
@@ -410,7 +438,15 @@ std::unique_ptr<DocumentCrypt> UnlockDocument(CPDFObjHolder* doc, CPDFDict* encr
     ReadEntries(doc, *typed, firstId, &entries, crypt.get());
     // Without a password the empty user password is tried, as readers do:
     // most protected files need nothing more.
-    if (TryPassword(password ? password : "", entries, crypt.get(), &crypt->owner)) return crypt;
+    const char* given = password ? password : "";
+    if (TryPassword(given, entries, crypt.get(), &crypt->owner)) return crypt;
+    // Revisions 5 and 6 take passwords through SASLprep; the simple part of
+    // it is tried when the bytes as given fail.
+    if (crypt->r >= 5) {
+        const std::string prepared = PreparePassword(given);
+        if (prepared != given && TryPassword(prepared.c_str(), entries, crypt.get(), &crypt->owner))
+            return crypt;
+    }
     RaiseOpen(password ? factor::kIncorrectPassword : factor::kPasswordNeeded);
 }
 

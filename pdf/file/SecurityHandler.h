@@ -66,6 +66,12 @@ struct DocumentCrypt {
     int32_t permissions = 0;
 };
 
+// The simple part of SASLprep over a UTF-8 password: spaces other than
+// U+0020 become U+0020 and the characters mapped to nothing (soft hyphen,
+// zero-width joiners and spaces, variation selectors, byte order mark) go.
+// No case folding, normalisation (NFKC) or prohibition checks.
+std::string PreparePassword(const char* utf8);
+
 // The first 32 bytes of the password, filled up from the padding.
 void PadPassword(const char* password, int length, unsigned char padded[kPaddedLength]);
 // Revisions 2 to 4: MD5 over the padded password, O, P (least significant

@@ -393,4 +393,20 @@ TEST_F(EncryptedDocTest, EveryHandlerSavesEncryptedTheSameWay) {
     }
 }
 
+// AES-256 passwords are tried as given, then with the simple part of
+// SASLprep: a no-break space typed for a space still opens the file.
+TEST_F(EncryptedDocTest, Aes256PasswordIsPreparedWhenItFailsAsGiven) {
+    const std::string enc = EncryptAs("a b", "owner", {"256"});
+    ASSERT_FALSE(enc.empty());
+    std::string factor;
+    EXPECT_TRUE(Open(enc,
+                     "a\xC2\xA0"
+                     "b",
+                     &factor))
+        << factor;
+    EXPECT_TRUE(Open(enc, "a b"));
+    EXPECT_FALSE(Open(enc, "ab", &factor));
+    EXPECT_EQ(factor, "incorrect password");
+}
+
 }  // namespace

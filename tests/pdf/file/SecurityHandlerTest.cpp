@@ -233,5 +233,18 @@ TEST(SecurityHandlerAes, DataWithIvAndPadding) {
     EXPECT_EQ(detail::DecryptData(f, reinterpret_cast<unsigned char*>(bad.data()), 8), -1);
 }
 
+TEST(SecurityHandlerKeys, PasswordsGetTheSimplePartOfSaslprep) {
+    // No-break and ideographic spaces become spaces; a soft hyphen and a
+    // zero-width space go; other text, and bytes that are no UTF-8, stay.
+    EXPECT_EQ(detail::PreparePassword("a\xC2\xA0"
+                                      "b\xE3\x80\x80"
+                                      "c"),
+              "a b c");
+    EXPECT_EQ(detail::PreparePassword("pa\xC2\xADss\xE2\x80\x8Bword"), "password");
+    EXPECT_EQ(detail::PreparePassword("\xC3\xA9t\xC3\xA9"), "\xC3\xA9t\xC3\xA9");
+    EXPECT_EQ(detail::PreparePassword("\xFF\xC3x"), "\xFF\xC3x");
+    EXPECT_EQ(detail::PreparePassword(""), "");
+}
+
 }  // namespace
 }  // namespace corvina
