@@ -24,9 +24,9 @@ public:
     const char* LogFile = nullptr;
     const char* TempPath = nullptr;
     const char* Password = nullptr;  // -pw; null when not given
-    bool version = false;      // -v: the banner
-    bool help = false;         // -h, --help
-    bool versionOnly = false;  // --version: the version number alone
+    bool version = false;            // -v: the banner
+    bool help = false;               // -h, --help
+    bool versionOnly = false;        // --version: the version number alone
     // Why the command line was refused, without the program name: a file
     // name too many, an unknown option, a value missing. Only the first
     // mistake is kept.

@@ -2,6 +2,7 @@
 // help and version, the banner, what a refusal says, ownership of a
 // replaced file, a log that cannot be written and the counts line.
 #include <gtest/gtest.h>
+#include <nettle/version.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <tiffio.h>
@@ -24,7 +25,7 @@ using Names = std::vector<std::string>;
 
 const std::string kUsage =
     "Usage: linkpoint [-v] InputFile [OutputFile] [-sp StartPage] [-ep EndPage] [-fm Format] "
-    "[-ft FitType] [-o] [-d] [-l LogFile] [-t TempPath]\n";
+    "[-ft FitType] [-o] [-d] [-l LogFile] [-t TempPath] [-pw Password]\n";
 
 // The lines "Module: " ... "Factor: " of a log, by label, and how many
 // reports there were.
@@ -178,7 +179,9 @@ TEST_F(CommandLineTest, BannerNamesTheLibrariesThatRun) {
     EXPECT_TRUE(has(std::string("zlib ") + zlibVersion())) << r.out;
     const std::string tiff = TIFFGetVersion();
     EXPECT_TRUE(has(tiff.substr(0, tiff.find('\n')))) << r.out;
-    EXPECT_TRUE(has("libmd")) << r.out;
+    EXPECT_TRUE(has("nettle " + std::to_string(nettle_version_major()) + "." +
+                    std::to_string(nettle_version_minor())))
+        << r.out;
     // None of the versions that do not run here.
     for (const char* stale : {"zlib 1.1.3", "TIFF Software Distribution v3.4",
                               "The Independent JPEG Group's JPEG software release 6b"})
