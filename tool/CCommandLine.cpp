@@ -14,24 +14,24 @@ const char* BaseName(const char* path) {
 // One option: its spelling after the first dash, and the field it sets. A
 // value option sets a text or a number from the next argument; a flag sets
 // its bool.
-struct OptionSpec {
+struct OptionEntry {
     const char* name;
     const char* CCommandLine::*text;
     long CCommandLine::*number;
     bool CCommandLine::*flag;
 };
 
-constexpr OptionSpec Text(const char* name, const char* CCommandLine::*field) {
+constexpr OptionEntry Text(const char* name, const char* CCommandLine::*field) {
     return {name, field, nullptr, nullptr};
 }
-constexpr OptionSpec Number(const char* name, long CCommandLine::*field) {
+constexpr OptionEntry Number(const char* name, long CCommandLine::*field) {
     return {name, nullptr, field, nullptr};
 }
-constexpr OptionSpec Flag(const char* name, bool CCommandLine::*field) {
+constexpr OptionEntry Flag(const char* name, bool CCommandLine::*field) {
     return {name, nullptr, nullptr, field};
 }
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionEntry kOptions[] = {
     Number("sp", &CCommandLine::StartPage),
     Number("ep", &CCommandLine::EndPage),
     Text("fm", &CCommandLine::Format),
@@ -50,10 +50,10 @@ constexpr OptionSpec kOptions[] = {
 // Ends the options: what follows is a file name even when it starts with '-'.
 constexpr char kEndOfOptions[] = "--";
 
-const OptionSpec* FindOption(const char* arg) {
+const OptionEntry* FindOption(const char* arg) {
     if (!arg || arg[0] != '-') return nullptr;
-    for (const OptionSpec& spec : kOptions)
-        if (std::strcmp(arg + 1, spec.name) == 0) return &spec;
+    for (const OptionEntry& option : kOptions)
+        if (std::strcmp(arg + 1, option.name) == 0) return &option;
     return nullptr;
 }
 
@@ -91,14 +91,14 @@ bool CCommandLine::Parse(int argc, char** argv) {
             refuse("'-' (standard input or output) is not supported");
             continue;
         }
-        const OptionSpec* spec = FindOption(arg);
-        if (!spec) {
+        const OptionEntry* option = FindOption(arg);
+        if (!option) {
             // Taken as a file name, a mistyped option's value would be written.
             refuse(std::string("unknown option: ") + arg);
             continue;
         }
-        if (spec->flag) {
-            this->*spec->flag = true;
+        if (option->flag) {
+            this->*option->flag = true;
             continue;
         }
         // The next argument is the value, even when it starts with '-' (a
@@ -109,10 +109,10 @@ bool CCommandLine::Parse(int argc, char** argv) {
             continue;
         }
         ++i;
-        if (spec->number) {
-            this->*spec->number = std::atol(value);
+        if (option->number) {
+            this->*option->number = std::atol(value);
         } else {
-            this->*spec->text = value;
+            this->*option->text = value;
         }
     }
     if (help || versionOnly || version) return true;

@@ -17,7 +17,7 @@ enum StructType : int {
     DestinationType = 25,
     LinkPointType = 26,
     DateType = 27,
-    // Classes of the unspecified subsystems (pdf/structure/minimal).
+    // Classes of the subsystems kept minimal (pdf/structure/minimal).
     RectType = 40,
     ResDictType = 41,
     ThumbnailType = 42,
