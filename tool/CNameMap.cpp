@@ -3,15 +3,18 @@
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
+#include <type_traits>
 
 #include "pdf/object/CP932.h"
 
 namespace {
 
-uint64_t Hash(std::u16string_view text) {
+// FNV-1a over 16-bit units; a byte is the unit of its value.
+template <class Units>
+uint64_t Hash(const Units& units) {
     uint64_t h = 14695981039346656037ull;
-    for (char16_t u : text) {
-        h ^= static_cast<uint16_t>(u);
+    for (auto u : units) {
+        h ^= static_cast<uint16_t>(static_cast<std::make_unsigned_t<decltype(u)>>(u));
         h *= 1099511628211ull;
     }
     return h;
@@ -72,12 +75,25 @@ std::u16string CNameMap::Text(Index i) const {
     return std::u16string(StoredText(entries_[i], scratch));
 }
 
+bool CNameMap::SameText(const Entry& e, std::u16string_view text) const {
+    if (e.textAt != kNone) return std::u16string_view(texts_).substr(e.textAt, e.textLen) == text;
+    if (e.bytesLen != text.size()) return false;
+    const char* b = bytes_.data() + e.bytesAt;
+    for (size_t k = 0; k < text.size(); ++k)
+        if (text[k] != static_cast<char16_t>(static_cast<unsigned char>(b[k]))) return false;
+    return true;
+}
+
+uint64_t CNameMap::HashOf(const Entry& e) const {
+    if (e.textAt != kNone) return Hash(std::u16string_view(texts_).substr(e.textAt, e.textLen));
+    return Hash(std::string_view(bytes_).substr(e.bytesAt, e.bytesLen));
+}
+
 size_t CNameMap::Slot(std::u16string_view text) const {
     const size_t mask = slots_.size() - 1;
-    std::u16string scratch;
     for (size_t s = Hash(text) & mask;; s = (s + 1) & mask) {
         const Index held = slots_[s];
-        if (held == 0 || StoredText(entries_[held - 1], scratch) == text) return s;
+        if (held == 0 || SameText(entries_[held - 1], text)) return s;
     }
 }
 
@@ -90,10 +106,9 @@ CNameMap::Index CNameMap::Find(std::u16string_view text) const {
 void CNameMap::Grow() {
     std::vector<Index> old(std::max<size_t>(16, slots_.size() * 2), 0);
     old.swap(slots_);
-    std::u16string scratch;
     const size_t mask = slots_.size() - 1;
     for (Index i = 0; i < entries_.size(); ++i) {
-        size_t s = Hash(StoredText(entries_[i], scratch)) & mask;
+        size_t s = HashOf(entries_[i]) & mask;
         while (slots_[s] != 0) s = (s + 1) & mask;
         slots_[s] = i + 1;
     }

@@ -63,6 +63,10 @@ private:
     };
 
     std::u16string_view StoredText(const Entry& e, std::u16string& scratch) const;
+    // Lookups compare and hash a key's text where it lies, bytes or units,
+    // without making a copy of it.
+    bool SameText(const Entry& e, std::u16string_view text) const;
+    uint64_t HashOf(const Entry& e) const;
     // The entry of text: an existing one gets the key and value when replace,
     // else stays as it is; kNone when it is there and not replaced.
     Index Add(std::string_view bytes, std::u16string_view text, bool literal,
