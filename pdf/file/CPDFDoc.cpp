@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <set>
 
 #include "pdf/file/CPDFDocStructure.h"
@@ -347,6 +348,22 @@ std::unique_ptr<CPDFObject> CPDFDoc::LoadEntry(const CPDFObjRef& ref, const XRef
         return objStms_.Load(this, objNum, entry.stmNum, entry.offset,
                              [this](int32_t num) { return FetchObjStm(num); });
     });
+}
+
+const char* CPDFDoc::PackedBytes(const CPDFObjRef& ref, const XRefEntry& entry, int32_t* length) {
+    if (!entry.stmNum || ref.genNum != 0) return nullptr;
+    detail::DepthGuard guard(loadDepth_, limits::kMaxLoadDepth);
+    if (guard.Exceeded()) return nullptr;
+    int32_t index = entry.offset;
+    try {
+        return objStms_.Locate(
+            this, ref.objNum, entry.stmNum, &index,
+            [this](int32_t num) { return FetchObjStm(num); }, length);
+    } catch (const CPDFException&) {
+    } catch (const std::bad_alloc&) {
+    }
+    lastError_.Clear();
+    return nullptr;
 }
 
 std::unique_ptr<CPDFObject> CPDFDoc::FetchObjStm(int32_t num) {

@@ -70,6 +70,10 @@ public:
     // The object an entry in use names: at its offset, or in its object
     // stream (method "LoadObj").
     std::unique_ptr<CPDFObject> LoadEntry(const CPDFObjRef& ref, const XRefEntry& entry);
+    // The bytes of an object an entry places in an object stream, as the
+    // decoded stream holds them, valid until the next load; null when they
+    // cannot be read, and then the last error is cleared (LoadEntry tells why).
+    const char* PackedBytes(const CPDFObjRef& ref, const XRefEntry& entry, int32_t* length);
     CPDFObject* PeekObj(const CPDFObjRef& ref, std::unique_ptr<CPDFObject>* loaded) override;
     CPDFObject* FindObj(const CPDFObjRef& ref, bool skipNewest, CPDFBody** body = nullptr);
     std::unique_ptr<CPDFDict> StreamDict(const CPDFObjRef& ref, const char* key,

@@ -168,11 +168,19 @@ void CPDFDocWriter::MergeSections() {
     const int32_t size = std::max(xref->Size(), doc_.fullSize_);
     if (!xref->Resize(size) || !xref->Reserve(size) || !body->Resize(size))
         Raise("Save", internal, factor::kCallXRefSetEntry);
+    // A linearized save keeps today's plain form; a whole rewrite of an input
+    // that used object streams packs again what they held, and what is new.
+    std::vector<bool> packable;
+    if (!linearize_) packable.assign(static_cast<size_t>(size) + 1, false);
+    bool usedStreams = false;
     for (int32_t i = 1; i <= size; ++i) {
+        const XRefEntry* older = doc_.FindEntry(i, true);
+        const bool wasPacked = older && older->inUse && older->stmNum;
+        usedStreams = usedStreams || wasPacked;
+        if (!packable.empty()) packable[static_cast<size_t>(i)] = !older || wasPacked;
         if (!xref->GetEntry(i)) {
             // A number no section lists is simply absent (sparse tables are
             // valid); it stays out of the new table.
-            XRefEntry* older = doc_.FindEntry(i, true);
             if (!older) continue;
             if (!xref->SetEntry(*older)) Raise("Save", internal, factor::kCallXRefSetEntry);
         }
@@ -195,6 +203,13 @@ void CPDFDocWriter::MergeSections() {
             e && e->inUse && !e->stmNum && e->offset == offset)
             dropped_.insert(num);
     doc_.xrefStreams_.clear();
+    if (usedStreams && !packable.empty()) {
+        packable_ = std::move(packable);
+        spareNums_.assign(dropped_.rbegin(), dropped_.rend());
+        packer_ = std::make_unique<CPDFObjStmPacker>(
+            &doc_, [this](int32_t* num, int32_t* gen) { NextPackNumber(num, gen); },
+            [this](int32_t num, int32_t gen, CPDFStream& stream) { EmitPack(num, gen, stream); });
+    }
     doc_.bodies_.resize(1);
     doc_.xrefs_.resize(1);
     doc_.trailers_.resize(1);
@@ -209,6 +224,16 @@ void CPDFDocWriter::MergeSections() {
 
 int32_t CPDFDocWriter::StoreObj(const CPDFObjRef& ref, CPDFObject* obj) {
     if (!output_ || !obj) Raise("StoreObj", CPDFException::InternalError, nullptr);
+    if (packer_ && Packs(ref, *obj)) {
+        // Its place (stream and index) is in the packer's list; the offset
+        // returned only says that it is written.
+        packer_->AddObject(ref.objNum, *obj);
+        return 0;
+    }
+    return WritePlain(ref, obj);
+}
+
+int32_t CPDFDocWriter::WritePlain(const CPDFObjRef& ref, CPDFObject* obj) {
     EndRun();
     const long offset = output_->Tell();
     // Offsets are 32-bit in the cross-reference table.
@@ -244,6 +269,10 @@ void CPDFDocWriter::WriteAllObjects() {
     // lies in the input, whether written already or not.
     std::vector<int32_t> written(static_cast<size_t>(size) + 1, -1);
     const bool verbatim = MayCopyInput();
+    // Room for the numbers of new object streams, so that taking one never
+    // moves the entries held below.
+    if (packer_ && !xref->Reserve(size + size / CPDFObjStmPacker::kPerStream + 2))
+        Raise("Serialize", internal, factor::kCallXRefAddEntry);
     for (int32_t i = 1; i <= size; ++i) {
         XRefEntry* entry = xref->GetEntry(i);
         if (!entry || !entry->inUse || dropped_.count(i)) continue;
@@ -261,6 +290,9 @@ void CPDFDocWriter::WriteAllObjects() {
             } else {
                 offset = doc_.StoreObj(ref, obj);
             }
+        } else if (packer_ && entry->stmNum && PackFromInput(ref, *entry)) {
+            // Placed by the packer.
+            continue;
         } else if (!verbatim || entry->stmNum || !CopyVerbatim(ref, *entry, &offset)) {
             // Never touched: load, write and free it at once.
             std::unique_ptr<CPDFObject> loaded = doc_.LoadEntry(ref, *entry);
@@ -277,6 +309,10 @@ void CPDFDocWriter::WriteAllObjects() {
             entry->stmNum = 0;
         }
     }
+    if (packer_) {
+        packer_->Close();
+        PlacePacked();
+    }
     EndRun();
     for (int32_t num : dropped_)
         if (!xref->FreeEntry(num)) Raise("Serialize", internal, "CPDFXRef::FreeEntry()");
@@ -287,6 +323,73 @@ void CPDFDocWriter::WriteAllObjects() {
     output_->Flush();
     if (output_->Error())
         RaiseOnOutput("Serialize", CPDFException::RuntimeLibraryError, output_->SavedErrno());
+}
+
+bool CPDFDocWriter::Packs(const CPDFObjRef& ref, const CPDFObject& obj) const {
+    if (ref.genNum != 0 || ref.objNum <= 0 || obj.Is(CPDFObject::Stream)) return false;
+    if (static_cast<size_t>(ref.objNum) >= packable_.size()) {
+        // Numbers past the merged table were given during the save: new.
+    } else if (!packable_[static_cast<size_t>(ref.objNum)]) {
+        return false;
+    }
+    // The encryption dictionary is read before any stream can be.
+    const CPDFAtom* encrypt = doc_.GetTrailer()->Dict().Find("Encrypt");
+    return !(encrypt && encrypt->Kind() == CPDFAtom::RefKind &&
+             static_cast<const CPDFObjRef*>(encrypt)->objNum == ref.objNum);
+}
+
+bool CPDFDocWriter::PackFromInput(const CPDFObjRef& ref, const XRefEntry& entry) {
+    if (ref.genNum != 0 || static_cast<size_t>(ref.objNum) >= packable_.size() ||
+        !packable_[static_cast<size_t>(ref.objNum)])
+        return false;
+    int32_t length = 0;
+    const char* bytes = doc_.PackedBytes(ref, entry, &length);
+    if (!bytes) return false;
+    // Unchanged values go as their bytes, not read into objects and written
+    // again; anything the check refuses is loaded and written the usual way.
+    return packer_->AddBytes(ref.objNum, bytes, length);
+}
+
+void CPDFDocWriter::NextPackNumber(int32_t* objNum, int32_t* genNum) {
+    CPDFXRef* xref = doc_.GetXRef();
+    // The numbers of the input's object streams first: the table keeps its
+    // size. Their entries name the old streams until the end, as the objects
+    // still to be read need them.
+    if (!spareNums_.empty()) {
+        *objNum = spareNums_.back();
+        spareNums_.pop_back();
+        const XRefEntry* e = xref->GetEntry(*objNum);
+        *genNum = e ? e->genNum : 0;
+        return;
+    }
+    int32_t num = 0;
+    if (!xref->AddEntry(&num))
+        Raise("Serialize", CPDFException::InternalError, factor::kCallXRefAddEntry);
+    // Skipped by the writing of objects, as the streams it replaces are.
+    dropped_.insert(num);
+    *objNum = num;
+    *genNum = 0;
+}
+
+void CPDFDocWriter::EmitPack(int32_t objNum, int32_t genNum, CPDFStream& stream) {
+    const int32_t offset = WritePlain(CPDFObjRef(objNum, genNum), &stream);
+    packStreams_.push_back(PackStream{objNum, genNum, offset});
+}
+
+void CPDFDocWriter::PlacePacked() {
+    CPDFXRef* xref = doc_.GetXRef();
+    for (const PackStream& p : packStreams_) {
+        XRefEntry entry{p.objNum, p.genNum, p.offset, true};
+        if (!xref->SetEntry(entry))
+            Raise("Serialize", CPDFException::InternalError, factor::kCallXRefSetEntry);
+        dropped_.erase(p.objNum);
+    }
+    for (const CPDFObjStmPacker::Placed& p : packer_->Packed()) {
+        XRefEntry entry{p.objNum, 0, p.index, true};
+        entry.stmNum = p.stmNum;
+        if (!xref->SetEntry(entry))
+            Raise("Serialize", CPDFException::InternalError, factor::kCallXRefSetEntry);
+    }
 }
 
 bool CPDFDocWriter::MayCopyInput() const {
@@ -475,8 +578,8 @@ void CPDFDocWriter::WriteSection(int32_t offset) {
     trailer->SetStartXRef(offset);
     // An update of a file whose newest section is a stream appends a stream:
     // whoever needed streams to read the file still reads it.
-    const bool stream =
-        incremental_ && doc_.trailers_.size() > 1 && doc_.trailers_[1]->IsStreamSection();
+    const bool stream = packer_ || (incremental_ && doc_.trailers_.size() > 1 &&
+                                    doc_.trailers_[1]->IsStreamSection());
     if (!stream) {
         xref->Serialize(*output_);
         trailer->Serialize(*output_);
@@ -486,7 +589,7 @@ void CPDFDocWriter::WriteSection(int32_t offset) {
     if (!xref->AddEntry(&num) || !trailer->Set_Size(num + 1))
         Raise("Serialize", CPDFException::InternalError, factor::kCallXRefAddEntry);
     xref->GetEntry(num)->offset = offset;
-    CPDFXRefStream::Write(*output_, &doc_, *xref, *trailer, num, offset);
+    CPDFXRefStream::Write(*output_, &doc_, *xref, *trailer, num, offset, packer_ != nullptr);
     trailer->SetStreamSection(true);
     doc_.xrefStreams_.emplace_back(num, offset);
 }

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "pdf/file/CPDFObjStmPacker.h"
 #include "pdf/file/SecurityHandler.h"
 #include "pdf/file/ValueDigest.h"
 #include "pdf/file/XRefEntry.h"
@@ -18,6 +19,7 @@
 namespace corvina {
 
 class CPDFDoc;
+class CPDFStream;
 
 // One running save of a document, from Save to Flush: where the output goes
 // and how it is put in place, the output stream and key, and the writing of
@@ -27,6 +29,11 @@ class CPDFDoc;
 // over it, so the target is whole at every instant; an incremental save
 // appends to the document's own file and cuts it back on failure; a device,
 // FIFO or standard output is written into directly and never replaced.
+//
+// A whole rewrite (not linearized) of an input that kept objects in object
+// streams stays compact: those objects, and the ones the job adds, go into
+// new object streams and the file ends with a cross-reference stream; an
+// input without object streams keeps its classic form.
 //
 // Owned by the document (CPDFDoc::Save makes it, Flush and failures end it);
 // borrows the document, which outlives it. Every operation throws
@@ -99,6 +106,17 @@ private:
     // the digest taken when it was loaded, else by reading it again.
     bool MatchesInput(const CPDFObjRef& ref, const XRefEntry& entry, const CPDFObject& obj);
     void WriteSection(int32_t offset);
+    // An indirect object written as itself at the output's end; its offset.
+    int32_t WritePlain(const CPDFObjRef& ref, CPDFObject* obj);
+    // A compact rewrite puts the object into an object stream.
+    bool Packs(const CPDFObjRef& ref, const CPDFObject& obj) const;
+    // An object never loaded goes into an object stream as its bytes in the
+    // input's one; false when they cannot be taken as they are.
+    bool PackFromInput(const CPDFObjRef& ref, const XRefEntry& entry);
+    void NextPackNumber(int32_t* objNum, int32_t* genNum);
+    void EmitPack(int32_t objNum, int32_t genNum, CPDFStream& stream);
+    // The table takes the places of packed objects and their streams.
+    void PlacePacked();
     // The finished temporary file, open as fd, takes the target's owner,
     // group and permission bits before it replaces it.
     void KeepTargetAttributes(int fd);
@@ -125,6 +143,19 @@ private:
     // Object streams and cross-reference streams a whole rewrite leaves out:
     // their content lives in the new table, and their numbers become free.
     std::set<int32_t> dropped_;
+    // Compact rewrite: the packer of the object stream under construction,
+    // which numbers may be packed (objects that were in object streams and
+    // new ones), the dropped numbers the new streams take first (largest
+    // first), and the streams written with their offsets.
+    std::unique_ptr<CPDFObjStmPacker> packer_;
+    std::vector<bool> packable_;
+    std::vector<int32_t> spareNums_;
+    struct PackStream {
+        int32_t objNum;
+        int32_t genNum;
+        int32_t offset;
+    };
+    std::vector<PackStream> packStreams_;
     // Digests of objects as GetObj loaded them during this save, by number,
     // while they stay loaded.
     struct Noted {

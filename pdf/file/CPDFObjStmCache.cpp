@@ -58,10 +58,18 @@ void CPDFObjStmCache::Clear() {
     slots_.clear();
 }
 
-std::unique_ptr<CPDFObject> CPDFObjStmCache::Load(CPDFObjHolder* doc, int32_t objNum,
-                                                  int32_t stmNum, int32_t index,
-                                                  const Fetch& fetch) {
+const char* CPDFObjStmCache::Locate(CPDFObjHolder* doc, int32_t objNum, int32_t stmNum,
+                                    int32_t* index, const Fetch& fetch, int32_t* length) {
     Decoded& d = Get(doc, stmNum, fetch);
+    int32_t at = *index;
+    const char* bytes = Span(d, objNum, &at, length);
+    *index = at;
+    return bytes;
+}
+
+const char* CPDFObjStmCache::Span(Decoded& d, int32_t objNum, int32_t* where, int32_t* length) {
+    const int32_t stmNum = d.stmNum;
+    int32_t index = *where;
     // The stream's own header says where its objects lie; an index that
     // misses (past /N, or at another object) is looked up there, as readers
     // do, and only an object the header does not list fails.
@@ -84,10 +92,20 @@ std::unique_ptr<CPDFObject> CPDFObjStmCache::Load(CPDFObjHolder* doc, int32_t ob
                             : d.length;
     if (start > d.length || end > d.length || end < start)
         Fail(FormatFactor("object %d lies past the data of object stream %d", objNum, stmNum));
+    *where = index;
+    *length = static_cast<int32_t>(end - start);
+    return d.data + start;
+}
+
+std::unique_ptr<CPDFObject> CPDFObjStmCache::Load(CPDFObjHolder* doc, int32_t objNum,
+                                                  int32_t stmNum, int32_t index,
+                                                  const Fetch& fetch) {
+    int32_t length = 0;
+    const char* bytes = Locate(doc, objNum, stmNum, &index, fetch, &length);
     // The input ends where the next object begins: an object that would run
     // into it does not parse.
     StrLoad in;
-    if (!in.Open(d.data + start, static_cast<int32_t>(end - start)))
+    if (!in.Open(bytes, length))
         throw CPDFException("CPDFObjStmCache", "Load", CPDFException::InternalError,
                             "StrLoad::Open()");
     std::unique_ptr<CPDFObject> obj = CPDFObject::SerializeObject(doc, in, nullptr);

@@ -40,6 +40,12 @@ public:
     // Object objNum, kept at index in object stream stmNum; the caller owns it.
     std::unique_ptr<CPDFObject> Load(CPDFObjHolder* doc, int32_t objNum, int32_t stmNum,
                                      int32_t index, const Fetch& fetch);
+    // The bytes of object objNum as its decoded stream holds them, from its
+    // offset to the next object's (white space included), and their length;
+    // valid until the next Load or Locate. index may be corrected as Load
+    // corrects it. Throws as Load does for a stream or an index that fails.
+    const char* Locate(CPDFObjHolder* doc, int32_t objNum, int32_t stmNum, int32_t* index,
+                       const Fetch& fetch, int32_t* length);
     // Forgets every decoded stream (the file they came from changed).
     void Clear();
     int CachedCount() const { return static_cast<int>(slots_.size()); }
@@ -47,6 +53,7 @@ public:
 private:
     struct Decoded;
     Decoded& Get(CPDFObjHolder* doc, int32_t stmNum, const Fetch& fetch);
+    const char* Span(Decoded& d, int32_t objNum, int32_t* index, int32_t* length);
     std::unique_ptr<Decoded> Decode(CPDFObjHolder* doc, int32_t stmNum, const Fetch& fetch);
 
     std::vector<std::unique_ptr<Decoded>> slots_;

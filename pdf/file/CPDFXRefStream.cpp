@@ -220,7 +220,7 @@ void CPDFXRefStream::Serialize(CPDFObjHolder* doc, InStream& in, int32_t offset,
 }
 
 void CPDFXRefStream::Write(OutStream& out, CPDFObjHolder* doc, const CPDFXRef& table,
-                           CPDFTrailer& trailer, int32_t objNum, int32_t offset) {
+                           CPDFTrailer& trailer, int32_t objNum, int32_t offset, bool compressed) {
     const int row = kWidths[0] + kWidths[1] + kWidths[2];
     std::string rows;
     auto index = std::make_unique<CPDFArray>();
@@ -258,8 +258,28 @@ void CPDFXRefStream::Write(OutStream& out, CPDFObjHolder* doc, const CPDFXRef& t
     for (int width : kWidths) w->Push_Back(std::make_unique<CPDFInt>(width));
     stream.Insert("W", std::move(w));
     stream.Insert("Index", std::move(index));
+    if (compressed) {
+        // Each row as its difference from the row above (PNG Up): offsets
+        // that grow slowly become runs of zeros that Flate packs tightly.
+        std::string up;
+        up.reserve(rows.size() / row * (row + 1));
+        for (size_t at = 0; at < rows.size(); at += row) {
+            up.push_back(2);
+            for (int i = 0; i < row; ++i)
+                up.push_back(static_cast<char>(rows[at + i] - (at ? rows[at - row + i] : 0)));
+        }
+        rows.swap(up);
+    }
     if (!stream.SetData(rows.data(), static_cast<int32_t>(rows.size())))
         throw CPDFException("CPDFXRefStream", "Write", CPDFException::InternalError, nullptr);
+    if (compressed) {
+        CPDFException error;
+        if (!stream.EncodeFlate(&error)) throw error;
+        auto parms = std::make_unique<CPDFDict>();
+        parms->Insert("Columns", std::make_unique<CPDFInt>(row));
+        parms->Insert("Predictor", std::make_unique<CPDFInt>(12));
+        stream.Insert("DecodeParms", std::move(parms));
+    }
 
     out.Printf("%ld 0 obj", static_cast<long>(objNum));
     out.WriteEol();

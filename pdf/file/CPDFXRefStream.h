@@ -32,9 +32,11 @@ public:
     // Writes table (object 0 and every slot that holds an entry) as stream
     // objNum at the output's current offset, with the trailer's entries and
     // W [1 4 2], then startxref and %%EOF. The table must already hold the
-    // stream's own entry.
+    // stream's own entry. Compressed, the rows go through the Up predictor
+    // and Flate, as a compact file's whole table does.
     static void Write(OutStream& out, CPDFObjHolder* doc, const CPDFXRef& table,
-                      CPDFTrailer& trailer, int32_t objNum, int32_t offset);
+                      CPDFTrailer& trailer, int32_t objNum, int32_t offset,
+                      bool compressed = false);
 
     // The stream's own object number, once read.
     int32_t ObjNum() const { return objNum_; }

@@ -66,11 +66,11 @@ void OwnedTree(const Objects& in, const std::string& root, bool dests,
 }  // namespace
 
 std::vector<std::string> JobDifferences(const std::string& in, const std::string& out,
-                                        bool destsOwned) {
+                                        bool destsOwned, const std::string& password) {
     std::string error;
-    const Objects a = QpdfObjects(in, &error);
+    const Objects a = QpdfObjects(in, &error, password);
     if (a.empty()) return {"input: " + error};
-    const Objects b = QpdfObjects(out, &error);
+    const Objects b = QpdfObjects(out, &error, password);
     if (b.empty()) return {"output: " + error};
 
     std::map<std::string, std::set<std::string>> ignoredKeys;

@@ -9,7 +9,8 @@
 // input's object streams and cross-reference streams (their content is
 // compared object by object) with the trailer keys describing them, and a
 // linearized input's parameter dictionary and hint stream; with
-// destsOwned (-o, -d) also the destinations the old tree named.
+// destsOwned (-o, -d) also the destinations the old tree named. Encrypted
+// files are compared in the clear, opened with password.
 
 #include <string>
 #include <vector>
@@ -18,6 +19,6 @@ namespace e2e {
 
 // One line for each difference; empty when the output is faithful.
 std::vector<std::string> JobDifferences(const std::string& in, const std::string& out,
-                                        bool destsOwned = false);
+                                        bool destsOwned = false, const std::string& password = "");
 
 }  // namespace e2e

@@ -213,10 +213,14 @@ std::string CanonicalDecimal(const std::string& number) {
     return negative && out != "0" ? "-" + out : out;
 }
 
-std::map<std::string, JsonValue> QpdfObjects(const std::string& file, std::string* error) {
+std::map<std::string, JsonValue> QpdfObjects(const std::string& file, std::string* error,
+                                             const std::string& password) {
     std::map<std::string, JsonValue> objects;
-    const RunResult r = Run({"qpdf", "--json=2", "--json-key=qpdf", "--json-stream-data=inline",
-                             "--decode-level=none", file});
+    std::vector<std::string> argv = {"qpdf", "--json=2", "--json-key=qpdf",
+                                     "--json-stream-data=inline", "--decode-level=none"};
+    if (!password.empty()) argv.push_back("--password=" + password);
+    argv.push_back(file);
+    const RunResult r = Run(argv);
     if (r.code != 0 && r.code != 3) {
         if (error) *error = "qpdf failed: " + r.err;
         return objects;

@@ -31,7 +31,8 @@ std::string CanonicalDecimal(const std::string& number);
 
 // Every object of the file, by qpdf's key ("obj:N G R", "trailer"), with
 // streams as {"stream": {"dict": ..., "data": base64 of the raw bytes}}.
-// Empty when qpdf fails.
-std::map<std::string, JsonValue> QpdfObjects(const std::string& file, std::string* error = nullptr);
+// Empty when qpdf fails. An encrypted file is read with password, in the clear.
+std::map<std::string, JsonValue> QpdfObjects(const std::string& file, std::string* error = nullptr,
+                                             const std::string& password = "");
 
 }  // namespace e2e
