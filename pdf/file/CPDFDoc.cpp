@@ -273,7 +273,7 @@ CPDFObject* CPDFDoc::GetObjInner(const CPDFObjRef& ref) {
         auto loaded = LoadEntry(ref, *entry);
         if (!loaded) Raise("GetObj", CPDFException::InternalError, factor::kCallDocLoadObj);
         CPDFObject* raw = loaded.get();
-        if (writer_ && !entry->stmNum) NoteLoaded(ref, entry->offset, *raw);
+        if (writer_) NoteLoaded(ref, entry->offset, *raw);
         if (ref.objNum > body->Size() && !body->Resize(ref.objNum))
             Raise("GetObj", CPDFException::InternalError, factor::kCallBodySetObj);
         if (!body->SetObj(ref, std::move(loaded)))

@@ -227,7 +227,7 @@ int32_t CPDFDocWriter::StoreObj(const CPDFObjRef& ref, CPDFObject* obj) {
     if (packer_ && Packs(ref, *obj)) {
         // Its place (stream and index) is in the packer's list; the offset
         // returned only says that it is written.
-        packer_->AddObject(ref.objNum, *obj);
+        if (!PackUnchanged(ref, *obj)) packer_->AddObject(ref.objNum, *obj);
         return 0;
     }
     return WritePlain(ref, obj);
@@ -350,6 +350,31 @@ bool CPDFDocWriter::PackFromInput(const CPDFObjRef& ref, const XRefEntry& entry)
     return packer_->AddBytes(ref.objNum, bytes, length);
 }
 
+bool CPDFDocWriter::PackUnchanged(const CPDFObjRef& ref, const CPDFObject& obj) {
+    const XRefEntry* entry = doc_.GetXRef()->GetEntry(ref.objNum);
+    if (!entry || !entry->inUse || !entry->stmNum || entry->genNum != ref.genNum) return false;
+    bool same = false;
+    if (const auto noted = loaded_.find(ref.objNum); noted != loaded_.end()) {
+        const Noted then = noted->second;
+        loaded_.erase(noted);
+        const std::optional<uint64_t> now = digest_.Of(&obj);
+        same =
+            then.genNum == ref.genNum && then.offset == entry->offset && now && *now == then.digest;
+    } else {
+        // Loaded before the save: read again from the decoded stream, which
+        // is at hand, and compared.
+        std::unique_ptr<CPDFObject> fresh;
+        try {
+            fresh = doc_.LoadEntry(ref, *entry);
+        } catch (const std::bad_alloc&) {
+            fresh.reset();
+        }
+        doc_.GetLastError().Clear();
+        same = fresh && detail::SameValue(&obj, fresh.get());
+    }
+    return same && PackFromInput(ref, *entry);
+}
+
 void CPDFDocWriter::NextPackNumber(int32_t* objNum, int32_t* genNum) {
     CPDFXRef* xref = doc_.GetXRef();
     // The numbers of the input's object streams first: the table keeps its
@@ -435,7 +460,8 @@ bool CPDFDocWriter::MatchesInput(const CPDFObjRef& ref, const XRefEntry& entry,
 }
 
 void CPDFDocWriter::NoteLoaded(const CPDFObjRef& ref, int32_t offset, const CPDFObject& obj) {
-    if (!MayCopyInput()) return;
+    // A compact rewrite packs an object unchanged since as its input bytes.
+    if (!MayCopyInput() && !packer_) return;
     const std::optional<uint64_t> d = digest_.Of(&obj);
     try {
         if (d)

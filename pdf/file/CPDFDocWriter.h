@@ -113,6 +113,9 @@ private:
     // An object never loaded goes into an object stream as its bytes in the
     // input's one; false when they cannot be taken as they are.
     bool PackFromInput(const CPDFObjRef& ref, const XRefEntry& entry);
+    // The same for a loaded object whose digest shows it unchanged since
+    // it was loaded from an object stream.
+    bool PackUnchanged(const CPDFObjRef& ref, const CPDFObject& obj);
     void NextPackNumber(int32_t* objNum, int32_t* genNum);
     void EmitPack(int32_t objNum, int32_t genNum, CPDFStream& stream);
     // The table takes the places of packed objects and their streams.
