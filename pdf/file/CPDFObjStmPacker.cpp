@@ -1,5 +1,7 @@
 #include "pdf/file/CPDFObjStmPacker.h"
 
+#include <zlib.h>
+
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -106,11 +108,18 @@ void CPDFObjStmPacker::Close() {
     stream.Insert("N", std::make_unique<CPDFInt>(count_));
     stream.Insert("First", std::make_unique<CPDFInt>(first));
     pairs_.append(body_);
-    CPDFException error;
-    if (!stream.SetData(pairs_.data(), static_cast<int32_t>(pairs_.size())))
+    // The fastest level: object streams are small next to the content
+    // streams carried over, and packing must not cost more than writing
+    // the objects plain would.
+    uLongf size = compressBound(static_cast<uLong>(pairs_.size()));
+    packed_.resize(size);
+    if (compress2(reinterpret_cast<Bytef*>(packed_.data()), &size,
+                  reinterpret_cast<const Bytef*>(pairs_.data()), static_cast<uLong>(pairs_.size()),
+                  Z_BEST_SPEED) != Z_OK ||
+        !stream.SetData(packed_.data(), static_cast<int32_t>(size)) ||
+        !stream.Set_Filter(std::make_unique<CPDFName>("FlateDecode")))
         throw CPDFException("CPDFObjStmPacker", "Close", CPDFException::InternalError,
-                            "CPDFStream::SetData()");
-    if (!stream.EncodeFlate(&error)) throw error;
+                            "compress2()");
     const int32_t num = stmNum_;
     const int32_t gen = stmGen_;
     count_ = 0;

@@ -77,6 +77,8 @@ private:
     std::string body_;
     // What AddBytes checks its bytes in, kept from call to call.
     std::string scratch_;
+    // The compressed data of the stream being written, kept from call to call.
+    std::string packed_;
     std::vector<Placed> placed_;
 };
 
