@@ -108,14 +108,13 @@ void CPDFObjStmPacker::Close() {
     stream.Insert("N", std::make_unique<CPDFInt>(count_));
     stream.Insert("First", std::make_unique<CPDFInt>(first));
     pairs_.append(body_);
-    // The fastest level: object streams are small next to the content
-    // streams carried over, and packing must not cost more than writing
-    // the objects plain would.
+    // zlib's default level, as producers of compact files use: at the
+    // fastest one a file of many small objects grows by a tenth.
     uLongf size = compressBound(static_cast<uLong>(pairs_.size()));
     packed_.resize(size);
     if (compress2(reinterpret_cast<Bytef*>(packed_.data()), &size,
                   reinterpret_cast<const Bytef*>(pairs_.data()), static_cast<uLong>(pairs_.size()),
-                  Z_BEST_SPEED) != Z_OK ||
+                  Z_DEFAULT_COMPRESSION) != Z_OK ||
         !stream.SetData(packed_.data(), static_cast<int32_t>(size)) ||
         !stream.Set_Filter(std::make_unique<CPDFName>("FlateDecode")))
         throw CPDFException("CPDFObjStmPacker", "Close", CPDFException::InternalError,
