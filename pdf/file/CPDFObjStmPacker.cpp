@@ -26,6 +26,9 @@ bool IsWhite(char c) {
 constexpr char kHead[] = "1 0 obj\n";
 constexpr char kTail[] = "\nendobj\n";
 constexpr char kEndStream[] = "endstream";
+// A stream of large objects closes before its hundred: what it holds stays
+// far from the 32-bit lengths of a stream, and memory stays small.
+constexpr size_t kMaxBody = 8 << 20;
 
 void AppendNumber(std::string& to, long value) {
     char text[detail::kDecimalMax + 1];
@@ -97,7 +100,7 @@ void CPDFObjStmPacker::Place(int32_t objNum, size_t start) {
     AppendNumber(pairs_, static_cast<long>(start));
     pairs_.push_back(' ');
     placed_.push_back(Placed{objNum, stmNum_, count_});
-    if (++count_ >= perStream_) Close();
+    if (++count_ >= perStream_ || body_.size() >= kMaxBody) Close();
 }
 
 void CPDFObjStmPacker::Close() {
