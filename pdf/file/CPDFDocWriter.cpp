@@ -460,8 +460,12 @@ bool CPDFDocWriter::MatchesInput(const CPDFObjRef& ref, const XRefEntry& entry,
 }
 
 void CPDFDocWriter::NoteLoaded(const CPDFObjRef& ref, int32_t offset, const CPDFObject& obj) {
-    // A compact rewrite packs an object unchanged since as its input bytes.
-    if (!MayCopyInput() && !packer_) return;
+    // A compact rewrite packs an object unchanged since as its input bytes;
+    // no other save looks at the digest of one from an object stream.
+    if (!packer_) {
+        const XRefEntry* entry = doc_.GetXRef() ? doc_.GetXRef()->GetEntry(ref.objNum) : nullptr;
+        if (!MayCopyInput() || (entry && entry->stmNum)) return;
+    }
     const std::optional<uint64_t> d = digest_.Of(&obj);
     try {
         if (d)
