@@ -16,6 +16,8 @@
 #include <tiffio.h>
 #include <zlib.h>
 
+#include "pdf/io/Version.h"
+
 namespace {
 
 constexpr char kUsage[] =
@@ -24,10 +26,6 @@ constexpr char kUsage[] =
 
 #define CORVINA_STR2(x) #x
 #define CORVINA_STR(x) CORVINA_STR2(x)
-
-#ifndef LINKPOINT_VERSION
-#error "LINKPOINT_VERSION comes from the build (the project's version)"
-#endif
 
 // What stands after "-h" and "--help"'s usage line.
 constexpr const char* kHelpLines[] = {
@@ -105,8 +103,9 @@ void CLinkPointApp::PrintHelp(FILE* out, const char* programName) {
     for (const char* line : kHelpLines) std::fprintf(out, "%s\n", line);
 }
 
+// The tool is released with its library: one version, the library's.
 const char* CLinkPointApp::Version() {
-    return LINKPOINT_VERSION;
+    return corvina::Version();
 }
 
 void CLinkPointApp::PrintVersion(FILE* out) {
@@ -127,7 +126,7 @@ void CLinkPointApp::PrintBanner(FILE* out) {
     Block(out, "linkpoint",
           {"Copyright (C) 2026 the linkpoint developers.",
            "Gives every page of a PDF file a named destination."});
-    Block(out, std::string("corvina ") + Version(),
+    Block(out, std::string("corvina ") + corvina::Version(),
           {"Copyright (C) 2026 the corvina developers.",
            "PDF object library: reads, changes and writes PDF and FDF documents."});
     std::fprintf(out, "\n");

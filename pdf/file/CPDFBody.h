@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "pdf/file/CPDFFileStruct.h"
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFObjRef.h"
 #include "pdf/object/CPDFObject.h"
 
@@ -16,7 +17,7 @@ namespace corvina {
 // null for a number outside the body, an empty slot, or (GetObj) another
 // generation. Nothing throws; a number outside the size, or memory running
 // out, is a false result.
-class CPDFBody : public CPDFFileStruct {
+class CORVINA_API CPDFBody : public CPDFFileStruct {
 public:
     CPDFBody() : CPDFFileStruct(BodyKind) {}
 

@@ -554,6 +554,10 @@ CryptKey CPDFDoc::KeyFor(const detail::DocumentCrypt* key, const CPDFObjRef& ref
     return buf;
 }
 
+bool CPDFDoc::MayModify() const {
+    return !docKey_ || docKey_->owner || (docKey_->permissions & 8) != 0;
+}
+
 bool CPDFDoc::IsEncryptRef(const CPDFObjRef& ref) const {
     for (const auto& trailer : trailers_) {
         const CPDFAtom* atom = trailer->Dict().Find("Encrypt");

@@ -18,10 +18,8 @@
 #include "pdf/file/CPDFObjStmCache.h"
 #include "pdf/file/CPDFTrailer.h"
 #include "pdf/file/CPDFXRef.h"
-#include "pdf/file/ObjectExtent.h"
-#include "pdf/file/SecurityHandler.h"
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/io/FileInStream.h"
-#include "pdf/io/FileOutStream.h"
 #include "pdf/object/CPDFException.h"
 #include "pdf/object/CPDFObjHolder.h"
 #include "pdf/object/CPDFObjRef.h"
@@ -33,6 +31,12 @@ class CPDFLib;
 class CPDFCatalog;
 class CPDFDocWriter;
 class CPDFPage;
+
+// Internals the document keeps to itself; their headers are not installed.
+namespace detail {
+struct DocumentCrypt;
+struct ObjectExtent;
+}  // namespace detail
 
 // One open PDF or FDF file: its chain of sections (element 0 of each list is
 // the working section that collects changes), the objects loaded so far, and
@@ -54,7 +58,7 @@ class CPDFPage;
 // and leave that record alone. A failed Save or Flush removes the file it
 // made (or cuts off its append), so the input stays whole until a Flush
 // completes.
-class CPDFDoc : public CPDFObjHolder {
+class CORVINA_API CPDFDoc : public CPDFObjHolder {
 public:
     CPDFDoc();
     ~CPDFDoc() override;
@@ -145,7 +149,7 @@ public:
     // plain document.
     const detail::DocumentCrypt* GetSecurity() const { return docKey_.get(); }
     // Bit 4 of P (modify the contents), or the owner password given.
-    bool MayModify() const { return !docKey_ || docKey_->owner || (docKey_->permissions & 8) != 0; }
+    bool MayModify() const;
 
     // Renumbering for linearized output: the new reference of an object
     // already renumbered, and the renumbering of one object's subtree. Without

@@ -10,6 +10,7 @@
 #include "pdf/io/Limits.h"
 #include "pdf/io/MemInStream.h"
 #include "pdf/object/Factors.h"
+#include "pdf/object/ObjectCrypt.h"
 
 namespace corvina {
 

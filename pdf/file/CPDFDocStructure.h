@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFObjRef.h"
 
 namespace corvina {
@@ -19,7 +20,7 @@ class CPDFPage;
 // The page operations throw CPDFException records of the document's own
 // module and method, which the document's public boundary keeps as usual.
 // Pointers returned stay owned by the document.
-class CPDFDocStructure {
+class CORVINA_API CPDFDocStructure {
 public:
     virtual ~CPDFDocStructure() = default;
 
@@ -42,6 +43,6 @@ public:
 };
 
 // The typing every document uses; defined in pdf/structure.
-CPDFDocStructure& DocStructure();
+CORVINA_API CPDFDocStructure& DocStructure();
 
 }  // namespace corvina

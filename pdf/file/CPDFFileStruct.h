@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pdf/io/CorvinaApi.h"
+
 namespace corvina {
 
 class CPDFObjHolder;
@@ -11,7 +13,7 @@ class OutStream;
 // class), which is null until Create, Realize or the reading Serialize names
 // it. Reading throws a CPDFException for the document's boundary to keep; a
 // write error stays in the output stream for the document to check.
-class CPDFFileStruct {
+class CORVINA_API CPDFFileStruct {
 public:
     enum Kind { HeaderKind = 0, BodyKind = 1, XRefKind = 2, TrailerKind = 3 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pdf/file/CPDFFileStruct.h"
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/Factors.h"
 
 namespace corvina {
@@ -9,7 +10,7 @@ class InStream;
 
 // "%PDF-m.n" or "%FDF-m.n" and the binary marker line. Owned by the
 // document; holds nothing but the version and the kind of file.
-class CPDFHeader : public CPDFFileStruct {
+class CORVINA_API CPDFHeader : public CPDFFileStruct {
 public:
     CPDFHeader() : CPDFFileStruct(HeaderKind) {}
 

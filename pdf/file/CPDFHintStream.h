@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFNumber.h"
 #include "pdf/stream/CPDFStream.h"
 
@@ -13,7 +14,7 @@ namespace corvina {
 // any stream's and never interpreted. Owned by the document that read it;
 // the document is borrowed. The getters observe and are null when the entry
 // is missing or not a number.
-class CPDFHintStream : public CPDFStream {
+class CORVINA_API CPDFHintStream : public CPDFStream {
 public:
     explicit CPDFHintStream(CPDFObjHolder* doc);
 

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <string>
 
+#include "pdf/io/CorvinaApi.h"
+
 namespace corvina {
 
 class CPDFDoc;
@@ -16,7 +18,7 @@ class CPDFException;
 // back to Close, which destroys it, never deleted by its holder.
 // The temporary directory is the process's, not the object's: the library
 // made last decides where every document's large stream data goes.
-class CPDFLib {
+class CORVINA_API CPDFLib {
 public:
     // Bit 0 of the options limits the catalog's typed load to the page tree.
     // Bit 1 leaves the name dictionary's trees as read, neither loaded nor

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/object/CPDFDocStruct.h"
@@ -13,7 +14,7 @@ namespace corvina {
 // by the document that read it; Load swaps entries with the plain dictionary,
 // which it leaves empty. The document is borrowed. The getters observe and
 // are null when the entry is missing or of another type.
-class CPDFLineaParams : public CPDFDict, public CPDFDocStruct {
+class CORVINA_API CPDFLineaParams : public CPDFDict, public CPDFDocStruct {
 public:
     CPDFLineaParams();
 

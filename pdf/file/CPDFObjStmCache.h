@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFObject.h"
 
 namespace corvina {
@@ -26,7 +27,7 @@ class CPDFStream;
 // past the data, an index past /N or naming another object, an object running
 // into the next, a loop through /Extends or through the stream's own load),
 // and whatever the fetch throws.
-class CPDFObjStmCache {
+class CORVINA_API CPDFObjStmCache {
 public:
     // The indirect object objNum of the document, read with its full load
     // (null or a throw when it cannot be read).

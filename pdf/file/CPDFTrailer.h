@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "pdf/file/CPDFFileStruct.h"
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/object/CPDFNumber.h"
 
@@ -20,7 +21,7 @@ class CPDFArray;
 // setter succeeds. The getters observe and are null when the entry is missing
 // or of another type. Serialize throws on a trailer that does not read;
 // Create and Realize report false instead.
-class CPDFTrailer : public CPDFFileStruct {
+class CORVINA_API CPDFTrailer : public CPDFFileStruct {
 public:
     CPDFTrailer();
     ~CPDFTrailer() override;

@@ -7,6 +7,7 @@
 
 #include "pdf/file/CPDFFileStruct.h"
 #include "pdf/file/XRefEntry.h"
+#include "pdf/io/CorvinaApi.h"
 
 namespace corvina {
 
@@ -20,7 +21,7 @@ class InStream;
 // Reading throws a CPDFException on a table that does not read; the other
 // operations report false (0, null) for a number outside the table and for
 // memory running out.
-class CPDFXRef : public CPDFFileStruct {
+class CORVINA_API CPDFXRef : public CPDFFileStruct {
 public:
     CPDFXRef() : CPDFFileStruct(XRefKind) {}
 

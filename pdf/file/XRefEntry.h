@@ -2,13 +2,15 @@
 
 #include <cstdint>
 
+#include "pdf/io/CorvinaApi.h"
+
 namespace corvina {
 
 // One cross-reference entry. For a free entry, offset is the next free number;
 // for an object kept in an object stream (stmNum set, generation 0), offset is
 // its index in that stream. A plain value; objNum -1 marks a slot that holds
 // no entry.
-struct XRefEntry {
+struct CORVINA_API XRefEntry {
     int32_t objNum = -1;
     int32_t genNum = 0;
     int32_t offset = 0;

@@ -11,6 +11,8 @@
 #include <new>
 #include <utility>
 
+#include "pdf/io/ReadAhead.h"
+
 namespace corvina {
 
 namespace {
@@ -27,6 +29,11 @@ bool MayRunBeside() {
 
 FileInStream::FileInStream(int bufferSize) : InStream(bufferSize) {
     kindName_ = "File";
+}
+
+void FileInStream::SetSequential(bool on) {
+    sequential_ = on;
+    if (!on) ahead_.reset();
 }
 
 FileInStream::~FileInStream() {

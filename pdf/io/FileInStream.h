@@ -7,13 +7,15 @@
 #include <memory>
 #include <string>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/io/InStream.h"
-#include "pdf/io/ReadAhead.h"
 
 namespace corvina {
 
+class ReadAhead;
+
 // A window [start, start+length) of a file, or standard input for an empty path.
-class FileInStream : public InStream {
+class CORVINA_API FileInStream : public InStream {
 public:
     explicit FileInStream(int bufferSize = 4096);
     ~FileInStream() override;
@@ -34,10 +36,7 @@ public:
     // what is buffered reads through to it instead of jumping, so a run of
     // small objects with stream data between costs one read per buffer. A
     // jump elsewhere starts the refills small again.
-    void SetSequential(bool on) {
-        sequential_ = on;
-        if (!on) ahead_.reset();
-    }
+    void SetSequential(bool on);
     // For a sequential reader of a regular file: once its refills fill the
     // buffer, the next half buffers after the buffered bytes are read on a
     // helper thread meanwhile, so the caller's own work and the copy out of

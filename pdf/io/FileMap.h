@@ -2,11 +2,13 @@
 
 #include <string>
 
+#include "pdf/io/CorvinaApi.h"
+
 namespace corvina {
 
 // A temporary file mapped read/write into memory. The file is removed when the
 // map is closed with deletion (the destructor always deletes).
-class FileMap {
+class CORVINA_API FileMap {
 public:
     FileMap() = default;
     ~FileMap();

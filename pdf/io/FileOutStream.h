@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/io/OutStream.h"
 
 namespace corvina {
@@ -9,7 +10,7 @@ namespace corvina {
 // A file opened with "wb" or "ab", or standard output for an empty path. The
 // stream's own buffer is the only one: blocks go to the descriptor with
 // write(2), so a file range can be copied in between by the kernel.
-class FileOutStream : public OutStream {
+class CORVINA_API FileOutStream : public OutStream {
 public:
     explicit FileOutStream(int bufferSize = 4096);
     ~FileOutStream() override;

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "pdf/io/CorvinaApi.h"
+
 namespace corvina {
 
 namespace detail {
@@ -14,7 +16,7 @@ enum ByteClass : unsigned char {
     kPercentClass,
     kEndClass
 };
-struct ByteClasses {
+struct CORVINA_API ByteClasses {
     unsigned char of[256];
 };
 constexpr ByteClasses MakeByteClasses() {
@@ -29,7 +31,7 @@ inline constexpr ByteClasses kByteClasses = MakeByteClasses();
 
 // Buffered input. Positions are relative to the stream's window. Peek/Get are
 // inline because the tokenizer calls them for every byte of a file.
-class InStream {
+class CORVINA_API InStream {
 public:
     explicit InStream(int bufferSize = 4096);
     virtual ~InStream();

@@ -2,13 +2,14 @@
 
 #include <string>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/io/InStream.h"
 
 namespace corvina {
 
 // Input from a block of memory (decoded stream data, text the job formats,
 // and the tests' inline bytes). Keeps its own copy of the bytes.
-class MemInStream : public InStream {
+class CORVINA_API MemInStream : public InStream {
 public:
     MemInStream(const char* data, int length);
     explicit MemInStream(const std::string& data);

@@ -2,12 +2,13 @@
 
 #include <string>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/io/OutStream.h"
 
 namespace corvina {
 
 // Output into memory: the tests' golden checks and formatted texts.
-class MemOutStream : public OutStream {
+class CORVINA_API MemOutStream : public OutStream {
 public:
     MemOutStream() : OutStream(4096) {}
     ~MemOutStream() override = default;

@@ -3,10 +3,12 @@
 #include <cstdarg>
 #include <memory>
 
+#include "pdf/io/CorvinaApi.h"
+
 namespace corvina {
 
 // Buffered output. Line ends are CR LF; reals are written trimmed.
-class OutStream {
+class CORVINA_API OutStream {
 public:
     explicit OutStream(int bufferSize = 4096);
     virtual ~OutStream();

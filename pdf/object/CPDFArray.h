@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFObjRef.h"
 #include "pdf/object/CPDFObject.h"
 #include "pdf/object/TempArray.h"
@@ -11,7 +12,7 @@
 namespace corvina {
 
 // An array that owns its members (direct objects or references).
-class CPDFArray : public CPDFObject, protected TempArray<CPDFAtom*> {
+class CORVINA_API CPDFArray : public CPDFObject, protected TempArray<CPDFAtom*> {
 public:
     // Receives one member as it is read, with its ownership; false stops the
     // reading with an error.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/SmallBlockPool.h"
 
 namespace corvina {
@@ -9,7 +10,7 @@ namespace corvina {
 // treated as absent.
 // Values come and go by the thousand while a file is read: they live in
 // pooled blocks.
-class CPDFAtom : public detail::PooledBlocks {
+class CORVINA_API CPDFAtom : public detail::PooledBlocks {
 public:
     enum Kind { AtomKind = 0, RefKind = 1, ObjectKind = 2 };
 

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFObject.h"
 
 namespace corvina {
 
-class CPDFBool : public CPDFObject {
+class CORVINA_API CPDFBool : public CPDFObject {
 public:
     CPDFBool() : CPDFObject(Bool, "Bool") {}
     explicit CPDFBool(bool value) : CPDFObject(Bool, "Bool"), value_(value) {}

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFName.h"
 #include "pdf/object/CPDFObjRef.h"
@@ -12,7 +13,7 @@ namespace corvina {
 
 // A dictionary that owns its values; entries iterate in ascending byte order
 // of their keys.
-class CPDFDict : public CPDFObject, protected TempDict<CPDFName, CPDFAtom*> {
+class CORVINA_API CPDFDict : public CPDFObject, protected TempDict<CPDFName, CPDFAtom*> {
 public:
     using Node = TempDict<CPDFName, CPDFAtom*>::Node;
 

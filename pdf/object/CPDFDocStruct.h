@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/StructBase.h"
 
 namespace corvina {
@@ -7,7 +8,7 @@ namespace corvina {
 // Base of the typed structures that belong to a document part (catalog, page
 // tree, information dictionary ...). The value part (a CPDFDict) is what is
 // stored in containers and in the document.
-class CPDFDocStruct : public detail::StructBase {
+class CORVINA_API CPDFDocStruct : public detail::StructBase {
 protected:
     explicit CPDFDocStruct(int structType) : StructBase(structType) {}
 };

@@ -2,12 +2,14 @@
 
 #include <string>
 
+#include "pdf/io/CorvinaApi.h"
+
 namespace corvina {
 
 // The one error record of the library. Deep code throws it (by value); every
 // public document operation catches it at its boundary and keeps the first one
 // in the document's last-error record.
-class CPDFException {
+class CORVINA_API CPDFException {
 public:
     enum Type {
         NoError = 0,
@@ -46,9 +48,9 @@ private:
 };
 
 // Formats a factor the way the raise sites do: printf into 1024 bytes.
-std::string FormatFactor(const char* format, ...) __attribute__((format(printf, 1, 2)));
+CORVINA_API std::string FormatFactor(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // The factor of a system call that failed on a file: "path: " and the
 // system's text for err, so that a user learns which file it was.
-std::string PathFactor(const std::string& path, int err);
+CORVINA_API std::string PathFactor(const std::string& path, int err);
 
 }  // namespace corvina

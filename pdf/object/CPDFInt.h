@@ -1,12 +1,13 @@
 #pragma once
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFNumber.h"
 
 namespace corvina {
 
 // An integer as typed code builds it: written with "%ld", or as the text it
 // was loaded with while no value is set.
-class CPDFInt : public CPDFNumber {
+class CORVINA_API CPDFInt : public CPDFNumber {
 public:
     CPDFInt() : CPDFNumber(Integer, "Integer") {}
     explicit CPDFInt(int32_t value) : CPDFNumber(Integer, "Integer") { SetInt(value); }

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFObject.h"
 #include "pdf/object/TempString.h"
 
 namespace corvina {
 
 // A name: its decoded bytes without the leading solidus.
-class CPDFName : public CPDFObject, public TempString<char> {
+class CORVINA_API CPDFName : public CPDFObject, public TempString<char> {
 public:
     // The bytes; the type codes of CPDFObject share the name Text.
     using TempString<char>::Text;

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFObject.h"
 
 namespace corvina {
 
-class CPDFNull : public CPDFObject {
+class CORVINA_API CPDFNull : public CPDFObject {
 public:
     CPDFNull() : CPDFObject(Null, "Null") {}
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFObject.h"
 #include "pdf/object/NumberText.h"
 
@@ -10,7 +11,7 @@ namespace corvina {
 // Every numeric token parses into this class, which keeps both an integer
 // (atol) and a single-precision real (atof) view of it, and the token's own
 // text while that is valid number syntax and nobody sets a value.
-class CPDFNumber : public CPDFObject {
+class CORVINA_API CPDFNumber : public CPDFObject {
 public:
     CPDFNumber() : CPDFObject(Number, "Number") {}
     explicit CPDFNumber(int32_t value)

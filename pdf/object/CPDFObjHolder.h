@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFException.h"
 #include "pdf/object/CPDFObjRef.h"
 #include "pdf/object/CPDFObject.h"
@@ -22,7 +23,7 @@ class InStream;
 //
 // Objects given out by a holder stay owned by it; RegistObj takes the object
 // in all cases.
-class CPDFObjHolder {
+class CORVINA_API CPDFObjHolder {
 public:
     CPDFObjHolder(const CPDFObjHolder&) = delete;
     CPDFObjHolder& operator=(const CPDFObjHolder&) = delete;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFAtom.h"
 
 namespace corvina {
@@ -9,7 +10,7 @@ namespace corvina {
 class OutStream;
 
 // An indirect reference "N G R". (-1, -1) is unset.
-class CPDFObjRef : public CPDFAtom {
+class CORVINA_API CPDFObjRef : public CPDFAtom {
 public:
     CPDFObjRef() : CPDFAtom(RefKind, "Indirect Reference") {}
     CPDFObjRef(int32_t objNum, int32_t genNum)

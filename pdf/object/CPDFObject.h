@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFAtom.h"
 
 namespace corvina {
@@ -18,7 +19,7 @@ struct ObjectCrypt;
 using CryptKey = const detail::ObjectCrypt*;
 
 // A direct PDF object.
-class CPDFObject : public CPDFAtom {
+class CORVINA_API CPDFObject : public CPDFAtom {
 public:
     enum TypeCode {
         Bool = 1,

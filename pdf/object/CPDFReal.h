@@ -1,12 +1,13 @@
 #pragma once
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFNumber.h"
 
 namespace corvina {
 
 // A real as typed code builds it: written in the trimmed "%f" form, or as the
 // text it was loaded with while no value is set.
-class CPDFReal : public CPDFNumber {
+class CORVINA_API CPDFReal : public CPDFNumber {
 public:
     CPDFReal() : CPDFNumber(Real, "Real") {}
     CPDFReal(const CPDFReal&) = default;

@@ -2,13 +2,14 @@
 
 #include <memory>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFObject.h"
 #include "pdf/object/TempString.h"
 
 namespace corvina {
 
 // A string: decoded (and decrypted) bytes, written literal or hexadecimal.
-class CPDFString : public CPDFObject, public TempString<char> {
+class CORVINA_API CPDFString : public CPDFObject, public TempString<char> {
 public:
     // The bytes; the type codes of CPDFObject share the name Text.
     using TempString<char>::Text;

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFString.h"
 
 namespace corvina {
 
 // A text string: UTF-16BE with the FE FF mark, or code page 932 bytes.
-class CPDFText : public CPDFString {
+class CORVINA_API CPDFText : public CPDFString {
 public:
     CPDFText() : CPDFString(CPDFObject::Text, "Text") {}
     explicit CPDFText(const char* text) : CPDFString(CPDFObject::Text, "Text") { Assign(text); }

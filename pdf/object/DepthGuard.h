@@ -1,12 +1,14 @@
 #pragma once
 
+#include "pdf/io/CorvinaApi.h"
+
 namespace corvina::detail {
 
 // One level of recursive work, counted for as long as the guard lives. Work
 // that follows what a file says (nesting, references, Length chains, trees)
 // counts its depth with one of these and stops once Exceeded(), so a cycle or
 // a hostile depth ends in a clean error instead of a stack overflow.
-class DepthGuard {
+class CORVINA_API DepthGuard {
 public:
     // The library's kinds of recursive work, each with a counter per thread
     // and its bound from pdf/io/Limits.h.

@@ -3,13 +3,15 @@
 #include <cstring>
 #include <new>
 
+#include "pdf/io/CorvinaApi.h"
+
 namespace corvina::detail {
 
 // The text of a number token as it was read, so that a number nobody changed
 // is written back digit for digit. Numbers are the most common object, so the
 // text lives inline up to kInline bytes (nearly every token in real files);
 // longer ones are moved to a heap block whose pointer takes the inline bytes.
-class NumberText {
+class CORVINA_API NumberText {
 public:
     static constexpr int kInline = 11;
     // Tokens are at most 255 bytes; the length fits the one count byte.

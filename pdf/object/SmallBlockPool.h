@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "pdf/io/CorvinaApi.h"
+
 namespace corvina::detail {
 
 // Memory for the many small values a parse makes and frees again (a page's
@@ -18,7 +20,7 @@ namespace corvina::detail {
 // once it is used up, blocks come from malloc and go back to it beyond
 // kMaxKept a class. Under AddressSanitizer every call goes straight to malloc
 // and free, so that use after free is still seen.
-class SmallBlockPool {
+class CORVINA_API SmallBlockPool {
 public:
     // Requests above this go to malloc as they are.
     static constexpr size_t kLargest = 128;
@@ -47,7 +49,7 @@ public:
 // passes the object's own size to delete, so each block returns to its
 // class; the placement form, which is not told the size (a constructor that
 // threw under new (std::nothrow)), lets it go without its class.
-struct PooledBlocks {
+struct CORVINA_API PooledBlocks {
     static void* operator new(size_t n) {
         void* p = SmallBlockPool::Allocate(n);
         if (!p) throw std::bad_alloc();

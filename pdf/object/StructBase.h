@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pdf/io/CorvinaApi.h"
+
 namespace corvina {
 
 class CPDFObjHolder;
@@ -9,7 +11,7 @@ namespace detail {
 // What both typed-structure bases hold: the holder of the objects the
 // structure refers to (borrowed; null until set) and the class number within
 // its family.
-class StructBase {
+class CORVINA_API StructBase {
 public:
     virtual ~StructBase() = default;
 

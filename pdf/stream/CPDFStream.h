@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/object/TempHugeString.h"
 #include "pdf/stream/FilterCall.h"
@@ -24,7 +25,7 @@ struct FilterData;
 // observes it until the next change, and is null (length 0) only when
 // deferred data cannot be read. Reading and writing throw a CPDFException for
 // the document's boundary to keep; the data changes report false instead.
-class CPDFStream : public CPDFDict {
+class CORVINA_API CPDFStream : public CPDFDict {
 public:
     CPDFStream();
     explicit CPDFStream(CPDFObjHolder* doc);

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "pdf/io/CorvinaApi.h"
+
 namespace corvina {
 
 class CPDFException;
@@ -12,7 +14,7 @@ using PDFProgressProc = void (*)(int32_t position, void* user);
 // Cancel: sets *cancel to stop the filter.
 using PDFCancelProc = void (*)(bool* cancel, void* user);
 
-struct PDFProgressRange {
+struct CORVINA_API PDFProgressRange {
     int32_t start = 0;
     int32_t end = 100;
     void* user = nullptr;
@@ -20,7 +22,7 @@ struct PDFProgressRange {
 
 // What every encoder and decoder call carries: the error list to fill (or
 // null), the callbacks (or null) and the progress range.
-struct FilterCall {
+struct CORVINA_API FilterCall {
     CPDFException* errors = nullptr;
     PDFProgressProc progress = nullptr;
     PDFCancelProc cancel = nullptr;

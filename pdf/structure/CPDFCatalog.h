@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/object/CPDFDocStruct.h"
 
@@ -17,7 +18,7 @@ class CPDFViewPref;
 class CPDFNumTreeNode;
 
 // The document catalog named by the trailer's Root.
-class CPDFCatalog : public CPDFDict, public CPDFDocStruct {
+class CORVINA_API CPDFCatalog : public CPDFDict, public CPDFDocStruct {
 public:
     CPDFCatalog();
 

@@ -2,13 +2,14 @@
 
 #include <ctime>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFDataStruct.h"
 #include "pdf/object/CPDFString.h"
 
 namespace corvina {
 
 // A date string "D:YYYYMMDDHHmmSS[+HH'mm']".
-class CPDFDate : public CPDFString, public CPDFDataStruct {
+class CORVINA_API CPDFDate : public CPDFString, public CPDFDataStruct {
 public:
     CPDFDate();
 

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFDataStruct.h"
 
 namespace corvina {
 
 // An explicit destination: [page /FitType params...].
-class CPDFDestination : public CPDFArray, public CPDFDataStruct {
+class CORVINA_API CPDFDestination : public CPDFArray, public CPDFDataStruct {
 public:
     CPDFDestination();
 

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/object/CPDFDocStruct.h"
 
@@ -11,7 +12,7 @@ class CPDFText;
 class CPDFDate;
 
 // The document information dictionary.
-class CPDFInfoDict : public CPDFDict, public CPDFDocStruct {
+class CORVINA_API CPDFInfoDict : public CPDFDict, public CPDFDocStruct {
 public:
     CPDFInfoDict();
 

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFDataStruct.h"
 #include "pdf/object/CPDFDict.h"
 
@@ -10,7 +11,7 @@ namespace corvina {
 class CPDFDestination;
 
 // A destination dictionary: << /D [page /FitType ...] >>.
-class CPDFLinkPoint : public CPDFDict, public CPDFDataStruct {
+class CORVINA_API CPDFLinkPoint : public CPDFDict, public CPDFDataStruct {
 public:
     CPDFLinkPoint();
 

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/object/CPDFDocStruct.h"
 
@@ -10,7 +11,7 @@ namespace corvina {
 class CPDFNameTreeNode;
 
 // The catalog's Names dictionary; every known value is a name tree.
-class CPDFNameDict : public CPDFDict, public CPDFDocStruct {
+class CORVINA_API CPDFNameDict : public CPDFDict, public CPDFDocStruct {
 public:
     CPDFNameDict();
 

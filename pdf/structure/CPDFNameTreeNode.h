@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFDataStruct.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/object/CPDFObjRef.h"
@@ -13,7 +14,7 @@ namespace corvina {
 class CPDFArray;
 
 // A node of a name tree: Kids, or Names as [key value key value ...].
-class CPDFNameTreeNode : public CPDFDict, public CPDFDataStruct {
+class CORVINA_API CPDFNameTreeNode : public CPDFDict, public CPDFDataStruct {
 public:
     using WalkFn = bool (*)(CPDFNameTreeNode* node, void* data);
     // Receives one pair taken out of a tree, key and value as the tree held

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFDataStruct.h"
 #include "pdf/object/CPDFDict.h"
 
@@ -11,7 +12,7 @@ class CPDFArray;
 
 // A node of a number tree: Kids, or Nums as [key value key value ...] with
 // integer keys (CPDFInt once loaded).
-class CPDFNumTreeNode : public CPDFDict, public CPDFDataStruct {
+class CORVINA_API CPDFNumTreeNode : public CPDFDict, public CPDFDataStruct {
 public:
     using WalkFn = bool (*)(CPDFNumTreeNode* node, void* data);
 

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/object/CPDFDocStruct.h"
 
@@ -13,7 +14,7 @@ class CPDFRect;
 class CPDFResDict;
 
 // A leaf of the page tree (or a page template).
-class CPDFPage : public CPDFDict, public CPDFDocStruct {
+class CORVINA_API CPDFPage : public CPDFDict, public CPDFDocStruct {
 public:
     CPDFPage();
 

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/object/CPDFDocStruct.h"
 
@@ -12,7 +13,7 @@ class CPDFNumber;
 class CPDFText;
 
 // A page label dictionary (a value of the catalog's PageLabels number tree).
-class CPDFPageLabelDict : public CPDFDict, public CPDFDocStruct {
+class CORVINA_API CPDFPageLabelDict : public CPDFDict, public CPDFDocStruct {
 public:
     CPDFPageLabelDict();
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/object/CPDFDocStruct.h"
 
@@ -14,7 +15,7 @@ class CPDFNumber;
 class CPDFPage;
 
 // An inner node of the page tree.
-class CPDFPages : public CPDFDict, public CPDFDocStruct {
+class CORVINA_API CPDFPages : public CPDFDict, public CPDFDocStruct {
 public:
     CPDFPages();
 

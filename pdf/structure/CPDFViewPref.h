@@ -2,13 +2,14 @@
 
 #include <memory>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/object/CPDFDocStruct.h"
 
 namespace corvina {
 
 // The catalog's viewer preferences; its entries are kept and written as read.
-class CPDFViewPref : public CPDFDict, public CPDFDocStruct {
+class CORVINA_API CPDFViewPref : public CPDFDict, public CPDFDocStruct {
 public:
     CPDFViewPref();
 

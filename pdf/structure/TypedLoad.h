@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/io/Limits.h"
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFDict.h"
@@ -26,7 +27,7 @@ namespace corvina::detail {
 // The document behind a holder, for what only a document offers (its
 // library's options, the objects loaded so far, unloading); null when the
 // holder is null or no document.
-CPDFDoc* DocumentOf(CPDFObjHolder* holder);
+CORVINA_API CPDFDoc* DocumentOf(CPDFObjHolder* holder);
 
 // Class tests go by the exact type code, so a stream never passes for a
 // dictionary and a CPDFInt never for a parsed number.
@@ -70,11 +71,11 @@ inline CPDFDict* AsEntries(CPDFObject* obj) {
 
 // What dict.GetObj(doc, key, ref) gives, found without building a key name:
 // for the walks that run once per page.
-CPDFObject* Lookup(CPDFObjHolder* doc, const CPDFDict& dict, const char* key,
-                   CPDFObjRef* ref = nullptr);
+CORVINA_API CPDFObject* Lookup(CPDFObjHolder* doc, const CPDFDict& dict, const char* key,
+                               CPDFObjRef* ref = nullptr);
 
 // True when doc is a document whose library has the option bit set.
-bool OptionSet(CPDFObjHolder* doc, uint32_t option);
+CORVINA_API bool OptionSet(CPDFObjHolder* doc, uint32_t option);
 
 // Stores a typed value where its plain form was found, keeping the entry's
 // form. A value reached through a reference is registered again under that
@@ -82,14 +83,14 @@ bool OptionSet(CPDFObjHolder* doc, uint32_t option);
 // that the load has replaced does no harm); a direct value goes back into the
 // holder, which the caller fetched again after the load. The value is
 // consumed in every case.
-bool StoreAt(CPDFObjHolder* doc, CPDFDict* holder, const char* key,
-             std::unique_ptr<CPDFObject> value, const CPDFObjRef& through);
-bool StoreAt(CPDFObjHolder* doc, CPDFArray* holder, int index, std::unique_ptr<CPDFObject> value,
-             const CPDFObjRef& through);
+CORVINA_API bool StoreAt(CPDFObjHolder* doc, CPDFDict* holder, const char* key,
+                         std::unique_ptr<CPDFObject> value, const CPDFObjRef& through);
+CORVINA_API bool StoreAt(CPDFObjHolder* doc, CPDFArray* holder, int index,
+                         std::unique_ptr<CPDFObject> value, const CPDFObjRef& through);
 
 // Bounds the nesting of the typed classes' Duplicate: values read from a file
 // may refer to themselves, and a copy follows references.
-struct CopyGuard : DepthGuard {
+struct CORVINA_API CopyGuard : DepthGuard {
     CopyGuard() : DepthGuard(DepthGuard::TypedCopy) {}
 };
 
@@ -127,9 +128,10 @@ bool LoadTyped(T& typed, CPDFObjHolder* doc, P* plain) {
 }
 
 // The value now standing at key of holder, or behind through.
-CPDFObject* ValueAt(CPDFObjHolder* doc, CPDFDict* holder, const char* key,
-                    const CPDFObjRef& through);
-CPDFObject* ValueAt(CPDFObjHolder* doc, CPDFArray* holder, int index, const CPDFObjRef& through);
+CORVINA_API CPDFObject* ValueAt(CPDFObjHolder* doc, CPDFDict* holder, const char* key,
+                                const CPDFObjRef& through);
+CORVINA_API CPDFObject* ValueAt(CPDFObjHolder* doc, CPDFArray* holder, int index,
+                                const CPDFObjRef& through);
 
 // A failed load gives the plain value its entries back, so that it reads as
 // before; only when the value still stands where it was found, since in a

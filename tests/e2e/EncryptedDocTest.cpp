@@ -10,6 +10,7 @@
 #include "pdf/file/CPDFDoc.h"
 #include "pdf/file/CPDFLib.h"
 #include "pdf/file/CPDFTrailer.h"
+#include "pdf/file/SecurityHandler.h"
 #include "pdf/io/TempName.h"
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFDict.h"

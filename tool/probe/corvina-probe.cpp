@@ -24,6 +24,7 @@
 
 #include "pdf/file/CPDFDoc.h"
 #include "pdf/file/CPDFLib.h"
+#include "pdf/file/SecurityHandler.h"
 #include "pdf/file/XRefEntry.h"
 #include "pdf/object/CPDFArray.h"
 #include "pdf/object/CPDFText.h"

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/structure/StructType.h"
 #include "pdf/structure/TypedLoad.h"
@@ -10,7 +11,7 @@
 namespace corvina {
 
 // Minimal: an action of any kind; S is a name.
-class CPDFAction : public detail::CPDFMinimal<CPDFDict, detail::ActionType> {
+class CORVINA_API CPDFAction : public detail::CPDFMinimal<CPDFDict, detail::ActionType> {
 public:
     static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain) {
         return plain && detail::IsType(plain->GetObj(doc, "S"), CPDFObject::Name);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/structure/StructType.h"
 #include "pdf/structure/TypedLoad.h"
@@ -8,7 +9,7 @@
 namespace corvina {
 
 // Minimal: additional actions; any dictionary.
-class CPDFAddActDict : public detail::CPDFMinimal<CPDFDict, detail::AddActDictType> {
+class CORVINA_API CPDFAddActDict : public detail::CPDFMinimal<CPDFDict, detail::AddActDictType> {
 public:
     static bool Recognize(CPDFObjHolder* /*doc*/, CPDFDict* plain) { return plain != nullptr; }
 };

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/structure/StructType.h"
 #include "pdf/structure/TypedLoad.h"
@@ -10,7 +11,7 @@
 namespace corvina {
 
 // Minimal: an annotation of any kind; Subtype is a name.
-class CPDFAnnot : public detail::CPDFMinimal<CPDFDict, detail::AnnotType> {
+class CORVINA_API CPDFAnnot : public detail::CPDFMinimal<CPDFDict, detail::AnnotType> {
 public:
     static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain) {
         return plain && detail::IsType(plain->GetObj(doc, "Subtype"), CPDFObject::Name);

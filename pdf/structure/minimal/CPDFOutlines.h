@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/structure/StructType.h"
 #include "pdf/structure/TypedLoad.h"
@@ -8,7 +9,7 @@
 namespace corvina {
 
 // Minimal: the outline root; First and Last are dictionaries.
-class CPDFOutlines : public detail::CPDFMinimal<CPDFDict, detail::OutlinesType> {
+class CORVINA_API CPDFOutlines : public detail::CPDFMinimal<CPDFDict, detail::OutlinesType> {
 public:
     static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain) {
         return plain && detail::AsDict(plain->GetObj(doc, "First")) &&

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/structure/StructType.h"
 #include "pdf/structure/TypedLoad.h"
@@ -8,7 +9,8 @@
 namespace corvina {
 
 // Minimal: page-piece data; any dictionary.
-class CPDFPieceInfoDict : public detail::CPDFMinimal<CPDFDict, detail::PieceInfoDictType> {
+class CORVINA_API CPDFPieceInfoDict
+    : public detail::CPDFMinimal<CPDFDict, detail::PieceInfoDictType> {
 public:
     static bool Recognize(CPDFObjHolder* /*doc*/, CPDFDict* plain) { return plain != nullptr; }
 };

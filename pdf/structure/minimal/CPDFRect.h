@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFArray.h"
 #include "pdf/structure/StructType.h"
 #include "pdf/structure/TypedLoad.h"
@@ -8,7 +9,7 @@
 namespace corvina {
 
 // Minimal: a rectangle; an array of exactly four numbers.
-class CPDFRect : public detail::CPDFMinimal<CPDFArray, detail::RectType> {
+class CORVINA_API CPDFRect : public detail::CPDFMinimal<CPDFArray, detail::RectType> {
 public:
     static bool Recognize(CPDFObjHolder* doc, CPDFArray* plain) {
         if (!plain || plain->Count() != 4) return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/structure/StructType.h"
 #include "pdf/structure/TypedLoad.h"
@@ -8,7 +9,7 @@
 namespace corvina {
 
 // Minimal: a resource dictionary; any dictionary.
-class CPDFResDict : public detail::CPDFMinimal<CPDFDict, detail::ResDictType> {
+class CORVINA_API CPDFResDict : public detail::CPDFMinimal<CPDFDict, detail::ResDictType> {
 public:
     static bool Recognize(CPDFObjHolder* /*doc*/, CPDFDict* plain) { return plain != nullptr; }
 };

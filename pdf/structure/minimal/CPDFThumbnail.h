@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/stream/CPDFStream.h"
 #include "pdf/structure/StructType.h"
 #include "pdf/structure/TypedLoad.h"
@@ -8,7 +9,7 @@
 namespace corvina {
 
 // Minimal: a thumbnail image; any stream.
-class CPDFThumbnail : public detail::CPDFMinimal<CPDFStream, detail::ThumbnailType> {
+class CORVINA_API CPDFThumbnail : public detail::CPDFMinimal<CPDFStream, detail::ThumbnailType> {
 public:
     static bool Recognize(CPDFObjHolder* /*doc*/, CPDFStream* plain) { return plain != nullptr; }
 

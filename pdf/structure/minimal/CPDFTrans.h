@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/structure/StructType.h"
 #include "pdf/structure/TypedLoad.h"
@@ -10,7 +11,7 @@
 namespace corvina {
 
 // Minimal: a page transition; Type is absent or the name Trans.
-class CPDFTrans : public detail::CPDFMinimal<CPDFDict, detail::TransType> {
+class CORVINA_API CPDFTrans : public detail::CPDFMinimal<CPDFDict, detail::TransType> {
 public:
     static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain) {
         if (!plain) return false;

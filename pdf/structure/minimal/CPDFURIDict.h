@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pdf/io/CorvinaApi.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/structure/StructType.h"
 #include "pdf/structure/TypedLoad.h"
@@ -8,7 +9,7 @@
 namespace corvina {
 
 // Minimal: the catalog's URI dictionary; Base is absent or a string.
-class CPDFURIDict : public detail::CPDFMinimal<CPDFDict, detail::URIDictType> {
+class CORVINA_API CPDFURIDict : public detail::CPDFMinimal<CPDFDict, detail::URIDictType> {
 public:
     static bool Recognize(CPDFObjHolder* doc, CPDFDict* plain) {
         if (!plain) return false;

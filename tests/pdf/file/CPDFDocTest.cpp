@@ -22,6 +22,7 @@
 #include "pdf/file/CPDFLib.h"
 #include "pdf/file/CPDFTrailer.h"
 #include "pdf/file/CPDFXRef.h"
+#include "pdf/file/ObjectExtent.h"
 #include "pdf/io/MemOutStream.h"
 #include "pdf/object/CPDFDict.h"
 #include "pdf/object/CPDFException.h"
