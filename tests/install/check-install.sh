@@ -33,6 +33,12 @@ for internal in ReadAhead.h CPDFDocWriter.h SecurityHandler.h AesCbc.h ObjectExt
         fail "internal header installed: $internal"
     fi
 done
+# Every header an installed header includes is installed too.
+while IFS= read -r header; do
+    while IFS= read -r included; do
+        [[ -e "$prefix/include/corvina/$included" ]] || fail "$header includes $included, not installed"
+    done < <(sed -n 's/^#include "\(pdf\/[^"]*\)".*/\1/p' "$header")
+done < <(find "$prefix/include/corvina" -name '*.h')
 version=$("$prefix/bin/linkpoint" --version)
 [[ "$version" == "linkpoint $(PKG_CONFIG_PATH=$(dirname "$pc") pkg-config --modversion corvina)" ]] ||
     fail "--version and corvina.pc disagree: $version"
