@@ -247,7 +247,7 @@ int WriteStream(CPDFLib& lib, CPDFDoc* doc, int32_t num, bool raw) {
         return 1;
     }
     lib.Close(doc);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
 }
 
 // The parameters of a linearized file as the document read them; why a file
@@ -318,7 +318,7 @@ int PrintObject(CPDFLib& lib, CPDFDoc* doc, int32_t num, StreamData data) {
     if (!obj->Is(CPDFObject::Stream)) {
         std::printf("%s\n", Syntax(obj).c_str());
         lib.Close(doc);
-        return std::fflush(stdout) == 0 ? 0 : 1;
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
     }
     auto* stream = static_cast<CPDFStream*>(obj);
     MemOutStream dict;
@@ -341,7 +341,7 @@ int PrintObject(CPDFLib& lib, CPDFDoc* doc, int32_t num, StreamData data) {
         std::fputs("\nendstream\n", stdout);
     }
     lib.Close(doc);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
 }
 
 // The trailer of the newest section as the file has it.
@@ -610,7 +610,7 @@ int PrintJson(CPDFLib& lib, CPDFDoc* doc, const char* path) {
     out += "}\n";
     lib.Close(doc);
     std::fputs(out.c_str(), stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
 }
 
 }  // namespace
