@@ -108,6 +108,10 @@ std::vector<std::string> Tokens(const std::string& text) {
         } else if (c == '<') {
             end();
             const size_t j = text.find('>', i);
+            if (j == std::string::npos) {  // no end: the rest as one token
+                out.push_back(text.substr(i));
+                break;
+            }
             out.push_back(StringHex(text.substr(i, j - i + 1)));
             i = j;
         } else if (c == '[' || c == ']') {
