@@ -46,6 +46,7 @@ constexpr int kFormatArgs = 9;
 // The log's error line and the refusal of a name format.
 constexpr char kErrorLine[] = "%%%%[ Error: %s ]%%%%";
 constexpr char kInvalidFormatLine[] = "Invalid Format: %s";
+constexpr char kWarningLine[] = "%%%%[ Warning: %s ]%%%%";
 
 // One conversion of a name format: its text and what it consumes.
 struct Conversion {
@@ -270,6 +271,7 @@ bool CPDFDriver::RunSteps(const char* inputPath, const char* outputPath) {
     // it keeps: a tree of a million names must not load a million objects.
     lib_->SetOptions(lib_->Options() | corvina::CPDFLib::LeaveNameTrees);
     CPDFException openError;
+    warningsLogged_ = 0;
     doc_ = lib_->Open(inputPath, password_ ? password_->c_str() : nullptr, &openError);
     if (!doc_) {
         Fail("cannot open PDF Document: %s", inputPath);
@@ -292,6 +294,9 @@ bool CPDFDriver::RunSteps(const char* inputPath, const char* outputPath) {
         return false;
     }
 
+    // What opening a damaged file repaired: the job goes on, and its output
+    // is a clean file.
+    LogWarnings();
     catalog_ = doc_->GetCatalog(&catalogRef_);
     if (!catalog_) return false;
     names_dict_ = catalog_->Get_Names(&namesRef_);
@@ -344,13 +349,22 @@ bool CPDFDriver::RunSteps(const char* inputPath, const char* outputPath) {
         return false;
     }
 
-    if (!doc_->Flush()) {
+    const bool flushed = doc_->Flush();
+    // Repairs met while the objects were written (a wrong stream Length).
+    LogWarnings();
+    if (!flushed) {
         const char* current = doc_->GetFilePath();
         Fail("cannot flush PDF Document: %s", current ? current : "");
         log_.WriteErrorReport(doc_->GetLastError());
         return false;
     }
     return true;
+}
+
+void CPDFDriver::LogWarnings() {
+    const auto& warnings = doc_->GetWarnings();
+    for (; warningsLogged_ < warnings.size(); ++warningsLogged_)
+        log_.WriteLog(kWarningLine, warnings[warningsLogged_].GetFactor());
 }
 
 bool CPDFDriver::MayRemove(const CPDFObjRef& ref) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -58,6 +59,8 @@ public:
 private:
     friend std::unique_ptr<CPDFDriver> CreateDriver(const char* tempPath, CLogSink& log);
     explicit CPDFDriver(CLogSink& log);
+    // Logs the document's warnings not logged yet.
+    void LogWarnings();
 
     // Execute's steps in order; false at the first that fails, possibly with
     // the document still open for Execute to close.
@@ -89,6 +92,8 @@ private:
     std::unique_ptr<corvina::CPDFLib> lib_;
     std::string tempPath_;  // as given with -t; empty for the default
     corvina::CPDFDoc* doc_ = nullptr;
+    // How many of its warnings the log has had.
+    size_t warningsLogged_ = 0;
     corvina::CPDFCatalog* catalog_ = nullptr;
     corvina::CPDFNameDict* names_dict_ = nullptr;
     corvina::CPDFObjRef catalogRef_;

@@ -20,6 +20,7 @@
 #include "pdf/object/CPDFNumber.h"
 #include "pdf/object/DepthGuard.h"
 #include "pdf/object/Factors.h"
+#include "pdf/stream/CPDFStream.h"
 
 namespace corvina {
 void CPDFDoc::Keep(const CPDFException& e) {
@@ -106,6 +107,7 @@ bool CPDFDoc::Open(CPDFLib* lib, const char* path, const char* password) {
         // here on objects are read with their keys.
         docKey_ = detail::UnlockDocument(this, trailers_[0]->Get_Encrypt(), trailers_[0]->Get_ID(),
                                          password);
+        if (recovered_) FinishRecovery();
 
         TypeRootObjects();
         if (!IsFDF()) ReadLinearization();
@@ -117,34 +119,50 @@ bool CPDFDoc::Open(CPDFLib* lib, const char* path, const char* password) {
 
 bool CPDFDoc::ReadStructure() {
     return Guarded("Serialize", false, [&] {
+        SkipLeadingJunk();
         header_ = std::make_unique<CPDFHeader>();
         header_->Serialize(this, *input_);
-        int32_t offset = FindStartXRef();
-        std::set<int32_t> seen;
-        seen.insert(offset);
-        for (;;) {
-            auto body = std::make_unique<CPDFBody>();
-            auto xref = std::make_unique<CPDFXRef>();
-            auto trailer = std::make_unique<CPDFTrailer>();
-            // Bodies and tables grow together: an object read meanwhile (an
-            // indirect Length) is looked up in the sections read so far.
-            ReadSection(offset, *xref, *trailer, seen);
-            if (!body->Resize(xref->Size()))
-                Raise("Serialize", CPDFException::InternalError, "CPDFBody::Resize()");
-            bodies_.push_back(std::move(body));
-            xrefs_.push_back(std::move(xref));
-            trailers_.push_back(std::move(trailer));
-            CPDFNumber* prev = trailers_.back()->Get_Prev();
-            if (!prev) break;
-            offset = prev->IntValue();
-            // A Prev that leads back to a section already read would loop for ever.
-            if (!seen.insert(offset).second)
-                Raise(
-                    "Serialize", CPDFException::InvalidFormat,
-                    FormatFactor("/Prev %d leads back to a section already read", offset).c_str());
+        // A file whose sections cannot be read, or lead to objects that are
+        // not where they say, is read again as every common reader does: by
+        // finding its objects. Only a file changed meanwhile is not.
+        std::string why;
+        try {
+            ReadSections();
+            why = CheckSections();
+        } catch (const CPDFException& e) {
+            if (input_->ChangedSinceOpen()) throw;
+            why = e.GetFactor();
+            if (why.empty()) why = e.GetMethod();
         }
+        if (!why.empty()) Recover(why);
         return true;
     });
+}
+
+void CPDFDoc::ReadSections() {
+    int32_t offset = FindStartXRef();
+    std::set<int32_t> seen;
+    seen.insert(offset);
+    for (;;) {
+        auto body = std::make_unique<CPDFBody>();
+        auto xref = std::make_unique<CPDFXRef>();
+        auto trailer = std::make_unique<CPDFTrailer>();
+        // Bodies and tables grow together: an object read meanwhile (an
+        // indirect Length) is looked up in the sections read so far.
+        ReadSection(offset, *xref, *trailer, seen);
+        if (!body->Resize(xref->Size()))
+            Raise("Serialize", CPDFException::InternalError, "CPDFBody::Resize()");
+        bodies_.push_back(std::move(body));
+        xrefs_.push_back(std::move(xref));
+        trailers_.push_back(std::move(trailer));
+        CPDFNumber* prev = trailers_.back()->Get_Prev();
+        if (!prev) break;
+        offset = prev->IntValue();
+        // A Prev that leads back to a section already read would loop for ever.
+        if (!seen.insert(offset).second)
+            Raise("Serialize", CPDFException::InvalidFormat,
+                  FormatFactor("/Prev %d leads back to a section already read", offset).c_str());
+    }
 }
 
 void CPDFDoc::ReadSection(int32_t offset, CPDFXRef& xref, CPDFTrailer& trailer,
@@ -327,6 +345,13 @@ std::unique_ptr<CPDFObject> CPDFDoc::LoadObj(const CPDFObjRef& ref, int32_t offs
         if (std::strcmp(word, "endobj") != 0)
             Raise("LoadObj", CPDFException::InvalidFormat,
                   FormatFactor(factor::kInvalidToken, word).c_str());
+        // The data was found by its "endstream" instead: worth a word, as
+        // the output will carry the Length measured.
+        if (obj->Is(CPDFObject::Stream) && static_cast<CPDFStream*>(obj.get())->RepairedLength() >= 0)
+            Warn("LoadObj", FormatFactor("object %d %d: wrong /Length, the data runs to its "
+                                         "endstream (%d bytes)",
+                                         ref.objNum, ref.genNum,
+                                         static_cast<CPDFStream*>(obj.get())->RepairedLength()));
         return obj;
     });
 }
@@ -705,6 +730,10 @@ void CPDFDoc::ReleaseAll() {
     objStms_.Clear();
     extents_.clear();
     xrefStreams_.clear();
+    warnings_.clear();
+    recovered_ = false;
+    recoveredWhy_.clear();
+    recoveredObjStms_.clear();
 }
 
 }  // namespace corvina

@@ -31,6 +31,7 @@ class CPDFLib;
 class CPDFCatalog;
 class CPDFDocWriter;
 class CPDFPage;
+class CPDFXRefRecovery;
 
 // Internals the document keeps to itself; their headers are not installed.
 namespace detail {
@@ -172,10 +173,16 @@ public:
     // file is not linearized or they could not be read.
     CPDFLineaParams* GetLineaParams() const { return lineaParams_.get(); }
     CPDFHintStream* GetHintStream() const { return hintStream_.get(); }
-    // Why a file that looks linearized was opened without its parameters or
-    // hint stream (type 0 when nothing went wrong): the file is read through
-    // its chain of sections all the same.
-    const CPDFException& GetWarning() const { return warning_; }
+    // What the document met and mended or put up with since it was opened,
+    // in order: a damaged file's repairs (a table rebuilt, bytes before the
+    // header, a wrong stream Length), why a file that looks linearized was
+    // opened without its parameters or hint stream. Each record's factor is
+    // the text. At most kMaxWarnings, the last of them then saying there
+    // were too many. Kept until Close.
+    const std::vector<CPDFException>& GetWarnings() const { return warnings_; }
+    static constexpr size_t kMaxWarnings = 100;
+    // True when the sections were rebuilt by reading the whole file.
+    bool WasRecovered() const { return recovered_; }
 
     // The clock that stamps the information dictionary (tests fix it).
     void SetClock(std::function<std::time_t()> clock) { clock_ = std::move(clock); }
@@ -206,6 +213,24 @@ private:
     }
     [[noreturn]] void Raise(const char* method, int type, const char* factor);
     bool ReadStructure();  // method "Serialize"
+    // Appends a warning, within kMaxWarnings.
+    void Warn(const CPDFException& warning);
+    void Warn(const char* method, const std::string& text);
+    // Bytes before "%PDF-" (mail gateways, web servers): the input becomes
+    // the window from the header on, so that offsets count from there.
+    void SkipLeadingJunk();
+    // The chain of sections from startxref.
+    void ReadSections();
+    // Why the sections read cannot be used as they are (an object in use not
+    // at its offset, no Root); empty when they can.
+    std::string CheckSections();
+    // Replaces every section by one rebuilt from the objects found in the
+    // file; throws a clean error when no catalog can be found.
+    void Recover(const std::string& why);
+    void RecoverTrailer(CPDFTrailer& trailer, const CPDFXRefRecovery& found);
+    // After the key is known: the objects of the object streams found, and
+    // the warning saying what was rebuilt.
+    void FinishRecovery();
     int32_t FindStartXRef();
     // One section at offset, classic or stream, with a hybrid file's stream.
     void ReadSection(int32_t offset, CPDFXRef& xref, CPDFTrailer& trailer, std::set<int32_t>& seen);
@@ -261,7 +286,12 @@ private:
     // when a later update spoiled the linearization).
     CPDFObjRef lineaRef_;
     CPDFObjRef hintRef_;
-    CPDFException warning_;
+    std::vector<CPDFException> warnings_;
+    // The sections were rebuilt from the objects found in the file (why
+    // says what the reading of the sections met).
+    bool recovered_ = false;
+    std::string recoveredWhy_;
+    std::vector<std::pair<int32_t, int32_t>> recoveredObjStms_;
     // The regrouped section and the map from old to new references.
     std::vector<std::unique_ptr<CPDFBody>> linBodies_;
     std::vector<std::unique_ptr<CPDFXRef>> linXRefs_;

@@ -59,7 +59,6 @@ std::unique_ptr<CPDFObject> CPDFDoc::ReadFrontObject(int32_t offset, bool hint, 
 
 void CPDFDoc::ReadLinearization() {
     const int internal = CPDFException::InternalError;
-    warning_.Clear();
     // A file is read through its chain of sections whatever its front says,
     // as every reader does; what the linearization lacks is only reported.
     try {
@@ -92,7 +91,7 @@ void CPDFDoc::ReadLinearization() {
         hintStream_.reset(typed);
         hintRef_ = at;
     } catch (const CPDFException& e) {
-        if (linearized_) warning_ = e;
+        if (linearized_) Warn(e);
     }
     lastError_.Clear();
 }
@@ -113,7 +112,6 @@ void CPDFDoc::ReleaseLinearization() {
     hintStream_.reset();
     lineaRef_.Reset();
     hintRef_.Reset();
-    warning_.Clear();
     linBodies_.clear();
     linXRefs_.clear();
     linTrailers_.clear();

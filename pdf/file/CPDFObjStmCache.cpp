@@ -54,6 +54,15 @@ struct CPDFObjStmCache::Decoded {
 CPDFObjStmCache::CPDFObjStmCache() = default;
 CPDFObjStmCache::~CPDFObjStmCache() = default;
 
+std::vector<int32_t> CPDFObjStmCache::Members(CPDFObjHolder* doc, int32_t stmNum,
+                                              const Fetch& fetch) {
+    const Decoded& d = Get(doc, stmNum, fetch);
+    std::vector<int32_t> numbers;
+    numbers.reserve(d.objects.size());
+    for (const auto& object : d.objects) numbers.push_back(object.first);
+    return numbers;
+}
+
 void CPDFObjStmCache::Clear() {
     slots_.clear();
 }

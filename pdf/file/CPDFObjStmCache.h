@@ -47,6 +47,9 @@ public:
     // corrects it. Throws as Load does for a stream or an index that fails.
     const char* Locate(CPDFObjHolder* doc, int32_t objNum, int32_t stmNum, int32_t* index,
                        const Fetch& fetch, int32_t* length);
+    // The object numbers object stream stmNum lists, in its order (the
+    // index of each is its position).
+    std::vector<int32_t> Members(CPDFObjHolder* doc, int32_t stmNum, const Fetch& fetch);
     // Forgets every decoded stream (the file they came from changed).
     void Clear();
     int CachedCount() const { return static_cast<int>(slots_.size()); }

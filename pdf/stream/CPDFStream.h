@@ -27,6 +27,9 @@ struct FilterData;
 // the document's boundary to keep; the data changes report false instead.
 class CORVINA_API CPDFStream : public CPDFDict {
 public:
+    // The data's length as the search for "endstream" measured it when the
+    // Length read was wrong or missing; -1 when Length was right.
+    int32_t RepairedLength() const { return measuredLength_; }
     CPDFStream();
     explicit CPDFStream(CPDFObjHolder* doc);
     ~CPDFStream() override;

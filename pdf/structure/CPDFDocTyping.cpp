@@ -45,7 +45,11 @@ void CPDFDocTyping::TypeRootObjects(CPDFDoc& doc) {
     CPDFTrailer* trailer = doc.GetTrailer();
     CPDFObjRef rootRef;
     CPDFObject* root = trailer->Get_RootObj(&rootRef);
-    if (!root) Raise("Open", CPDFException::InternalError, nullptr);
+    if (!root) {
+        // Why the catalog did not load (a damaged object) is the reason.
+        if (!doc.GetLastError().IsEmpty()) throw CPDFException(doc.GetLastError());
+        Raise("Open", CPDFException::InternalError, "CPDFTrailer::Get_RootObj()");
+    }
     if (doc.IsFDF()) return;
 
     if (root->IsParsed()) {

@@ -255,8 +255,8 @@ int WriteStream(CPDFLib& lib, CPDFDoc* doc, int32_t num, bool raw) {
 int PrintLinearization(CPDFLib& lib, CPDFDoc* doc) {
     CPDFLineaParams* params = doc->GetLineaParams();
     if (!params) {
-        const CPDFException& w = doc->GetWarning();
-        if (!w.IsEmpty()) std::fprintf(stderr, "warning: %s (%s)\n", w.GetFactor(), w.GetMethod());
+        for (const CPDFException& w : doc->GetWarnings())
+            std::fprintf(stderr, "warning: %s (%s)\n", w.GetFactor(), w.GetMethod());
         std::puts("not linearized");
         lib.Close(doc);
         return 0;
@@ -268,9 +268,9 @@ int PrintLinearization(CPDFLib& lib, CPDFDoc* doc) {
                                                         {"T", params->Get_T()}};
     for (const auto& [key, value] : keys) std::printf("%s %d\n", key, value->IntValue());
     if (!doc->GetHintStream()) {
-        const CPDFException& w = doc->GetWarning();
-        std::fprintf(stderr, "warning: no hint stream at H%s%s\n", w.IsEmpty() ? "" : ": ",
-                     w.GetFactor());
+        const auto& all = doc->GetWarnings();
+        std::fprintf(stderr, "warning: no hint stream at H%s%s\n", all.empty() ? "" : ": ",
+                     all.empty() ? "" : all.back().GetFactor());
     }
     std::fputs("H", stdout);
     for (int i = 0; params->Hint(i); ++i) std::printf(" %d", params->Hint(i)->IntValue());
@@ -663,6 +663,10 @@ int main(int argc, char** argv) {
     CPDFDoc* doc = lib->Open(file, password, &error);
     if (!doc) return Report(error);
     const auto n = static_cast<int32_t>(num);
+    // What the library repaired while opening a damaged file.
+    if (mode != "--linearization")
+        for (const CPDFException& w : doc->GetWarnings())
+            std::fprintf(stderr, "warning: %s\n", w.GetFactor());
     if (mode == "--linearization") return PrintLinearization(*lib, doc);
     if (mode == "--encryption") return PrintEncryption(*lib, doc);
     if (mode == "--stream") return WriteStream(*lib, doc, n, raw);

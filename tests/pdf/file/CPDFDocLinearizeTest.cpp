@@ -108,9 +108,11 @@ TEST(CPDFDocLinearizeTest, OpeningReadsParametersOrWarns) {
         EXPECT_EQ(o.Doc()->GetPageCount(), 2);
         EXPECT_EQ(o.Doc()->GetLineaParams() != nullptr, c.hasParams);
         EXPECT_EQ(o.Doc()->GetHintStream() != nullptr, c.hasHint);
-        EXPECT_EQ(o.Doc()->GetWarning().GetFactor(), c.warning);
-        if (!c.warning.empty()) {
-            EXPECT_STREQ(o.Doc()->GetWarning().GetModule(), "CPDFDoc");
+        const auto& warnings = o.Doc()->GetWarnings();
+        EXPECT_EQ(warnings.size(), c.warning.empty() ? 0u : 1u);
+        if (!c.warning.empty() && !warnings.empty()) {
+            EXPECT_EQ(warnings[0].GetFactor(), c.warning);
+            EXPECT_STREQ(warnings[0].GetModule(), "CPDFDoc");
         }
         if (c.hasHint) {
             CPDFHintStream* hint = o.Doc()->GetHintStream();
@@ -126,7 +128,7 @@ TEST(CPDFDocLinearizeTest, PlainFileIsNotLinearized) {
     ASSERT_NE(pdf.Doc(), nullptr);
     EXPECT_FALSE(pdf.Doc()->IsLinearized());
     EXPECT_EQ(pdf.Doc()->GetLineaParams(), nullptr);
-    EXPECT_TRUE(pdf.Doc()->GetWarning().IsEmpty());
+    EXPECT_TRUE(pdf.Doc()->GetWarnings().empty());
 }
 
 // Pages 3, 4 and 5; page 5 has an annotation whose destination is page 4 and
