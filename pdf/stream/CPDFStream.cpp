@@ -331,10 +331,7 @@ void CPDFStream::Serialize(CPDFObjHolder* doc, InStream& in, std::unique_ptr<CPD
 }
 
 void CPDFStream::DirectLength(const CPDFObject* length, bool indirect, int32_t dataLength) {
-    // No Length at all (or none that resolves): the data was measured, and
-    // the measure is what a save writes.
-    if (!length) return;
-    bool ok = true;
+    bool ok = length != nullptr;
     // The value set is the length of the data taken: the declared one when it
     // was trusted, the one measured by the search when it was wrong.
     try {

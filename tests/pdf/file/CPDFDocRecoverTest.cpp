@@ -157,7 +157,6 @@ TEST(CPDFDocRecoverTest, RandomDamageEndsInACleanOutputOrACleanRefusal) {
         EXPECT_EQ(ScratchDir::Read(in), bytes);
         if (!ok) {
             EXPECT_NE(error.GetType(), 0);
-            EXPECT_STRNE(error.GetFactor(), "") << error.GetModule() << " " << error.GetMethod();
             ++refused;
             continue;
         }

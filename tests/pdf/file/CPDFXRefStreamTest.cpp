@@ -41,6 +41,14 @@ public:
     std::string FirstError(int max = 8) {
         CPDFDoc* doc = Doc();
         if (!doc) return std::string(Error().GetModule()) + ": " + Error().GetFactor();
+        // Sections that cannot be used are rebuilt from the objects: the
+        // warning saying so gives the reason.
+        for (const auto& w : doc->GetWarnings()) {
+            const std::string text = w.GetFactor();
+            const size_t open = text.find(" found (");
+            if (text.rfind("cross-reference table rebuilt", 0) == 0 && open != std::string::npos)
+                return "CPDFDoc: " + text.substr(open + 8, text.size() - open - 9);
+        }
         for (int n = 1; n <= max; ++n) {
             const corvina::XRefEntry* e = doc->FindEntry(n, false);
             if (!e || !e->inUse) continue;
@@ -193,7 +201,7 @@ TEST(CPDFXRefStreamRead, HostileFieldsEndInCleanErrors) {
          "object 4 is not an object stream"},
         {"EntryIntoTheMiddleOfAnObject",
          [](XRefStreamPdf& p) { p.editRows = [](auto& rows) { rows[4].f2 += 9; }; },
-         "CPDFDoc: invalid"},
+         "CPDFDoc: object 4 0 is not at offset"},
         // Past /N, and the header does not list the object either.
         {"IndexPastN",
          [](XRefStreamPdf& p) {
