@@ -51,6 +51,10 @@ write("job", "incremental.pdf", update)
 flat = pdf([(1, "<< /Type /Catalog /Pages 2 0 R >>"), (2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>"),
             (3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 100 100] >>")])
 write("document", "flat.pdf", flat)
+# Damaged: bytes before the header and no table left; a trailer broken.
+write("document", "damaged-no-table.pdf",
+      b"Content-Type: application/pdf\r\n\r\n" + doc[:doc.rindex(b"xref\n0 ")])
+write("document", "damaged-trailer.pdf", doc.replace(b"/Root 1 0 R", b"/Root 1 0 R /X (", 1))
 write("job", "flat.pdf", flat)
 
 for i, text in enumerate([
