@@ -347,7 +347,8 @@ std::unique_ptr<CPDFObject> CPDFDoc::LoadObj(const CPDFObjRef& ref, int32_t offs
                   FormatFactor(factor::kInvalidToken, word).c_str());
         // The data was found by its "endstream" instead: worth a word, as
         // the output will carry the Length measured.
-        if (obj->Is(CPDFObject::Stream) && static_cast<CPDFStream*>(obj.get())->RepairedLength() >= 0)
+        if (obj->Is(CPDFObject::Stream) &&
+            static_cast<CPDFStream*>(obj.get())->RepairedLength() >= 0)
             Warn("LoadObj", FormatFactor("object %d %d: wrong /Length, the data runs to its "
                                          "endstream (%d bytes)",
                                          ref.objNum, ref.genNum,

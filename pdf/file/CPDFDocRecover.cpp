@@ -1,6 +1,7 @@
 // Opening a damaged file: bytes before the header, sections that cannot be
 // read or lead to the wrong bytes, and the warnings that say what was done.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "pdf/file/CPDFXRefRecovery.h"
 #include "pdf/io/DecimalText.h"
 #include "pdf/io/Limits.h"
+#include "pdf/io/MemInStream.h"
 #include "pdf/object/CopyAsWritten.h"
 #include "pdf/object/Factors.h"
 #include "pdf/stream/CPDFStream.h"
@@ -43,8 +45,7 @@ void CPDFDoc::SkipLeadingJunk() {
     if (input_->Seek(0) != 0) Raise("Serialize", CPDFException::InvalidFormat, factor::kIoError);
     const int n = input_->Read(front, kHeaderWindow);
     if (input_->Seek(0) != 0) Raise("Serialize", CPDFException::InvalidFormat, factor::kIoError);
-    if (n < 5 || std::memcmp(front, "%PDF-", 5) == 0 || std::memcmp(front, "%FDF-", 5) == 0)
-        return;
+    if (n < 5 || std::memcmp(front, "%PDF-", 5) == 0 || std::memcmp(front, "%FDF-", 5) == 0) return;
     int at = -1;
     for (int i = 1; i + 5 <= n && at < 0; ++i)
         if (std::memcmp(front + i, "%PDF-", 5) == 0) at = i;
@@ -120,6 +121,28 @@ void CPDFDoc::Recover(const std::string& why) {
     xrefs_.push_back(std::move(xref));
     trailers_.push_back(std::make_unique<CPDFTrailer>());
     RecoverTrailer(*trailers_[0], found);
+    // A trailer lost with an encrypted file's: its encryption dictionary is
+    // still found, or every string and stream would be taken as plain.
+    CPDFDict& dict = trailers_[0]->Dict();
+    if (!dict.Has("Encrypt") && !found.EncryptDicts().empty()) {
+        const auto& e = found.EncryptDicts().back();
+        if (!dict.Insert("Encrypt", std::make_unique<CPDFObjRef>(e.objNum, e.genNum)))
+            Raise("Serialize", CPDFException::InternalError, "CPDFDict::Insert()");
+    }
+    // An encrypted file needs an ID; one lost with its trailer is made up
+    // from what was found (only revisions 2 to 4 take it into their key, and
+    // those cannot be opened without it anyway).
+    if (dict.Has("Encrypt") && !dict.Has("ID")) {
+        char text[96];
+        std::snprintf(
+            text, sizeof text, "[<%016x%016x> <%016x%016x>]",
+            static_cast<unsigned>(input_->Length()), static_cast<unsigned>(found.Objects().size()),
+            static_cast<unsigned>(input_->Length()), static_cast<unsigned>(found.Objects().size()));
+        MemInStream in(text);
+        std::unique_ptr<CPDFObject> id = CPDFObject::SerializeObject(this, in, nullptr);
+        if (!id || !dict.Insert("ID", std::move(id)))
+            Raise("Serialize", CPDFException::InternalError, "CPDFDict::Insert()");
+    }
     if (!trailers_[0]->Set_Size(xrefs_[0]->Size() + 1))
         Raise("Serialize", CPDFException::InternalError, "CPDFTrailer::Set_Size()");
 

@@ -19,8 +19,7 @@ constexpr int kEndStreamLength = 9;
 constexpr char kEndObj[] = "endobj";
 
 [[noreturn]] void RaiseIo() {
-    throw CPDFException("CPDFXRefRecovery", "Scan", CPDFException::InvalidFormat,
-                        factor::kIoError);
+    throw CPDFException("CPDFXRefRecovery", "Scan", CPDFException::InvalidFormat, factor::kIoError);
 }
 
 bool IsDigits(const char* text, int n) {
@@ -87,7 +86,7 @@ void CPDFXRefRecovery::Scan(InStream& in) {
                 in.Get();
                 ++pos_;
                 ++depth_;
-                afterType_ = afterLength_ = false;
+                afterType_ = afterLength_ = afterFilter_ = false;
                 continue;
             }
             // A hex string: up to '>' or whatever cannot belong to one.
@@ -108,12 +107,12 @@ void CPDFXRefRecovery::Scan(InStream& in) {
                 ++pos_;
                 if (depth_ > 0) --depth_;
             }
-            afterType_ = afterLength_ = false;
+            afterType_ = afterLength_ = afterFilter_ = false;
             last_[0] = last_[1] = last_[2] = Recent{};
             continue;
         }
         if (InStream::IsDelimiter(c) && c != '/') {
-            afterType_ = afterLength_ = false;
+            afterType_ = afterLength_ = afterFilter_ = false;
             last_[0] = last_[1] = last_[2] = Recent{};
             continue;
         }
@@ -137,12 +136,15 @@ void CPDFXRefRecovery::Scan(InStream& in) {
 
 void CPDFXRefRecovery::OnToken(InStream& in, const Token& token) {
     ++tokenCount_;
-    const bool wasType = afterType_, wasLength = afterLength_;
-    afterType_ = afterLength_ = false;
+    const bool wasType = afterType_, wasLength = afterLength_, wasFilter = afterFilter_;
+    afterType_ = afterLength_ = afterFilter_ = false;
     if (token.kind == 3) {
         if (depth_ == 1 && current_.objNum > 0) {
             afterType_ = std::strcmp(token.text, "Type") == 0;
             afterLength_ = std::strcmp(token.text, "Length") == 0;
+            afterFilter_ = std::strcmp(token.text, "Filter") == 0;
+            if (wasFilter && std::strcmp(token.text, "Standard") == 0)
+                encrypts_.push_back(current_);
             if (wasType) {
                 std::vector<Found>* list = nullptr;
                 if (std::strcmp(token.text, "XRef") == 0) list = &xrefStreams_;
@@ -182,8 +184,8 @@ void CPDFXRefRecovery::OnToken(InStream& in, const Token& token) {
     }
     last_[0] = last_[1];
     last_[1] = last_[2];
-    last_[2] = Recent{token.kind,
-                      token.kind == 1 ? detail::ParseDecimal(token.text) : 0, token.offset};
+    last_[2] =
+        Recent{token.kind, token.kind == 1 ? detail::ParseDecimal(token.text) : 0, token.offset};
 }
 
 void CPDFXRefRecovery::OnStream(InStream& in) {
@@ -238,10 +240,10 @@ void CPDFXRefRecovery::Finish() {
                                    [](const Found& a, int32_t n) { return a.objNum < n; });
         return it != objects_.end() && it->objNum == f.objNum && it->offset == f.offset;
     };
-    for (auto* list : {&xrefStreams_, &objStms_, &catalogs_})
-        list->erase(std::remove_if(list->begin(), list->end(),
-                                   [&](const Found& f) { return !kept(f); }),
-                    list->end());
+    for (auto* list : {&xrefStreams_, &objStms_, &catalogs_, &encrypts_})
+        list->erase(
+            std::remove_if(list->begin(), list->end(), [&](const Found& f) { return !kept(f); }),
+            list->end());
 }
 
 bool CPDFXRefRecovery::Fill(CPDFXRef& xref) const {

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <vector>
 
-
 namespace corvina {
 
 class CPDFXRef;
@@ -42,6 +41,8 @@ public:
     const std::vector<Found>& XRefStreams() const { return xrefStreams_; }
     const std::vector<Found>& ObjStms() const { return objStms_; }
     const std::vector<Found>& Catalogs() const { return catalogs_; }
+    // Objects whose dictionary has /Filter /Standard: encryption dictionaries.
+    const std::vector<Found>& EncryptDicts() const { return encrypts_; }
 
 private:
     struct Token;
@@ -55,6 +56,7 @@ private:
     std::vector<Found> xrefStreams_;
     std::vector<Found> objStms_;
     std::vector<Found> catalogs_;
+    std::vector<Found> encrypts_;
 
     // The scan's state: the position, the last three tokens and the object
     // being read (its header, dictionary depth and direct Length).
@@ -72,6 +74,7 @@ private:
     int tokenCount_ = 0;
     bool afterType_ = false;
     bool afterLength_ = false;
+    bool afterFilter_ = false;
 };
 
 }  // namespace corvina

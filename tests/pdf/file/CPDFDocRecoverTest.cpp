@@ -65,11 +65,12 @@ TEST(CPDFDocRecoverTest, JunkBeforeTheHeaderWithOffsetsEitherWay) {
     OpenedPdf absolute(E2EPdf::Fill(std::string("junk line\n") + kThreePages));
     ASSERT_NE(absolute.Doc(), nullptr) << absolute.Error().GetFactor();
     EXPECT_TRUE(absolute.Doc()->WasRecovered());
-    EXPECT_EQ(Texts(*absolute.Doc()),
-              (std::vector<std::string>{
-                  "10 bytes before the %PDF- header ignored",
-                  "cross-reference table rebuilt: 6 objects found (cross-reference stream at offset "
-                  "356: no object starts here)"}));
+    EXPECT_EQ(
+        Texts(*absolute.Doc()),
+        (std::vector<std::string>{
+            "10 bytes before the %PDF- header ignored",
+            "cross-reference table rebuilt: 6 objects found (cross-reference stream at offset "
+            "356: no object starts here)"}));
     EXPECT_EQ(absolute.Doc()->GetPageCount(), 3);
 }
 
