@@ -733,6 +733,7 @@ void CPDFDoc::ReleaseAll() {
     xrefStreams_.clear();
     warnings_.clear();
     recovered_ = false;
+    headerAt_ = 0;
     recoveredWhy_.clear();
     recoveredObjStms_.clear();
 }

@@ -181,7 +181,9 @@ public:
     // were too many. Kept until Close.
     const std::vector<CPDFException>& GetWarnings() const { return warnings_; }
     static constexpr size_t kMaxWarnings = 100;
-    // True when the sections were rebuilt by reading the whole file.
+    // True when the sections were rebuilt by reading the whole file. Such a
+    // file, or one with bytes before its header, is saved whole: an update
+    // appended to it would be as damaged as the file.
     bool WasRecovered() const { return recovered_; }
 
     // The clock that stamps the information dictionary (tests fix it).
@@ -290,6 +292,8 @@ private:
     // The sections were rebuilt from the objects found in the file (why
     // says what the reading of the sections met).
     bool recovered_ = false;
+    // Bytes before the header skipped when the input was opened.
+    int32_t headerAt_ = 0;
     std::string recoveredWhy_;
     std::vector<std::pair<int32_t, int32_t>> recoveredObjStms_;
     // The regrouped section and the map from old to new references.

@@ -57,6 +57,7 @@ void CPDFDoc::SkipLeadingJunk() {
               PathFactor(filePath_, window->SavedErrno()).c_str());
     input_->Close();
     input_ = std::move(window);
+    headerAt_ = at;
     Warn("Open", FormatFactor("%d bytes before the %%PDF- header ignored", at));
 }
 

@@ -52,6 +52,9 @@ bool CPDFDoc::Save(const char* path, bool incremental, bool linearize) {
                   FormatFactor("nothing to read the document from after writing it into %s",
                                filePath_.c_str())
                       .c_str());
+        if (incremental && (recovered_ || headerAt_ > 0))
+            Raise("Save", CPDFException::UserError,
+                  "the file was repaired when it was read: save it whole, not as an update");
         // A second Save replaces the first one's output.
         DiscardSave();
         if (releasedLost_)
@@ -104,6 +107,9 @@ bool CPDFDoc::Flush() {
         writer_.reset();
 
         if (reread) {
+            // The file written is sound, whatever the input was.
+            recovered_ = false;
+            headerAt_ = 0;
             input_ = std::make_unique<FileInStream>(kInputBuffer);
             if (!input_->Open(filePath_.c_str(), "rb", 0, -1, kInputBuffer))
                 Raise("Flush", CPDFException::RuntimeLibraryError,

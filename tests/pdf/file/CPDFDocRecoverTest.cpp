@@ -175,3 +175,25 @@ TEST(CPDFDocRecoverTest, RandomDamageEndsInACleanOutputOrACleanRefusal) {
     EXPECT_GT(repaired, 90);
     EXPECT_GT(refused, 0);
 }
+
+TEST(CPDFDocRecoverTest, RepairedFileIsSavedWholeNotAsAnUpdate) {
+    std::string bytes = E2EPdf::Fill(kThreePages);
+    bytes.resize(bytes.rfind("trailer"));
+    for (const std::string& damaged : {bytes, "junk\n" + E2EPdf::Fill(kThreePages)}) {
+        OpenedPdf pdf(damaged);
+        ASSERT_NE(pdf.Doc(), nullptr) << pdf.Error().GetFactor();
+        const std::string out = pdf.Dir().File("out.pdf");
+        EXPECT_FALSE(pdf.Doc()->Save(pdf.Path().c_str(), true, false));
+        EXPECT_STREQ(pdf.Doc()->GetLastError().GetFactor(),
+                     "the file was repaired when it was read: save it whole, not as an update");
+        EXPECT_EQ(ScratchDir::Read(pdf.Path()), damaged);
+        // Saved whole, the document reads the sound file it wrote: an update
+        // to that is fine.
+        ASSERT_TRUE(pdf.Doc()->Save(out.c_str(), false, false));
+        ASSERT_TRUE(pdf.Doc()->Flush()) << pdf.Doc()->GetLastError().GetFactor();
+        EXPECT_FALSE(pdf.Doc()->WasRecovered());
+        ASSERT_TRUE(pdf.Doc()->Save(out.c_str(), true, false))
+            << pdf.Doc()->GetLastError().GetFactor();
+        EXPECT_TRUE(pdf.Doc()->Flush()) << pdf.Doc()->GetLastError().GetFactor();
+    }
+}
