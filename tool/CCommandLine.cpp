@@ -32,19 +32,13 @@ constexpr OptionEntry Flag(const char* name, bool CCommandLine::*field) {
 }
 
 constexpr OptionEntry kOptions[] = {
-    Number("sp", &CCommandLine::StartPage),
-    Number("ep", &CCommandLine::EndPage),
-    Text("fm", &CCommandLine::Format),
-    Text("ft", &CCommandLine::FitType),
-    Flag("o", &CCommandLine::overwrite),
-    Flag("d", &CCommandLine::remove),
-    Text("l", &CCommandLine::LogFile),
-    Text("t", &CCommandLine::TempPath),
-    Text("pw", &CCommandLine::Password),
-    Flag("v", &CCommandLine::version),
-    Flag("h", &CCommandLine::help),
-    Flag("-help", &CCommandLine::help),
-    Flag("-version", &CCommandLine::versionOnly),
+    Number("sp", &CCommandLine::StartPage), Number("ep", &CCommandLine::EndPage),
+    Text("fm", &CCommandLine::Format),      Text("ft", &CCommandLine::FitType),
+    Flag("o", &CCommandLine::overwrite),    Flag("d", &CCommandLine::remove),
+    Flag("i", &CCommandLine::incremental),  Text("l", &CCommandLine::LogFile),
+    Text("t", &CCommandLine::TempPath),     Text("pw", &CCommandLine::Password),
+    Flag("v", &CCommandLine::version),      Flag("h", &CCommandLine::help),
+    Flag("-help", &CCommandLine::help),     Flag("-version", &CCommandLine::versionOnly),
 };
 
 // Ends the options: what follows is a file name even when it starts with '-'.

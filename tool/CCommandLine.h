@@ -20,7 +20,8 @@ public:
     const char* Format = nullptr;
     const char* FitType = nullptr;
     bool overwrite = false;
-    bool remove = false;  // -d
+    bool remove = false;       // -d
+    bool incremental = false;  // -i
     const char* LogFile = nullptr;
     const char* TempPath = nullptr;
     const char* Password = nullptr;  // -pw; null when not given

@@ -105,6 +105,7 @@ int CLinkPointApp::Run(const char* inputFile, const char* outputFile, long start
     if (!driver) return 1;
     if (!driver->SetParams(startPage, endPage, format, fitType, overwrite, remove)) return 1;
     driver->SetPassword(password_ ? password_->c_str() : nullptr);
+    driver->SetIncremental(incremental_);
     if (!driver->Execute(input, outputPath.c_str())) return 1;
     // What a script needs to see that a run changed nothing.
     const CPDFDriver::Counts counts = driver->GetCounts();

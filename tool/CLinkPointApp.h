@@ -35,6 +35,7 @@ public:
             const char* format, const char* fitType, bool overwrite, bool remove);
     // The password for an encrypted input (-pw), kept for the next Run; null
     // for none.
+    void SetIncremental(bool incremental) { incremental_ = incremental; }
     void SetPassword(const char* password) {
         password_.reset();
         if (password) password_ = password;
@@ -78,6 +79,7 @@ private:
     std::string tempPath_;
     std::string lastError_;
     std::optional<std::string> password_;
+    bool incremental_ = false;
 };
 
 extern CLinkPointApp theApp;

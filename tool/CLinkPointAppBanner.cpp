@@ -22,7 +22,7 @@ namespace {
 
 constexpr char kUsage[] =
     "Usage: %s [-v] InputFile [OutputFile] [-sp StartPage] [-ep EndPage] [-fm Format] "
-    "[-ft FitType] [-o] [-d] [-l LogFile] [-t TempPath] [-pw Password]\n";
+    "[-ft FitType] [-o] [-d] [-i] [-l LogFile] [-t TempPath] [-pw Password]\n";
 
 #define CORVINA_STR2(x) #x
 #define CORVINA_STR(x) CORVINA_STR2(x)
@@ -38,6 +38,8 @@ constexpr const char* kHelpLines[] = {
     "  -ft FitType    destination view in PDF syntax (default /XYZ null null null)",
     "  -o             replace names that already exist",
     "  -d             remove every named destination instead",
+    "  -i             append the changes as an incremental update; the input's",
+    "                 bytes stay as they are (needed for signed documents)",
     "  -l LogFile     append the log to LogFile (\"\" for none)",
     "  -t TempPath    directory for temporary files",
     "  -pw Password   password of an encrypted input (user or owner)",

@@ -1,6 +1,9 @@
 #include "tool/CPDFDriver.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -29,6 +32,7 @@
 #include "tool/CDestsNode.h"
 #include "tool/CLocaleText.h"
 #include "tool/CLogSink.h"
+#include "tool/CSignedDoc.h"
 
 using corvina::CPDFArray;
 using corvina::CPDFAtom;
@@ -181,6 +185,54 @@ CPDFDriver::CPDFDriver(CLogSink& log) : log_(log) {}
 CPDFDriver::~CPDFDriver() {
     if (doc_ && lib_) lib_->Close(doc_);
     doc_ = nullptr;
+    UnlockInput();
+}
+
+bool CPDFDriver::LockInput(const char* inputPath) {
+    UnlockInput();
+    // Never waits for a FIFO's writer; what cannot be opened, or is no
+    // regular file, is reported by the library's own open.
+    const int fd = ::open(inputPath, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return true;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return true;
+    }
+    // A second run on the same file fails at once rather than waiting: one
+    // of two runs replacing the same file would lose the other's work.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        ::close(fd);
+        if (err != EWOULDBLOCK) return true;  // no locks here (some network file systems)
+        Fail("cannot lock PDF Document: %s", inputPath);
+        log_.WriteErrorReport(CPDFException("CPDFDriver", "Execute", CPDFException::UserError,
+                                            "another run is working on this file"));
+        return false;
+    }
+    lockFd_ = fd;
+    return true;
+}
+
+void CPDFDriver::UnlockInput() {
+    if (lockFd_ >= 0) ::close(lockFd_);
+    lockFd_ = -1;
+}
+
+bool CPDFDriver::CheckSignatures(const char* inputPath) {
+    const CSignedDoc::Verdict verdict = CSignedDoc::Of(doc_, catalog_);
+    doc_->GetLastError().Clear();
+    const char* why = nullptr;
+    if (verdict == CSignedDoc::NoChanges)
+        why = "the document is certified with a signature that allows no changes";
+    else if (verdict == CSignedDoc::Signed && !incremental_)
+        why =
+            "the document is signed and a full rewrite would invalidate its signatures: use -i "
+            "to append an incremental update";
+    if (!why) return true;
+    Fail("cannot change PDF Document: %s", inputPath);
+    log_.WriteErrorReport(CPDFException("CPDFDriver", "Execute", CPDFException::UserError, why));
+    return false;
 }
 
 bool CPDFDriver::SetParams(long startPage, long endPage, const char* format, const char* fitType,
@@ -235,6 +287,7 @@ bool CPDFDriver::Execute(const char* inputPath, const char* outputPath) {
         if (RunSteps(inputPath, outputPath)) {
             lib_->Close(doc_);
             doc_ = nullptr;
+            UnlockInput();
             return true;
         }
     } catch (...) {
@@ -244,6 +297,7 @@ bool CPDFDriver::Execute(const char* inputPath, const char* outputPath) {
     // untouched.
     if (doc_) lib_->Close(doc_);
     doc_ = nullptr;
+    UnlockInput();
     return false;
 }
 
@@ -266,6 +320,8 @@ bool CPDFDriver::RunSteps(const char* inputPath, const char* outputPath) {
         Fail("file not found: %s", inputPath ? inputPath : "");
         return false;
     }
+
+    if (!LockInput(input.c_str())) return false;
 
     // The job moves the tree's references and never looks at a destination
     // it keeps: a tree of a million names must not load a million objects.
@@ -299,6 +355,7 @@ bool CPDFDriver::RunSteps(const char* inputPath, const char* outputPath) {
     LogWarnings();
     catalog_ = doc_->GetCatalog(&catalogRef_);
     if (!catalog_) return false;
+    if (!CheckSignatures(inputPath)) return false;
     names_dict_ = catalog_->Get_Names(&namesRef_);
     // Releasing written pages walks what they refer to; the name
     // dictionary the job still writes into must survive that.
@@ -307,7 +364,10 @@ bool CPDFDriver::RunSteps(const char* inputPath, const char* outputPath) {
 
     // An output that cannot be made ends the job at once, with one report
     // naming it: going on would only fail again at Flush.
-    if (!doc_->Save(outputPath, false, false)) {
+    if (incremental_ && (doc_->IsLinearized() || doc_->GetLineaParams()))
+        log_.WriteLog("Notice: the linearization of %s is stale after an incremental update",
+                      inputPath);
+    if (!(incremental_ ? doc_->SaveUpdate(outputPath) : doc_->Save(outputPath, false, false))) {
         Fail("cannot save PDF Document: %s", outputPath ? outputPath : "");
         log_.WriteErrorReport(doc_->GetLastError());
         return false;
@@ -349,6 +409,12 @@ bool CPDFDriver::RunSteps(const char* inputPath, const char* outputPath) {
         return false;
     }
 
+    // An update writes only the objects marked as changed: the name
+    // dictionary and the catalog that may hold it or its new reference.
+    if (incremental_) {
+        if (namesRef_.IsSet() && !doc_->UpdateObj(namesRef_)) return false;
+        if (catalogRef_.IsSet() && !doc_->UpdateObj(catalogRef_)) return false;
+    }
     const bool flushed = doc_->Flush();
     // Repairs met while the objects were written (a wrong stream Length).
     LogWarnings();
@@ -369,6 +435,9 @@ void CPDFDriver::LogWarnings() {
 
 bool CPDFDriver::MayRemove(const CPDFObjRef& ref) {
     if (!ref.IsSet() || ref == catalogRef_ || ref == namesRef_) return false;
+    // An update keeps the old revision's bytes whatever it frees; freeing
+    // them only adds entries that readers check against object streams.
+    if (incremental_) return false;
     // Catalog, page tree nodes and pages are loaded and not releasable.
     const CPDFObject* loaded = doc_->FindObj(ref, false);
     return !loaded || loaded->IsReleasable();

@@ -38,6 +38,9 @@ public:
     // The password an encrypted input is opened with (-pw); null: none given,
     // the empty user password is tried.
     void SetPassword(const char* password);
+    // -i: the input's bytes kept as they are and the changes appended as an
+    // incremental update.
+    void SetIncremental(bool incremental) { incremental_ = incremental; }
     // False when the job failed: the sink has been told why (but for the few
     // silent failures) and an output file the job had begun is removed.
     bool Execute(const char* inputPath, const char* outputPath);
@@ -118,6 +121,13 @@ private:
     bool remove_ = false;
     Counts counts_;
     std::optional<std::string> password_;
+    bool incremental_ = false;
+    // The input, held under an exclusive advisory lock for the run (-1: none).
+    int lockFd_ = -1;
+    bool LockInput(const char* inputPath);
+    void UnlockInput();
+    // Refuses what the document's signatures do not allow.
+    bool CheckSignatures(const char* inputPath);
 };
 
 // Null, after logging "cannot initialize corvina" to log, when the library

@@ -49,6 +49,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         theApp.SetPassword(cmd.Password);
+        theApp.SetIncremental(cmd.incremental);
         rc = theApp.Run(cmd.InputFile, cmd.OutputFile, cmd.StartPage, cmd.EndPage, cmd.Format,
                         cmd.FitType, cmd.overwrite, cmd.remove) == 0
                  ? 0

@@ -27,8 +27,8 @@ void CPDFDoc::Keep(const CPDFException& e) {
     if (!lastError_.IsEmpty()) return;
     // Whatever a read met (a short read, a bad token, an offset past the end)
     // comes from the file having been cut or rewritten, when it was: that is
-    // the cause to report. (An append changes the input itself.)
-    if (input_ && !AppendsToInput() && input_->ChangedSinceOpen()) {
+    // the cause to report.
+    if (input_ && input_->ChangedSinceOpen()) {
         lastError_.Set(e.GetModule(), e.GetMethod(), CPDFException::UserError,
                        FormatFactor(factor::kInputChanged, filePath_.c_str()).c_str());
         return;

@@ -117,8 +117,13 @@ public:
     // one rename of a temporary written beside it; a directory is refused;
     // anything else that exists (device, FIFO, pipe) and an empty path
     // (standard output) are written into directly, as a full rewrite, and
-    // after such a Flush the document has no input left to read from.
+    // after such a Flush the document has no input left to read from. An
+    // incremental save of the document's own file copies it to a temporary
+    // beside it, appends, and renames: the file is whole at every instant.
     bool Save(const char* path, bool incremental, bool linearize);
+    // An incremental update written to path, which may be another file or a
+    // device: the document's file as it is, then the new section.
+    bool SaveUpdate(const char* path);
     bool Flush();
     int32_t StoreObj(const CPDFObjRef& ref, CPDFObject* obj);
     bool SetDocInfo();
@@ -214,6 +219,7 @@ private:
         return fail;
     }
     [[noreturn]] void Raise(const char* method, int type, const char* factor);
+    bool BeginSave(const char* path, bool incremental, bool linearize, bool anyPath);
     bool ReadStructure();  // method "Serialize"
     // Appends a warning, within kMaxWarnings.
     void Warn(const CPDFException& warning);
@@ -250,8 +256,6 @@ private:
     // CPDFDocWriter): released unchanged and left to be carried over; noted
     // as loaded from offset; to be carried over instead of written now.
     bool IsCarried(int32_t objNum) const;
-    // True while a save appends to the input file itself.
-    bool AppendsToInput() const;
     void NoteLoaded(const CPDFObjRef& ref, int32_t offset, const CPDFObject& obj);
     bool CarryOnRelease(const CPDFObjRef& ref, const CPDFObject& obj);
     CPDFObject* GetObjInner(const CPDFObjRef& ref);

@@ -31,15 +31,19 @@ bool CPDFDoc::CarryOnRelease(const CPDFObjRef& ref, const CPDFObject& obj) {
     return writer_ && writer_->CarryOnRelease(ref, obj);
 }
 
-bool CPDFDoc::AppendsToInput() const {
-    return writer_ && writer_->IsIncremental();
-}
-
 bool CPDFDoc::IsFlushing() const {
     return writer_ && writer_->IsFlushing();
 }
 
 bool CPDFDoc::Save(const char* path, bool incremental, bool linearize) {
+    return BeginSave(path, incremental, linearize, false);
+}
+
+bool CPDFDoc::SaveUpdate(const char* path) {
+    return BeginSave(path, true, false, true);
+}
+
+bool CPDFDoc::BeginSave(const char* path, bool incremental, bool linearize, bool anyPath) {
     lastError_.Clear();
     const bool ok = Guarded("Save", false, [&] {
         const int internal = CPDFException::InternalError;
@@ -61,7 +65,7 @@ bool CPDFDoc::Save(const char* path, bool incremental, bool linearize) {
             Raise("Save", CPDFException::UserError,
                   "objects released during an abandoned save were written only into its output");
         writer_ = std::make_unique<CPDFDocWriter>(*this);
-        writer_->Begin(path, incremental, linearize);
+        writer_->Begin(path, incremental, linearize, anyPath);
         return true;
     });
     if (!ok) DiscardSave();
@@ -86,8 +90,7 @@ bool CPDFDoc::Flush() {
     lastError_.Clear();
     const bool ok = Guarded("Flush", false, [&] {
         if (!writer_) Raise("Flush", CPDFException::UserError, factor::kSaveNotCalled);
-        // An incremental save appends to the input itself.
-        if (!writer_->IsIncremental()) CheckInputUnchanged("Flush");
+        CheckInputUnchanged("Flush");
         writer_->SetFlushing();
         if (!IsFDF() && !SetDocInfo())
             Raise("Flush", CPDFException::InternalError, "CPDFDoc::SetDocInfo()");

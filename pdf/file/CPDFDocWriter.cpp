@@ -19,7 +19,6 @@
 #include "pdf/file/SecurityHandler.h"
 #include "pdf/file/SlotGrowth.h"
 #include "pdf/io/DecimalText.h"
-#include "pdf/io/TempName.h"
 #include "pdf/object/Factors.h"
 #include "pdf/stream/CPDFStream.h"
 
@@ -60,31 +59,9 @@ bool SameFile(const std::string& a, const std::string& b) {
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-// Where the output really lands: an existing path is resolved through its
-// links so that the rename replaces the file, not the link.
-std::string ResolveTarget(const std::string& path) {
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved)) return resolved;
-    return path;
-}
-
-// True when realpath() finds an existing file for the path.
-bool Resolves(const std::string& path) {
-    char resolved[PATH_MAX];
-    return ::realpath(path.c_str(), resolved) != nullptr;
-}
-
-std::string DirectoryOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
 }  // namespace
 
-void CPDFDocWriter::Begin(const char* path, bool incremental, bool linearize) {
-    const int runtime = CPDFException::RuntimeLibraryError;
+void CPDFDocWriter::Begin(const char* path, bool incremental, bool linearize, bool anyPath) {
     if (doc_.IsFDF()) {
         incremental = false;
         linearize = false;
@@ -102,61 +79,24 @@ void CPDFDocWriter::Begin(const char* path, bool incremental, bool linearize) {
         }
     }
 
-    ChooseTarget(path ? path : "", &incremental);
+    ChooseTarget(path ? path : "", &incremental, anyPath);
     incremental_ = incremental;
     linearize_ = linearize;
 
     output_ = std::make_unique<FileOutStream>(kOutputBuffer);
-    if (incremental_) {
-        struct stat st;
-        if (::stat(writePath_.c_str(), &st) != 0) RaiseOnOutput("Save", runtime, errno);
-        appendBase_ = static_cast<long>(st.st_size);
-    }
-    if (!output_->Open(writePath_.c_str(), incremental_ ? "ab" : "wb", kOutputBuffer))
-        RaiseOnOutput("Save", direct_ ? CPDFException::SystemError : runtime,
-                      output_->SavedErrno());
+    const FileInStream* input = doc_.GetInput();
+    target_.Open(*output_, input ? input->Descriptor() : -1, kOutputBuffer);
     if (!doc_.IsFDF() && !incremental_) MergeSections();
     if (!incremental_) doc_.header_->Serialize(*output_);
 }
 
-void CPDFDocWriter::ChooseTarget(const std::string& out, bool* incremental) {
-    struct stat target;
-    const bool exists = !out.empty() && ::stat(out.c_str(), &target) == 0;
-    if (out.empty()) {
-        // Standard output: a stream, written straight into.
-        *incremental = false;
-        direct_ = true;
-    } else if (exists && S_ISDIR(target.st_mode)) {
-        Raise("Save", CPDFException::UserError,
-              FormatFactor("output is a directory: %s", out.c_str()).c_str());
-    } else if (exists && !S_ISREG(target.st_mode)) {
-        // A device, a FIFO or a pipe behind /dev/stdout is never replaced by
-        // a file: the document is written into it, in one pass.
-        *incremental = false;
-        writePath_ = out;
-        direct_ = true;
-    } else if (*incremental && SameFile(out, doc_.filePath_)) {
-        writePath_ = ResolveTarget(out);
-    } else {
-        // A whole file is always written beside its target and renamed over
-        // it by Flush, so the target (the input itself, or a file the user
-        // had there) is whole at every instant.
-        *incremental = false;
-        targetPath_ = ResolveTarget(out);
-        // An existing file that resolves to no name of its own (fd 1 of a
-        // deleted file, say) would have the rename replace the link.
-        if (exists && (targetPath_ == out ? !Resolves(out) : !SameFile(targetPath_, out)))
-            Raise("Save", CPDFException::UserError,
-                  FormatFactor("output has no file name to replace: %s", out.c_str()).c_str());
-        const std::string dir = DirectoryOf(targetPath_);
-        if (!GetTempName(dir, TempSettings::Prefix().c_str(), ".pdf", &writePath_))
-            Raise("Save", CPDFException::RuntimeLibraryError,
-                  FormatFactor("cannot create a temporary file in %s: %s", dir.c_str(),
-                               std::strerror(errno))
-                      .c_str());
-        outputCreated_ = true;
-        replaceViaTemp_ = true;
-    }
+void CPDFDocWriter::ChooseTarget(const std::string& out, bool* incremental, bool anyPath) {
+    // An update of the document's own file, or (asked for as such) of a copy
+    // of it anywhere; any other output is a whole file.
+    if (*incremental && !anyPath && !SameFile(out, doc_.filePath_)) *incremental = false;
+    const FileInStream* input = doc_.GetInput();
+    if (!input || input->Descriptor() < 0) *incremental = false;
+    target_.Choose(out, doc_.filePath_, *incremental);
 }
 
 void CPDFDocWriter::MergeSections() {
@@ -478,6 +418,12 @@ void CPDFDocWriter::NoteLoaded(const CPDFObjRef& ref, int32_t offset, const CPDF
 }
 
 bool CPDFDocWriter::CarryOnRelease(const CPDFObjRef& ref, const CPDFObject& obj) {
+    // An update holds only what this revision changed; anything else stays
+    // in the older sections, where it can be read again.
+    if (incremental_) {
+        const CPDFXRef* working = doc_.GetXRef();
+        return working && !working->GetEntry(ref.objNum);
+    }
     if (!MayCopyInput() || IsCarried(ref.objNum)) return false;
     const XRefEntry* entry = doc_.GetXRef() ? doc_.GetXRef()->GetEntry(ref.objNum) : nullptr;
     // Only an entry that still names the input's bytes: the table keeps the
@@ -633,7 +579,7 @@ std::string CPDFDocWriter::Finish(bool* reread) {
         return true;
     });
     if (!written) {
-        if (direct_ && output_ && output_->Error()) {
+        if (target_.IsDirect() && output_ && output_->Error()) {
             // What a device or pipe refuses (full, no reader) is the system's
             // own report, not a fault of the document.
             doc_.lastError_.Clear();
@@ -642,91 +588,32 @@ std::string CPDFDocWriter::Finish(bool* reread) {
         Raise("Flush", CPDFException::InternalError, factor::kCallDocSerialize);
     }
 
-    // Nothing read from an input that changed meanwhile may be put in place
-    // (an append changes the input itself).
-    if (!incremental_) doc_.CheckInputUnchanged("Flush");
+    // Nothing read from an input that changed meanwhile may be put in place.
+    doc_.CheckInputUnchanged("Flush");
     doc_.spare_.reset();
-    if (replaceViaTemp_) KeepTargetAttributes(output_->Descriptor());
+    target_.PrepareCommit(output_->Descriptor());
     output_->Close();
     const int closeErrno = output_->SavedErrno();
     output_.reset();
     if (closeErrno)
-        RaiseOnOutput("Flush", direct_ ? CPDFException::SystemError : runtime, closeErrno);
-    *reread = !direct_;
-    if (replaceViaTemp_) PutInPlace();
+        RaiseOnOutput("Flush", target_.IsDirect() ? CPDFException::SystemError : runtime,
+                      closeErrno);
+    *reread = !target_.IsDirect();
     // The path the document stands for from now on; "" keeps the old one
     // (standard output names no file).
-    std::string now = replaceViaTemp_ ? targetPath_ : writePath_;
-    // Committed: nothing is left to discard.
-    writePath_.clear();
-    targetPath_.clear();
-    appendBase_ = -1;
-    outputCreated_ = false;
-    replaceViaTemp_ = false;
-    direct_ = false;
-    return now;
-}
-
-void CPDFDocWriter::KeepTargetAttributes(int fd) {
-    const int runtime = CPDFException::RuntimeLibraryError;
-    // As an editor's save does: the file keeps its owner and group when root
-    // replaces another user's file; an ordinary user cannot give a file
-    // away, so theirs keeps at least its group where they belong to it. A new
-    // file gets what the umask allows. The mode is set after the owner, whose
-    // change may clear the set-id bits.
-    struct stat st;
-    mode_t mode;
-    if (::stat(targetPath_.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-        if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
-            if (errno != EPERM) RaiseOnOutput("Flush", runtime, errno);
-            if (::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0 && errno != EPERM)
-                RaiseOnOutput("Flush", runtime, errno);
-        }
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    if (::fchmod(fd, mode) != 0) RaiseOnOutput("Flush", runtime, errno);
-}
-
-void CPDFDocWriter::PutInPlace() {
-    if (::rename(writePath_.c_str(), targetPath_.c_str()) != 0)
-        Raise("Flush", CPDFException::RuntimeLibraryError,
-              FormatFactor("cannot rename %s to %s: %s", writePath_.c_str(), targetPath_.c_str(),
-                           std::strerror(errno))
-                  .c_str());
+    return target_.Commit();
 }
 
 void CPDFDocWriter::RaiseOnOutput(const char* method, int type, int err) const {
-    Raise(method, type,
-          PathFactor(writePath_.empty() ? "standard output" : writePath_, err).c_str());
+    const std::string& path = target_.WritePath();
+    Raise(method, type, PathFactor(path.empty() ? "standard output" : path, err).c_str());
 }
 
 void CPDFDocWriter::Discard() {
     if (output_) output_->Close();
     output_.reset();
     flushing_ = false;
-    replaceViaTemp_ = false;
-    // A device or pipe written into is left as it is: there is nothing of the
-    // document's own to remove or cut.
-    direct_ = false;
-    if (!writePath_.empty()) {
-        if (outputCreated_) {
-            std::remove(writePath_.c_str());
-        } else if (appendBase_ >= 0) {
-            // A failed append to the document's own file is cut off again.
-            if (::truncate(writePath_.c_str(), appendBase_) != 0) {
-                // Nothing more can be done; the appended bytes follow a
-                // complete file and are ignored by readers.
-            }
-        }
-        writePath_.clear();
-    }
-    targetPath_.clear();
-    appendBase_ = -1;
-    outputCreated_ = false;
+    target_.Discard();
     outputKey_.reset();
 }
 

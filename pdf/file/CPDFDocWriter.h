@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "pdf/file/CPDFObjStmPacker.h"
+#include "pdf/file/OutputTarget.h"
 #include "pdf/file/SecurityHandler.h"
 #include "pdf/file/ValueDigest.h"
 #include "pdf/file/XRefEntry.h"
@@ -25,10 +26,7 @@ class CPDFStream;
 // and how it is put in place, the output stream and key, and the writing of
 // the objects, cross-reference section and trailer.
 //
-// A whole file is written to a "cv" temporary beside its target and renamed
-// over it, so the target is whole at every instant; an incremental save
-// appends to the document's own file and cuts it back on failure; a device,
-// FIFO or standard output is written into directly and never replaced.
+// Where the bytes go and how they are put in place is its OutputTarget's.
 //
 // A whole rewrite (not linearized) of an input that kept objects in object
 // streams stays compact: those objects, and the ones the job adds, go into
@@ -50,7 +48,9 @@ public:
     // Save: chooses and opens the output (path null or empty: standard
     // output), merges every section into the working one for a whole
     // rewrite, and writes the header.
-    void Begin(const char* path, bool incremental, bool linearize);
+    // anyPath: an incremental save may go to another path (the document's
+    // file copied there first) instead of becoming a whole rewrite.
+    void Begin(const char* path, bool incremental, bool linearize, bool anyPath);
     // One indirect object at the current end of the output; its offset.
     int32_t StoreObj(const CPDFObjRef& ref, CPDFObject* obj);
     // ReleaseObj of a loaded object during this save: true when the object
@@ -69,8 +69,8 @@ public:
     // then the output closed and put in place. Returns the path the document
     // now stands for ("" for standard output) and whether it can be read back.
     std::string Finish(bool* reread);
-    // Undoes what was written: a temporary removed, an append cut back. A
-    // device or pipe is left as it is. Never throws.
+    // Undoes what was written: a temporary removed. A device or pipe is left
+    // as it is. Never throws.
     void Discard();
 
     bool IsIncremental() const { return incremental_; }
@@ -81,7 +81,7 @@ public:
     std::unique_ptr<detail::DocumentCrypt> TakeOutputKey() { return std::move(outputKey_); }
 
 private:
-    void ChooseTarget(const std::string& out, bool* incremental);
+    void ChooseTarget(const std::string& out, bool* incremental, bool anyPath);
     void MergeSections();
     void WriteAllObjects();
     // An object never loaded is carried over byte for byte when its extent in
@@ -120,10 +120,6 @@ private:
     void EmitPack(int32_t objNum, int32_t genNum, CPDFStream& stream);
     // The table takes the places of packed objects and their streams.
     void PlacePacked();
-    // The finished temporary file, open as fd, takes the target's owner,
-    // group and permission bits before it replaces it.
-    void KeepTargetAttributes(int fd);
-    void PutInPlace();
     // Raises a failed system call on the file being written, named in the
     // factor with the system's text for err.
     [[noreturn]] void RaiseOnOutput(const char* method, int type, int err) const;
@@ -134,15 +130,7 @@ private:
     bool incremental_ = false;
     bool linearize_ = false;
     bool flushing_ = false;
-    // A device, FIFO or standard output: written into, never replaced.
-    bool direct_ = false;
-    // Whole file: written to writePath_ (a temporary) and renamed to targetPath_.
-    bool replaceViaTemp_ = false;
-    bool outputCreated_ = false;
-    std::string writePath_;
-    std::string targetPath_;
-    // Length of the file an incremental save appends to, to undo a failed append.
-    long appendBase_ = -1;
+    OutputTarget target_;
     // Object streams and cross-reference streams a whole rewrite leaves out:
     // their content lives in the new table, and their numbers become free.
     std::set<int32_t> dropped_;

@@ -25,7 +25,7 @@ using Names = std::vector<std::string>;
 
 const std::string kUsage =
     "Usage: linkpoint [-v] InputFile [OutputFile] [-sp StartPage] [-ep EndPage] [-fm Format] "
-    "[-ft FitType] [-o] [-d] [-l LogFile] [-t TempPath] [-pw Password]\n";
+    "[-ft FitType] [-o] [-d] [-i] [-l LogFile] [-t TempPath] [-pw Password]\n";
 
 // The lines "Module: " ... "Factor: " of a log, by label, and how many
 // reports there were.

@@ -31,7 +31,7 @@ Result RunTool(const std::string& args) {
 
 const char kUsage[] =
     "Usage: linkpoint [-v] InputFile [OutputFile] [-sp StartPage] [-ep EndPage] [-fm Format] "
-    "[-ft FitType] [-o] [-d] [-l LogFile] [-t TempPath] [-pw Password]\n";
+    "[-ft FitType] [-o] [-d] [-i] [-l LogFile] [-t TempPath] [-pw Password]\n";
 
 class UsageTest : public ::testing::Test {
 protected:

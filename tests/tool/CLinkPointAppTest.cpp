@@ -274,9 +274,10 @@ TEST(PrintUsageTest, ExactLine) {
     FILE* f = std::tmpfile();
     ASSERT_NE(f, nullptr);
     CLinkPointApp::PrintUsage(f, "linkpoint");
-    EXPECT_EQ(ReadAll(f),
-              "Usage: linkpoint [-v] InputFile [OutputFile] [-sp StartPage] [-ep EndPage] "
-              "[-fm Format] [-ft FitType] [-o] [-d] [-l LogFile] [-t TempPath] [-pw Password]\n");
+    EXPECT_EQ(
+        ReadAll(f),
+        "Usage: linkpoint [-v] InputFile [OutputFile] [-sp StartPage] [-ep EndPage] "
+        "[-fm Format] [-ft FitType] [-o] [-d] [-i] [-l LogFile] [-t TempPath] [-pw Password]\n");
     std::fclose(f);
 }
 
