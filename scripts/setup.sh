@@ -10,7 +10,7 @@ packages=(
     libgtest-dev googletest libbenchmark-dev
     zlib1g-dev libjpeg62-turbo-dev libtiff-dev nettle-dev
     qpdf poppler-utils ghostscript groff mupdf-tools time
-    libjpeg-turbo-progs libtiff-tools locales
+    libjpeg-turbo-progs libtiff-tools locales libnss3-tools
     "$@"
 )
 
