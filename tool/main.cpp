@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "pdf/file/OutputTarget.h"
 #include "tool/CCommandLine.h"
 #include "tool/CLinkPointApp.h"
 
@@ -18,6 +19,8 @@ int main(int argc, char** argv) {
     // A pipe or FIFO whose reader went away is a write error the job reports,
     // not a signal that ends the process without a word.
     std::signal(SIGPIPE, SIG_IGN);
+    // A run stopped by SIGTERM, SIGINT or SIGHUP leaves no temporary file.
+    corvina::OutputTarget::RemovePendingOnTermination();
     CCommandLine cmd;
     const bool work = cmd.Parse(argc, argv);
     if (cmd.help) {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -32,6 +33,12 @@ void SetPending(const std::string& path) {
 
 void ClearPending() {
     gHasPending = false;
+}
+
+void OnTermination(int sig) {
+    OutputTarget::RemovePendingOnSignal();
+    ::signal(sig, SIG_DFL);
+    ::raise(sig);
 }
 
 [[noreturn]] void Raise(const char* method, int type, const std::string& factor) {
@@ -262,6 +269,18 @@ void OutputTarget::Discard() {
 
 void OutputTarget::RemovePendingOnSignal() {
     if (gHasPending) ::unlink(gPending);
+}
+
+void OutputTarget::RemovePendingOnTermination() {
+    struct sigaction action {};
+    action.sa_handler = OnTermination;
+    sigemptyset(&action.sa_mask);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction old {};
+        // A signal the caller chose to ignore (nohup) stays ignored.
+        if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        ::sigaction(sig, &action, nullptr);
+    }
 }
 
 }  // namespace corvina

@@ -51,6 +51,10 @@ public:
     // For a signal handler: removes the temporary file of the save running
     // now, if any. Async-signal-safe.
     static void RemovePendingOnSignal();
+    // Installs handlers for SIGTERM, SIGINT and SIGHUP that remove that
+    // file and then end the process by the same signal, as it would have
+    // ended without them. For programs; a library user keeps its own.
+    static void RemovePendingOnTermination();
 
 private:
     [[noreturn]] void RaiseOnOutput(const char* method, int err) const;
