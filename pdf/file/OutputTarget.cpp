@@ -114,12 +114,58 @@ void OutputTarget::Choose(const std::string& out, const std::string& docPath, bo
               FormatFactor("output has no file name to replace: %s", out.c_str()));
     replacesInput_ = exists && SameFile(out, docPath);
     const std::string dir = DirectoryOf(targetPath_);
+    dir_ = dir;
+    // Unnamed, nothing is left behind whatever ends the process.
+    if (!preferNamed_ && OpenUnnamed(dir)) return;
     if (!GetTempName(dir, TempSettings::Prefix().c_str(), ".pdf", &writePath_))
         Raise("Save", CPDFException::RuntimeLibraryError,
               FormatFactor("cannot create a temporary file in %s: %s", dir.c_str(),
                            std::strerror(errno)));
     created_ = true;
     SetPending(writePath_);
+}
+
+bool OutputTarget::OpenUnnamed(const std::string& dir) {
+    const int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        // Refused by the file system or the kernel: a named file then. Any
+        // other failure is met again, and reported, by the named one.
+        return false;
+    }
+    unnamedFd_ = fd;
+    writePath_ = "/proc/self/fd/" + std::to_string(fd);
+    shownPath_ = dir + "/" + TempSettings::Prefix() + "XXXXXX.pdf";
+    return true;
+}
+
+void OutputTarget::NameUnnamed() {
+    // linkat cannot replace a file: the unnamed file gets a fresh name of
+    // its own, which the rename then moves over the target.
+    const std::string proc = writePath_;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name;
+        if (!GetTempName(dir_, TempSettings::Prefix().c_str(), ".pdf", &name) ||
+            ::unlink(name.c_str()) != 0)
+            Raise("Flush", CPDFException::RuntimeLibraryError,
+                  FormatFactor("cannot create a temporary file in %s: %s", dir_.c_str(),
+                               std::strerror(errno)));
+        if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            writePath_ = name;
+            shownPath_.clear();
+            created_ = true;
+            SetPending(writePath_);
+            ::close(unnamedFd_);
+            unnamedFd_ = -1;
+            return;
+        }
+        if (errno != EEXIST)
+            Raise("Flush", CPDFException::RuntimeLibraryError,
+                  FormatFactor("cannot name the temporary file in %s: %s", dir_.c_str(),
+                               std::strerror(errno)));
+    }
+    Raise("Flush", CPDFException::RuntimeLibraryError,
+          FormatFactor("cannot name the temporary file in %s: %s", dir_.c_str(),
+                       std::strerror(EEXIST)));
 }
 
 void OutputTarget::Open(FileOutStream& out, int inputFd, int bufferSize) {
@@ -197,6 +243,7 @@ std::string OutputTarget::Commit() {
         return now;
     }
     CheckInputStillThere();
+    if (unnamedFd_ >= 0) NameUnnamed();
     if (::rename(writePath_.c_str(), targetPath_.c_str()) != 0)
         Raise("Flush", CPDFException::RuntimeLibraryError,
               FormatFactor("cannot rename %s to %s: %s", writePath_.c_str(), targetPath_.c_str(),
@@ -247,8 +294,9 @@ void OutputTarget::KeepTargetAttributes(int fd) {
 }
 
 void OutputTarget::RaiseOnOutput(const char* method, int err) const {
+    const std::string& path = WritePath();
     Raise(method, direct_ ? CPDFException::SystemError : CPDFException::RuntimeLibraryError,
-          PathFactor(writePath_.empty() ? "standard output" : writePath_, err));
+          PathFactor(path.empty() ? "standard output" : path, err));
 }
 
 void OutputTarget::Discard() {
@@ -258,6 +306,11 @@ void OutputTarget::Discard() {
         ClearPending();
         ::unlink(writePath_.c_str());
     }
+    // An unnamed file goes with its last descriptor.
+    if (unnamedFd_ >= 0) ::close(unnamedFd_);
+    unnamedFd_ = -1;
+    shownPath_.clear();
+    dir_.clear();
     created_ = false;
     direct_ = false;
     update_ = false;

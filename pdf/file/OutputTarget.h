@@ -26,6 +26,9 @@ public:
     OutputTarget(const OutputTarget&) = delete;
     OutputTarget& operator=(const OutputTarget&) = delete;
 
+    // A named temporary even where unnamed files work (for tests of the
+    // fallback); before Choose.
+    void PreferNamed() { preferNamed_ = true; }
     // Chooses for the output path out ("" for standard output) of the
     // document whose file is docPath: a direct write, a whole file, or (with
     // update) the document's file and an appended section.
@@ -46,7 +49,9 @@ public:
     // Removes a temporary. A device or pipe is left as it is. Never throws.
     void Discard();
     // The file being written, for messages ("" for standard output).
-    const std::string& WritePath() const { return writePath_; }
+    const std::string& WritePath() const { return shownPath_.empty() ? writePath_ : shownPath_; }
+    // True while the output is an unnamed file that has no name on disk.
+    bool IsUnnamed() const { return unnamedFd_ >= 0; }
 
     // For a signal handler: removes the temporary file of the save running
     // now, if any. Async-signal-safe.
@@ -64,6 +69,11 @@ private:
     // The target is the document's file and its name still names the file
     // that was read; fails otherwise.
     void CheckInputStillThere();
+    // The output as an unnamed file in dir (O_TMPFILE); false where the
+    // file system refuses one, for a named temporary instead.
+    bool OpenUnnamed(const std::string& dir);
+    // Gives the unnamed file a fresh "cv" name beside the target.
+    void NameUnnamed();
 
     bool direct_ = false;
     bool update_ = false;
@@ -73,6 +83,11 @@ private:
     std::string writePath_;
     std::string targetPath_;
     std::string docPath_;
+    std::string dir_;
+    // The unnamed output (-1: none); writePath_ then reaches it through /proc.
+    int unnamedFd_ = -1;
+    bool preferNamed_ = false;
+    std::string shownPath_;
     // The input as it was when the output was opened.
     bool haveInput_ = false;
     struct stat inStat_ {};

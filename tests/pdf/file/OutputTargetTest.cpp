@@ -38,7 +38,8 @@ TEST(OutputTarget, AnUpdateIsACopyOfTheInputAppendedToAndRenamed) {
     OutputTarget target;
     target.Choose(out, in, true);
     EXPECT_TRUE(target.IsUpdate());
-    EXPECT_EQ(Cv(dir), "cv ");
+    // Unnamed while it is written, where the file system allows.
+    EXPECT_EQ(Cv(dir), target.IsUnnamed() ? "" : "cv ");
     FileOutStream stream;
     target.Open(stream, fd, 4096);
     EXPECT_EQ(stream.Tell(), 100004);
@@ -80,6 +81,36 @@ TEST(OutputTarget, AnInputReplacedMeanwhileIsNotOverwritten) {
     EXPECT_EQ(Cv(dir), "");
 }
 
+TEST(OutputTarget, TheUnnamedTemporaryGetsANameOnlyToBeRenamed) {
+    ScratchDir dir;
+    const int probe = ::open(dir.Path().c_str(), O_TMPFILE | O_WRONLY, 0600);
+    if (probe < 0) GTEST_SKIP() << "no unnamed files here";
+    ::close(probe);
+    const std::string out = dir.File("out.pdf");
+    {
+        OutputTarget target;
+        target.Choose(out, dir.File("in.pdf"), false);
+        ASSERT_TRUE(target.IsUnnamed());
+        FileOutStream stream;
+        target.Open(stream, -1, 4096);
+        stream.WriteText("abandoned");
+        stream.Close();
+        EXPECT_EQ(ScratchDir::List(dir.Path()), "");
+        // Abandoned: nothing was ever named.
+    }
+    EXPECT_EQ(ScratchDir::List(dir.Path()), "");
+    OutputTarget target;
+    target.Choose(out, dir.File("in.pdf"), false);
+    FileOutStream stream;
+    target.Open(stream, -1, 4096);
+    stream.WriteText("kept");
+    target.PrepareCommit(stream.Descriptor());
+    stream.Close();
+    EXPECT_EQ(target.Commit(), out);
+    EXPECT_EQ(ScratchDir::List(dir.Path()), "out.pdf");
+    EXPECT_EQ(ScratchDir::Read(out), "kept");
+}
+
 TEST(OutputTarget, ATerminatingSignalRemovesTheTemporary) {
     ScratchDir dir;
     const std::string in = dir.Write("in.pdf", "input");
@@ -89,8 +120,11 @@ TEST(OutputTarget, ATerminatingSignalRemovesTheTemporary) {
         ASSERT_GE(child, 0);
         if (child == 0) {
             OutputTarget::RemovePendingOnTermination();
+            // Named, as where the file system has no unnamed files.
             OutputTarget target;
+            target.PreferNamed();
             target.Choose(in, in, false);
+            if (ScratchDir::List(dir.Path()).find("cv") == std::string::npos) ::_exit(2);
             ::raise(sig);
             ::_exit(0);  // not reached: the signal ends the process
         }
