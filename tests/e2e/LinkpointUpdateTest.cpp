@@ -158,6 +158,21 @@ TEST_F(LinkpointUpdateTest, InPlaceTheInputIsReplacedByItsUpdatedCopy) {
     EXPECT_EQ(e2e::ReadBytes(link), before);
 }
 
+TEST_F(LinkpointUpdateTest, AnUpdateIntoAPipeIsTheWholeFile) {
+    const std::string in = Classic();
+    ASSERT_FALSE(in.empty());
+    const std::string out = dir_.File("piped.pdf");
+    const RunResult r = e2e::Run({"sh", "-c",
+                                  std::string(LINKPOINT_BIN) + " -i -l '' \"$0\" /dev/stdout | cat "
+                                                               ">\"$1\"",
+                                  in, out});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string before = e2e::ReadBytes(in);
+    EXPECT_EQ(e2e::ReadBytes(out).compare(0, before.size(), before), 0);
+    EXPECT_TRUE(e2e::QpdfCheck(out));
+    EXPECT_EQ(e2e::PdfinfoDests(out).size(), 3u);
+}
+
 TEST_F(LinkpointUpdateTest, EncryptedInputGetsAnEncryptedUpdate) {
     const std::string plain = Classic();
     ASSERT_FALSE(plain.empty());
