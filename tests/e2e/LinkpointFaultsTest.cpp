@@ -256,14 +256,17 @@ TEST_F(LinkpointFaultsTest, InputCutShortWhileReadingFailsCleanly) {
     Background job({in, out, "-l", log});
     ASSERT_GT(job.pid(), 0);
     const std::string fd = "/proc/" + std::to_string(job.pid()) + "/fd";
-    // Cut once the job has the input open.
+    // Cut once the job reads the input: the tool's lock opens it first, the
+    // document's reading second. A cut before that second open is only a
+    // damaged input.
     const bool caught = job.WaitFor([&] {
+        int open = 0;
         for (const std::string& e : e2e::Entries(fd)) {
             char target[4096];
             const ssize_t n = readlink((fd + "/" + e).c_str(), target, sizeof target - 1);
-            if (n > 0 && std::string(target, static_cast<size_t>(n)) == in) return true;
+            if (n > 0 && std::string(target, static_cast<size_t>(n)) == in) ++open;
         }
-        return false;
+        return open >= 2;
     });
     if (!caught) GTEST_SKIP() << "the job ended before the input could be cut";
     ASSERT_EQ(truncate(in.c_str(), static_cast<off_t>(pdf.size() / 2)), 0);
