@@ -1,5 +1,6 @@
 #include "pdf/structure/CPDFPages.h"
 
+#include <cstdint>
 #include <exception>
 #include <typeinfo>
 #include <vector>
@@ -140,7 +141,10 @@ Hit Locate(CPDFPages& node, int32_t position) {
             seen += childCount;
         } else if (name->Equals(kPage)) {
             if (position == seen) {
-                remember(i, seen);
+                // The next walk starts past this leaf: visiting it again
+                // would read a page that was written and dropped meanwhile.
+                if (position < INT32_MAX)
+                    cursor = {kids, kids->Count(), i + 1, seen + 1, position + 1};
                 hit.kind = Hit::Leaf;
                 hit.index = i;
                 hit.ref = ref;

@@ -217,6 +217,29 @@ TEST(CPDFPagesTest, AnyOrderGivesThePagesOfAFreshWalk) {
     EXPECT_EQ(-1, PageAt(*root, 28));
 }
 
+TEST(CPDFPagesTest, AWalkInOrderReadsEachPageOnce) {
+    // A job that drops each page once it has its destination must not have
+    // the next step read the dropped page back in: over a large document
+    // every page would stay in memory to the end.
+    std::string kids;
+    for (int n = 3; n < 33; ++n) kids += Ref(n) + " ";
+    PdfBuilder pdf = Tree(kids, 30);
+    for (int n = 3; n < 33; ++n) pdf.Obj(n, PageBody(2));
+    OpenedDoc opened(pdf);
+    CPDFPages* root = Root(opened);
+    ASSERT_TRUE(root) << opened.Error().GetFactor();
+    for (int p = 0; p < 30; ++p) {
+        SCOPED_TRACE(p);
+        EXPECT_EQ(3 + p, PageAt(*root, p));
+        if (p > 0) {
+            EXPECT_FALSE(opened.Doc()->FindObj(CPDFObjRef(2 + p, 0), false));
+        }
+        ASSERT_TRUE(opened.Doc()->ReleaseObj(CPDFObjRef(3 + p, 0), true));
+    }
+    // Asked again, a page is read again.
+    EXPECT_EQ(7, PageAt(*root, 4));
+}
+
 TEST(CPDFPagesTest, WalkAfterDeletingInAnEarlierNode) {
     OpenedDoc opened(TwoLevels());
     CPDFObjRef rootRef;
