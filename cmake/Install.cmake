@@ -19,6 +19,7 @@ set(CORVINA_PUBLIC_HEADERS
     pdf/file/CPDFObjStmCache.h
     pdf/file/CPDFTrailer.h
     pdf/file/CPDFXRef.h
+    pdf/file/DocSaveAccess.h
     pdf/file/XRefEntry.h
     pdf/io/CorvinaApi.h
     pdf/io/FileInStream.h

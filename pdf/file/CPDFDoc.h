@@ -18,6 +18,7 @@
 #include "pdf/file/CPDFObjStmCache.h"
 #include "pdf/file/CPDFTrailer.h"
 #include "pdf/file/CPDFXRef.h"
+#include "pdf/file/DocSaveAccess.h"
 #include "pdf/io/CorvinaApi.h"
 #include "pdf/io/FileInStream.h"
 #include "pdf/object/CPDFException.h"
@@ -59,7 +60,7 @@ struct ObjectExtent;
 // and leave that record alone. A failed Save or Flush removes the file it
 // made (or cuts off its append), so the input stays whole until a Flush
 // completes.
-class CORVINA_API CPDFDoc : public CPDFObjHolder {
+class CORVINA_API CPDFDoc : public CPDFObjHolder, private DocSaveAccess {
 public:
     CPDFDoc();
     ~CPDFDoc() override;
@@ -196,8 +197,6 @@ public:
     std::time_t Now() const { return clock_ ? clock_() : std::time(nullptr); }
 
 private:
-    friend class CPDFDocWriter;
-
     // The document reads with a larger window than the default: every object
     // load seeks, and a seek inside the buffer costs nothing.
     static constexpr int kInputBuffer = 65536;
@@ -251,7 +250,7 @@ private:
     // Deferred stream data of loaded objects, before the input becomes the
     // file a save wrote (see CPDFStream::AfterSave).
     void RebaseStreams(bool readsOutput, bool offsetsKept);
-    void CheckInputUnchanged(const char* method);
+    void CheckInputUnchanged(const char* method) override;
     // The running save's view of objects loaded and released (see
     // CPDFDocWriter): released unchanged and left to be carried over; noted
     // as loaded from offset; to be carried over instead of written now.
@@ -262,7 +261,16 @@ private:
     // The key context of ref under key (the document or the output key), in
     // buf; null without a key and for the encryption dictionary itself.
     CryptKey KeyFor(const detail::DocumentCrypt* key, const CPDFObjRef& ref,
-                    detail::ObjectCrypt* buf) const;
+                    detail::ObjectCrypt* buf) const override;
+    // The rest of what the writer is given (DocSaveAccess).
+    int32_t FullSize() const override { return fullSize_; }
+    std::vector<std::pair<int32_t, int32_t>>& XRefStreams() override { return xrefStreams_; }
+    void KeepWorkingSectionOnly() override;
+    CPDFXRef* EarlyXRef() override { return spare_.get(); }
+    void DropEarlyXRef() override { spare_.reset(); }
+    bool Guard(const char* method, const std::function<bool()>& body) override {
+        return Guarded(method, false, body);
+    }
     // Linearization at Open: the parameter dictionary at the front of the
     // file and the hint stream it points to; problems become the warning.
     void ReadLinearization();

@@ -107,6 +107,13 @@ void CPDFDoc::DropLinearization() {
     hintRef_.Reset();
 }
 
+void CPDFDoc::KeepWorkingSectionOnly() {
+    bodies_.resize(1);
+    xrefs_.resize(1);
+    trailers_.resize(1);
+    DropLinearization();
+}
+
 void CPDFDoc::ReleaseLinearization() {
     lineaParams_.reset();
     hintStream_.reset();

@@ -64,7 +64,7 @@ bool CPDFDoc::BeginSave(const char* path, bool incremental, bool linearize, bool
         if (releasedLost_)
             Raise("Save", CPDFException::UserError,
                   "objects released during an abandoned save were written only into its output");
-        writer_ = std::make_unique<CPDFDocWriter>(*this);
+        writer_ = std::make_unique<CPDFDocWriter>(*this, static_cast<DocSaveAccess&>(*this));
         writer_->Begin(path, incremental, linearize, anyPath);
         return true;
     });

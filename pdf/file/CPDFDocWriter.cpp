@@ -23,7 +23,14 @@
 #include "pdf/stream/CPDFStream.h"
 
 namespace corvina {
+
 namespace {
+
+// The file the document stands for, "" for none.
+std::string PathOf(const CPDFDoc& doc) {
+    const char* path = doc.GetFilePath();
+    return path ? path : "";
+}
 
 // Large enough that writing a whole file costs few system calls.
 constexpr int kOutputBuffer = 262144;
@@ -68,9 +75,9 @@ void CPDFDocWriter::Begin(const char* path, bool incremental, bool linearize, bo
     } else if (linearize || outputKey_) {
         incremental = false;
     }
-    if (doc_.docKey_ && !outputKey_) {
+    if (doc_.GetSecurity() && !outputKey_) {
         if (detail::IsSupportedEncrypt(doc_.GetTrailer()->Get_Encrypt())) {
-            outputKey_ = std::make_unique<detail::DocumentCrypt>(*doc_.docKey_);
+            outputKey_ = std::make_unique<detail::DocumentCrypt>(*doc_.GetSecurity());
         } else {
             // Encryption dropped: a plain section appended to an encrypted
             // file would leave a trailer without Encrypt over encrypted
@@ -87,16 +94,16 @@ void CPDFDocWriter::Begin(const char* path, bool incremental, bool linearize, bo
     const FileInStream* input = doc_.GetInput();
     target_.Open(*output_, input ? input->Descriptor() : -1, kOutputBuffer);
     if (!doc_.IsFDF() && !incremental_) MergeSections();
-    if (!incremental_) doc_.header_->Serialize(*output_);
+    if (!incremental_) doc_.GetHeader()->Serialize(*output_);
 }
 
 void CPDFDocWriter::ChooseTarget(const std::string& out, bool* incremental, bool anyPath) {
     // An update of the document's own file, or (asked for as such) of a copy
     // of it anywhere; any other output is a whole file.
-    if (*incremental && !anyPath && !SameFile(out, doc_.filePath_)) *incremental = false;
+    if (*incremental && !anyPath && !SameFile(out, PathOf(doc_))) *incremental = false;
     const FileInStream* input = doc_.GetInput();
     if (!input || input->Descriptor() < 0) *incremental = false;
-    target_.Choose(out, doc_.filePath_, *incremental);
+    target_.Choose(out, PathOf(doc_), *incremental);
 }
 
 void CPDFDocWriter::MergeSections() {
@@ -105,7 +112,7 @@ void CPDFDocWriter::MergeSections() {
     CPDFXRef* xref = doc_.GetXRef();
     // Every number up to the largest table read is carried, so objects that
     // only older sections list are not lost.
-    const int32_t size = std::max(xref->Size(), doc_.fullSize_);
+    const int32_t size = std::max(xref->Size(), access_.FullSize());
     if (!xref->Resize(size) || !xref->Reserve(size) || !body->Resize(size))
         Raise("Save", internal, factor::kCallXRefSetEntry);
     // A linearized save keeps today's plain form; a whole rewrite of an input
@@ -138,11 +145,11 @@ void CPDFDocWriter::MergeSections() {
     for (int32_t i = 1; i <= size; ++i)
         if (const XRefEntry* e = xref->GetEntry(i); e && e->inUse && e->stmNum)
             dropped_.insert(e->stmNum);
-    for (const auto& [num, offset] : doc_.xrefStreams_)
+    for (const auto& [num, offset] : access_.XRefStreams())
         if (const XRefEntry* e = xref->GetEntry(num);
             e && e->inUse && !e->stmNum && e->offset == offset)
             dropped_.insert(num);
-    doc_.xrefStreams_.clear();
+    access_.XRefStreams().clear();
     if (usedStreams && !packable.empty()) {
         packable_ = std::move(packable);
         spareNums_.assign(dropped_.rbegin(), dropped_.rend());
@@ -150,16 +157,13 @@ void CPDFDocWriter::MergeSections() {
             &doc_, [this](int32_t* num, int32_t* gen) { NextPackNumber(num, gen); },
             [this](int32_t num, int32_t gen, CPDFStream& stream) { EmitPack(num, gen, stream); });
     }
-    doc_.bodies_.resize(1);
-    doc_.xrefs_.resize(1);
-    doc_.trailers_.resize(1);
+    access_.KeepWorkingSectionOnly();
     // A classic trailer has no stream to describe.
     CPDFDict& dict = doc_.GetTrailer()->Dict();
     for (const char* key : {"Prev", "Type", "W", "Index", "Filter", "DecodeParms", "Length",
                             "XRefStm", "DL", "F", "FFilter", "FDecodeParms"})
         dict.Detach(key);
     doc_.GetTrailer()->SetStreamSection(false);
-    doc_.DropLinearization();
 }
 
 int32_t CPDFDocWriter::StoreObj(const CPDFObjRef& ref, CPDFObject* obj) {
@@ -186,7 +190,7 @@ int32_t CPDFDocWriter::WritePlain(const CPDFObjRef& ref, CPDFObject* obj) {
     std::memcpy(end, " obj\r\n", 6);
     output_->Write(head, static_cast<int>(end + 6 - head));
     detail::ObjectCrypt keyBuf;
-    obj->Serialize(*output_, doc_.KeyFor(outputKey_.get(), ref, &keyBuf));
+    obj->Serialize(*output_, access_.KeyFor(outputKey_.get(), ref, &keyBuf));
     output_->WriteEol();
     output_->WriteText("endobj");
     output_->WriteEol();
@@ -203,7 +207,7 @@ void CPDFDocWriter::WriteAllObjects() {
     if (!trailer) Raise("Serialize", internal, factor::kCallDocGetTrailer);
     body->Serialize(*output_);
     const int32_t size = xref->Size();
-    CPDFXRef* early = doc_.spare_.get();
+    CPDFXRef* early = access_.EarlyXRef();
     // The table keeps the input's offsets until every object is written: an
     // object read meanwhile (a stream's indirect Length) is found where it
     // lies in the input, whether written already or not.
@@ -366,7 +370,7 @@ bool CPDFDocWriter::SameEncryption() const {
     // Under the same key (and first ID, which the trailer carries over) an
     // object's encrypted bytes are what writing it again would make of them,
     // but for the IVs of AES, which any IV decrypts the same.
-    const detail::DocumentCrypt* in = doc_.docKey_.get();
+    const detail::DocumentCrypt* in = doc_.GetSecurity();
     const detail::DocumentCrypt* out = outputKey_.get();
     if (!in || !out) return !in && !out;
     return in->r == out->r && in->keyLength == out->keyLength &&
@@ -518,7 +522,7 @@ void CPDFDocWriter::WriteInput(int from, int to) {
         // The input ended early (cut meanwhile), or the output failed.
         if (!output_->Error())
             Raise("StoreObj", CPDFException::RuntimeLibraryError,
-                  PathFactor(doc_.filePath_, EIO).c_str());
+                  PathFactor(PathOf(doc_), EIO).c_str());
         RaiseOnOutput("StoreObj", CPDFException::RuntimeLibraryError, output_->SavedErrno());
     }
 }
@@ -554,8 +558,8 @@ void CPDFDocWriter::WriteSection(int32_t offset) {
     trailer->SetStartXRef(offset);
     // An update of a file whose newest section is a stream appends a stream:
     // whoever needed streams to read the file still reads it.
-    const bool stream = packer_ || (incremental_ && doc_.trailers_.size() > 1 &&
-                                    doc_.trailers_[1]->IsStreamSection());
+    const bool stream = packer_ || (incremental_ && doc_.SectionCount() > 1 &&
+                                    doc_.GetTrailerAt(1)->IsStreamSection());
     if (!stream) {
         xref->Serialize(*output_);
         trailer->Serialize(*output_);
@@ -567,14 +571,14 @@ void CPDFDocWriter::WriteSection(int32_t offset) {
     xref->GetEntry(num)->offset = offset;
     CPDFXRefStream::Write(*output_, &doc_, *xref, *trailer, num, offset, packer_ != nullptr);
     trailer->SetStreamSection(true);
-    doc_.xrefStreams_.emplace_back(num, offset);
+    access_.XRefStreams().emplace_back(num, offset);
 }
 
 std::string CPDFDocWriter::Finish(bool* reread) {
     const int runtime = CPDFException::RuntimeLibraryError;
     // The writing keeps its own first error, as a public operation would.
-    doc_.lastError_.Clear();
-    const bool written = doc_.Guarded("Serialize", false, [&] {
+    doc_.GetLastError().Clear();
+    const bool written = access_.Guard("Serialize", [&] {
         WriteAllObjects();
         return true;
     });
@@ -582,15 +586,15 @@ std::string CPDFDocWriter::Finish(bool* reread) {
         if (target_.IsDirect() && output_ && output_->Error()) {
             // What a device or pipe refuses (full, no reader) is the system's
             // own report, not a fault of the document.
-            doc_.lastError_.Clear();
+            doc_.GetLastError().Clear();
             RaiseOnOutput("Flush", CPDFException::SystemError, output_->SavedErrno());
         }
         Raise("Flush", CPDFException::InternalError, factor::kCallDocSerialize);
     }
 
     // Nothing read from an input that changed meanwhile may be put in place.
-    doc_.CheckInputUnchanged("Flush");
-    doc_.spare_.reset();
+    access_.CheckInputUnchanged("Flush");
+    access_.DropEarlyXRef();
     target_.PrepareCommit(output_->Descriptor());
     output_->Close();
     const int closeErrno = output_->SavedErrno();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "pdf/file/CPDFObjStmPacker.h"
+#include "pdf/file/DocSaveAccess.h"
 #include "pdf/file/OutputTarget.h"
 #include "pdf/file/SecurityHandler.h"
 #include "pdf/file/ValueDigest.h"
@@ -40,7 +41,7 @@ class CPDFStream;
 // not committed discards its output.
 class CPDFDocWriter {
 public:
-    explicit CPDFDocWriter(CPDFDoc& doc) : doc_(doc) {}
+    CPDFDocWriter(CPDFDoc& doc, DocSaveAccess& access) : doc_(doc), access_(access) {}
     ~CPDFDocWriter() { Discard(); }
     CPDFDocWriter(const CPDFDocWriter&) = delete;
     CPDFDocWriter& operator=(const CPDFDocWriter&) = delete;
@@ -125,6 +126,8 @@ private:
     [[noreturn]] void RaiseOnOutput(const char* method, int type, int err) const;
 
     CPDFDoc& doc_;
+    // What the document gives its save beyond its public interface.
+    DocSaveAccess& access_;
     std::unique_ptr<FileOutStream> output_;
     std::unique_ptr<detail::DocumentCrypt> outputKey_;
     bool incremental_ = false;
