@@ -61,6 +61,15 @@ PdfBuilder TwoLevels(int c10 = 2, int rootCount = 5) {
     return pdf;
 }
 
+// Pages 3 to 32, all under the root.
+PdfBuilder Wide() {
+    std::string kids;
+    for (int n = 3; n < 33; ++n) kids += Ref(n) + " ";
+    PdfBuilder pdf = Tree(kids, 30);
+    for (int n = 3; n < 33; ++n) pdf.Obj(n, PageBody(2));
+    return pdf;
+}
+
 CPDFPages* Root(const OpenedDoc& opened, CPDFObjRef* ref = nullptr) {
     CPDFCatalog* catalog = opened.Doc() ? opened.Doc()->GetCatalog() : nullptr;
     return catalog ? catalog->Get_Pages(ref) : nullptr;
@@ -195,11 +204,7 @@ TEST(CPDFPagesTest, TwoLevelsSkipByCount) {
 TEST(CPDFPagesTest, AnyOrderGivesThePagesOfAFreshWalk) {
     // A wide node: the walk resumes where the previous one stopped when asked
     // for a later page, and starts again otherwise.
-    std::string kids;
-    for (int n = 3; n < 33; ++n) kids += Ref(n) + " ";
-    PdfBuilder pdf = Tree(kids, 30);
-    for (int n = 3; n < 33; ++n) pdf.Obj(n, PageBody(2));
-    OpenedDoc opened(pdf);
+    OpenedDoc opened(Wide());
     CPDFObjRef rootRef;
     CPDFPages* root = Root(opened, &rootRef);
     ASSERT_TRUE(root) << opened.Error().GetFactor();
@@ -221,11 +226,7 @@ TEST(CPDFPagesTest, AWalkInOrderReadsEachPageOnce) {
     // A job that drops each page once it has its destination must not have
     // the next step read the dropped page back in: over a large document
     // every page would stay in memory to the end.
-    std::string kids;
-    for (int n = 3; n < 33; ++n) kids += Ref(n) + " ";
-    PdfBuilder pdf = Tree(kids, 30);
-    for (int n = 3; n < 33; ++n) pdf.Obj(n, PageBody(2));
-    OpenedDoc opened(pdf);
+    OpenedDoc opened(Wide());
     CPDFPages* root = Root(opened);
     ASSERT_TRUE(root) << opened.Error().GetFactor();
     for (int p = 0; p < 30; ++p) {
