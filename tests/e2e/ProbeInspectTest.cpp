@@ -158,7 +158,7 @@ std::string Sample() {
         "11 0 obj\n<< /old [4 0 R /FitH 500] /older [3 0 R /Fit] >>\nendobj\n"
         "12 0 obj\n<< /Type /Outlines /First 14 0 R /Last 15 0 R /Count 3 >>\nendobj\n"
         "13 0 obj\n[4 0 R /FitV 100]\nendobj\n"
-        "14 0 obj\n<< /Title (Part one) /Parent 12 0 R /Next 15 0 R /First 16 0 R"
+        "14 0 obj\n<< /Title (Chapter one) /Parent 12 0 R /Next 15 0 R /First 16 0 R"
         " /Last 16 0 R /Dest [3 0 R /Fit] >>\nendobj\n"
         "15 0 obj\n<< /Title <FEFF00DC0062006500720020> /Parent 12 0 R /Prev 14 0 R"
         " /Dest (beta) >>\nendobj\n"
@@ -317,7 +317,7 @@ TEST(ProbeInspectTest, OutlineWithDepthsAndPages) {
     const RunResult r = Probe({"--outline", file});
     ASSERT_EQ(r.code, 0) << r.out << r.err;
     EXPECT_EQ(r.out,
-              "1\t1\tPart one\n2\t2\tSection\n1\t2\t\xC3\x9C"
+              "1\t1\tChapter one\n2\t2\tSection\n1\t2\t\xC3\x9C"
               "ber \n");
     // An outline whose items point back at each other ends.
     const std::string loop = dir.Write(
